@@ -1,0 +1,46 @@
+#include "common/string_list.h"
+
+#include "common/cp1251.h"
+
+namespace verbalon {
+
+StringList splitLines(std::string_view text) {
+  StringList lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      lines.emplace_back(text.substr(start));
+      break;
+    }
+    lines.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+  }
+  return lines;
+}
+
+std::string joinLines(const StringList& lines) {
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::string settingValue(const StringList& lines, std::string_view key) {
+  for (const std::string& line : lines) {
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    if (cp1251::equalsIgnoreCase(std::string_view(line).substr(0, eq), key)) {
+      return line.substr(eq + 1);
+    }
+  }
+  return {};
+}
+
+}  // namespace verbalon

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace verbalon {
+
+// The ordered list of single-byte lines that every stored text is made of: it keeps its order
+// and accepts duplicates.
+using StringList = std::vector<std::string>;
+
+// Splits text into lines at CR LF, a lone CR or a lone LF. A line break at the very end adds no
+// empty line, so "" gives no lines and "\r\n" gives one empty line.
+StringList splitLines(std::string_view text);
+
+// The stored form of a list: every line followed by CR LF, the last one too.
+std::string joinLines(const StringList& lines);
+
+// The value of a settings line "name=value": the text after the first "=" of the first line
+// whose text before its first "=" equals key, letter case ignored (Windows-1251 rules).
+// Nothing is trimmed; a missing key gives an empty value.
+std::string settingValue(const StringList& lines, std::string_view key);
+
+}  // namespace verbalon
