@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "common/error.h"
+
+// A thin layer over zlib for whole blocks held in memory. Every stream of a package is one zlib
+// stream (RFC 1950: two header bytes, deflate data, Adler-32 trailer) written at level 9 with a
+// 15-bit window, memory level 8 and the default strategy. Blocks are std::string holding bytes.
+namespace verbalon::storage {
+
+// Root of the compression errors. Every message begins with "Error", the text the program has
+// always shown for a damaged stream; what follows, when anything does, says what went wrong.
+class EZlibError : public Error {
+ public:
+  using Error::Error;
+};
+
+// Deflate failed (in practice only when zlib itself cannot get memory).
+class ECompressionError : public EZlibError {
+ public:
+  ECompressionError() : EZlibError("Error") {}
+};
+
+// The input is not a complete, intact zlib stream, or it expands beyond the allowed size.
+// reason() is the bare cause ("compressed data is corrupt"); what() is "Error: " + reason, or,
+// when the reader knows where the data came from, "Error: words.brd, stream \"~items.dat\": "
+// + reason.
+class EDecompressionError : public EZlibError {
+ public:
+  explicit EDecompressionError(std::string reason);
+  EDecompressionError(const std::string& where, std::string reason);
+  const std::string& reason() const { return m_reason; }
+
+ private:
+  std::string m_reason;
+};
+
+// A few hundred bytes of hostile input can claim gigabytes of output; inflation stops at this
+// many bytes unless the caller allows more. No stream the program stores comes near it.
+inline constexpr size_t kDefaultInflateLimit = size_t{256} << 20;
+
+// Compresses input into one zlib stream. Never fails on valid input; ECompressionError when zlib
+// reports an error.
+std::string DeflateBuffer(std::string_view input);
+
+// Decompresses one zlib stream at the start of input; bytes after its end are ignored. expected
+// is a hint for the output size (0 = none). Throws EDecompressionError when the header or the
+// data is corrupt, the checksum does not match, the input ends before the zlib stream does, or
+// the output would exceed limit bytes. Empty input is a truncated stream, not empty content.
+std::string InflateBuffer(std::string_view input, size_t expected = 0,
+                          size_t limit = kDefaultInflateLimit);
+
+}  // namespace verbalon::storage

@@ -1,0 +1,184 @@
+#include "storage/zlib_buffer.h"
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+namespace verbalon::storage {
+namespace {
+
+std::string dictionaryText(size_t lines) {
+  std::string text;
+  for (size_t i = 0; i < lines; ++i) {
+    text += "\xF1\xEB\xEE\xE2\xEE " + std::to_string(i) + " - \xE7\xED\xE0\xF7\xE5\xED\xE8\xE5\r\n";
+  }
+  return text;
+}
+
+std::string randomBytes(size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string bytes(n, '\0');
+  for (char& c : bytes)
+    c = static_cast<char>(rng() & 0xFF);
+  return bytes;
+}
+
+// zlib's own one-shot decompression, as a reader independent of InflateBuffer.
+std::string uncompressWithZlib(const std::string& compressed, size_t size) {
+  std::string out(size, '\0');
+  uLongf outSize = static_cast<uLongf>(size);
+  int rc = uncompress(reinterpret_cast<Bytef*>(out.data()), &outSize,
+                      reinterpret_cast<const Bytef*>(compressed.data()),
+                      static_cast<uLong>(compressed.size()));
+  EXPECT_EQ(rc, Z_OK);
+  out.resize(outSize);
+  return out;
+}
+
+// A zlib stream of `size` zero bytes, made without holding them all in memory.
+std::string zerosCompressed(size_t size) {
+  z_stream zs{};
+  EXPECT_EQ(deflateInit2(&zs, 9, Z_DEFLATED, 15, 8, Z_RLE), Z_OK);
+  std::string zeros(1 << 20, '\0');
+  std::string out;
+  std::vector<char> buffer(1 << 16);
+  size_t left = size;
+  int rc = Z_OK;
+  while (rc != Z_STREAM_END) {
+    if (zs.avail_in == 0) {
+      size_t piece = std::min(left, zeros.size());
+      zs.next_in = reinterpret_cast<Bytef*>(zeros.data());
+      zs.avail_in = static_cast<uInt>(piece);
+      left -= piece;
+    }
+    zs.next_out = reinterpret_cast<Bytef*>(buffer.data());
+    zs.avail_out = static_cast<uInt>(buffer.size());
+    rc = deflate(&zs, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+    out.append(buffer.data(), buffer.size() - zs.avail_out);
+  }
+  deflateEnd(&zs);
+  return out;
+}
+
+TEST(DeflateBuffer, EmptyInputGivesTheEightByteLevel9Stream) {
+  EXPECT_EQ(DeflateBuffer(""), std::string("\x78\xDA\x03\x00\x00\x00\x00\x01", 8));
+}
+
+TEST(DeflateBuffer, WritesLevel9ZlibStreamsThatZlibReads) {
+  for (const std::string& input :
+       {std::string("a"), dictionaryText(1), dictionaryText(5000), randomBytes(1 << 20, 1)}) {
+    const std::string compressed = DeflateBuffer(input);
+    ASSERT_GE(compressed.size(), 2u);
+    EXPECT_EQ(compressed.substr(0, 2), "\x78\xDA");
+    EXPECT_EQ(uncompressWithZlib(compressed, input.size()), input);
+  }
+}
+
+TEST(InflateBuffer, RoundTripsContentOfEverySize) {
+  // Sizes around the 256-byte growth step and far beyond the initial capacity, where the output
+  // block must grow many times over.
+  for (size_t size : {size_t{1}, size_t{255}, size_t{256}, size_t{257}, size_t{8096},
+                      size_t{100000}, size_t{3000000}}) {
+    const std::string text = dictionaryText(size / 20 + 1).substr(0, size);
+    EXPECT_EQ(InflateBuffer(DeflateBuffer(text)), text) << size;
+  }
+  const std::string noise = randomBytes(300000, 2);
+  EXPECT_EQ(InflateBuffer(DeflateBuffer(noise)), noise);
+}
+
+TEST(InflateBuffer, ExpectedSizeIsOnlyAHint) {
+  const std::string text = dictionaryText(2000);
+  const std::string compressed = DeflateBuffer(text);
+  EXPECT_EQ(InflateBuffer(compressed, 1), text);
+  EXPECT_EQ(InflateBuffer(compressed, text.size()), text);
+  EXPECT_EQ(InflateBuffer(compressed, text.size() * 3), text);
+}
+
+TEST(InflateBuffer, IgnoresBytesAfterTheEndOfTheZlibStream) {
+  const std::string text = dictionaryText(300);
+  // What a rewritten, once longer stream holds: the new zlib stream, then old bytes.
+  const std::string stored = DeflateBuffer(text) + randomBytes(5000, 3);
+  EXPECT_EQ(InflateBuffer(stored), text);
+  EXPECT_EQ(InflateBuffer(DeflateBuffer("") + "trailing"), "");
+}
+
+void expectDecompressionError(const std::string& input, const std::string& reason) {
+  try {
+    InflateBuffer(input);
+    ADD_FAILURE() << "no error for input of " << input.size() << " bytes";
+  } catch (const EDecompressionError& e) {
+    EXPECT_EQ(e.reason(), reason);
+    EXPECT_EQ(std::string(e.what()), "Error: " + reason);
+  }
+}
+
+TEST(InflateBuffer, RejectsDamagedStreams) {
+  const std::string good = DeflateBuffer(dictionaryText(400));
+
+  std::string badHeader = good;
+  badHeader[0] = '\x79';
+  expectDecompressionError(badHeader, "compressed data is corrupt");
+
+  std::string badChecksum = good;
+  badChecksum.back() = static_cast<char>(badChecksum.back() ^ 0x01);
+  expectDecompressionError(badChecksum, "compressed data is corrupt");
+
+  std::string badData = good;
+  badData[good.size() / 2] = static_cast<char>(badData[good.size() / 2] ^ 0x5A);
+  EXPECT_THROW(InflateBuffer(badData), EDecompressionError);
+
+  expectDecompressionError("", "compressed data is truncated");
+  expectDecompressionError(std::string("\x78\xDA", 2), "compressed data is truncated");
+  expectDecompressionError("not zlib at all", "compressed data is corrupt");
+}
+
+TEST(InflateBuffer, EveryTruncationOfAStreamIsAnError) {
+  const std::string good = DeflateBuffer(dictionaryText(50));
+  for (size_t length = 0; length < good.size(); ++length) {
+    EXPECT_THROW(InflateBuffer(good.substr(0, length)), EDecompressionError) << length;
+  }
+}
+
+TEST(InflateBuffer, RejectsAStreamThatNeedsAPresetDictionary) {
+  z_stream zs{};
+  ASSERT_EQ(deflateInit(&zs, 9), Z_OK);
+  const std::string dictionary = "\xF1\xEB\xEE\xE2\xEE";
+  deflateSetDictionary(&zs, reinterpret_cast<const Bytef*>(dictionary.data()),
+                       static_cast<uInt>(dictionary.size()));
+  std::string input = dictionaryText(10);
+  std::string out(1000, '\0');
+  zs.next_in = reinterpret_cast<Bytef*>(input.data());
+  zs.avail_in = static_cast<uInt>(input.size());
+  zs.next_out = reinterpret_cast<Bytef*>(out.data());
+  zs.avail_out = static_cast<uInt>(out.size());
+  ASSERT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  expectDecompressionError(out, "compressed data needs a preset dictionary");
+}
+
+TEST(InflateBuffer, StopsAtTheOutputLimit) {
+  const std::string oneMiB = zerosCompressed(1 << 20);
+  EXPECT_EQ(InflateBuffer(oneMiB, 0, 1 << 20).size(), size_t{1} << 20);
+  try {
+    InflateBuffer(oneMiB, 0, (1 << 20) - 1);
+    ADD_FAILURE() << "no error";
+  } catch (const EDecompressionError& e) {
+    EXPECT_STREQ(e.what(), "Error: the decompressed data exceeds the limit of 1048575 bytes");
+  }
+  // The size hint must not get round the limit.
+  EXPECT_THROW(InflateBuffer(oneMiB, 1 << 21, (1 << 20) - 1), EDecompressionError);
+}
+
+TEST(InflateBuffer, DefaultLimitStopsADecompressionBomb) {
+  // About 260 KB of input that would expand to more than 256 MiB.
+  const std::string bomb = zerosCompressed(kDefaultInflateLimit + 4096);
+  ASSERT_LT(bomb.size(), size_t{1} << 20);
+  expectDecompressionError(bomb, "the decompressed data exceeds the limit of 268435456 bytes");
+}
+
+}  // namespace
+}  // namespace verbalon::storage
