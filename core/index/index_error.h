@@ -1,0 +1,14 @@
+#pragma once
+
+#include "common/error.h"
+
+namespace verbalon::index {
+
+// A fault of the combined index: an entry that names no loaded dictionary, an operation refused
+// because the index in memory is incomplete, or a precondition of a merge that does not hold.
+class EIndexError : public Error {
+ public:
+  using Error::Error;
+};
+
+}  // namespace verbalon::index

@@ -1,0 +1,311 @@
+#include "index/word_index.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numeric>
+#include <utility>
+
+#include "index/detail/progress_texts.h"
+#include "index/index_entry.h"
+#include "index/index_error.h"
+
+namespace verbalon::index {
+namespace {
+
+// The progress interface counts in int, as a gauge does.
+int gaugeValue(long long value) {
+  return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(),
+                                                std::numeric_limits<int>::max()));
+}
+
+// Marks the index busy for the length of a merge or removal. Both let window messages run,
+// and a second operation started from there would work on lists the first one is changing.
+class BusyGuard {
+ public:
+  explicit BusyGuard(bool& busy) : m_busy(busy) {
+    if (m_busy) throw EIndexError("another installation or removal is still running");
+    m_busy = true;
+  }
+  ~BusyGuard() { m_busy = false; }
+  BusyGuard(const BusyGuard&) = delete;
+  BusyGuard& operator=(const BusyGuard&) = delete;
+
+ private:
+  bool& m_busy;
+};
+
+// The positions 0..keys.size()-1 in ascending key order; equal keys keep their list order.
+std::vector<uint32_t> stableKeyOrder(const KeyList& keys) {
+  std::vector<uint32_t> order(keys.size());
+  std::iota(order.begin(), order.end(), 0U);
+  std::stable_sort(order.begin(), order.end(),
+                   [&keys](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  return order;
+}
+
+bool strictlyAscending(const KeyList& keys) {
+  for (size_t i = 1; i < keys.size(); ++i) {
+    if (!(keys[i - 1] < keys[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void WordIndex::appendSlot(dicts::TDict dict) {
+  checkChangesAllowed();
+  m_dicts.push_back(std::move(dict));
+}
+
+void WordIndex::assignLists(StringList words, StringList entries) {
+  if (words.size() != entries.size()) {
+    throw EIndexError("the word list has " + std::to_string(words.size()) +
+                      " lines but the index has " + std::to_string(entries.size()));
+  }
+  m_word = std::move(words);
+  m_index = std::move(entries);
+  m_key.clear();
+}
+
+void WordIndex::checkChangesAllowed() const {
+  if (!m_refusal.empty()) throw EIndexError(m_refusal);
+}
+
+// Builds `slKey` from `slWord`. A stored list that another comparison ordered (another program,
+// or an older version of this one) may be out of order under ours or hold keys that ours finds
+// equal; searching such a list would misplace words, so it is sorted again first (stably) and
+// lines of equal keys become one, keeping the first display form and all parts in their order.
+void WordIndex::buildKeys() {
+  KeyList keys;
+  size_t bytes = 0;
+  for (const std::string& word : m_word)
+    bytes += word.size();
+  keys.reserve(m_word.size(), bytes * 2);
+  for (const std::string& word : m_word)
+    keys.pushWord(word);
+  if (strictlyAscending(keys)) {
+    m_key = std::move(keys);
+    return;
+  }
+
+  const std::vector<uint32_t> order = stableKeyOrder(keys);
+  StringList words;
+  StringList entries;
+  KeyList sorted;
+  words.reserve(m_word.size());
+  entries.reserve(m_word.size());
+  sorted.reserve(m_word.size(), keys.byteSize());
+  for (size_t g = 0; g < order.size();) {
+    const std::string_view key = keys[order[g]];
+    std::string entry = std::move(m_index[order[g]]);
+    words.push_back(std::move(m_word[order[g]]));
+    size_t h = g + 1;
+    for (; h < order.size() && keys[order[h]] == key; ++h) {
+      std::string& more = m_index[order[h]];
+      if (more.empty()) continue;
+      if (!entry.empty()) entry += '|';
+      entry += more;
+    }
+    entries.push_back(std::move(entry));
+    sorted.push_back(key);
+    g = h;
+  }
+  m_word = std::move(words);
+  m_index = std::move(entries);
+  m_key = std::move(sorted);
+}
+
+// The items are not inserted one by one: with a million words each insertion moves a million
+// lines. Their keys are sorted stably instead and merged with the index in one pass. Because the
+// index holds distinct keys in order and the sort keeps item order among equal keys, each line
+// comes out as the one-by-one merge leaves it: an existing word keeps its display form and gains
+// the parts of its items in item order, and a new word takes its first item's display form.
+void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
+  checkChangesAllowed();
+  BusyGuard busy(m_busy);
+  if (n >= m_dicts.size() || n + 1 != m_dicts.size()) {
+    throw EIndexError("dictionary " + std::to_string(n) +
+                      " is not the last slot and cannot be merged");
+  }
+  const dicts::TDict& dict = m_dicts[n];
+  if (dict.isEmptySlot()) {
+    throw EIndexError("slot " + std::to_string(n) + " holds no dictionary to merge");
+  }
+  const StringList& items = dict.ItemList;
+  const StringList& locations = dict.IndexList;
+  if (items.size() != locations.size()) {
+    throw EIndexError(dict.FileName + ": " + std::to_string(items.size()) + " items but " +
+                      std::to_string(locations.size()) + " article locations");
+  }
+  if (items.size() > std::numeric_limits<uint32_t>::max()) {
+    throw EIndexError(dict.FileName + ": too many items");
+  }
+
+  progress.setStatus(detail::textPreparingInstall());
+  progress.showGauge();
+  progress.setGaugeProgress(0);
+  if (m_key.empty() && !m_word.empty()) buildKeys();
+
+  const size_t count = items.size();
+  // (count - 1) / 100 in floating point, truncated: 0 up to 100 items, and for none.
+  progress.setGaugeMax(
+      gaugeValue(static_cast<long long>(std::trunc((static_cast<double>(count) - 1) / 100))));
+  const std::string last = std::to_string(static_cast<long long>(count) - 1);
+  // Into an empty index the first item goes in without a search and without a progress step.
+  const size_t first = m_word.empty() && count > 0 ? 1 : 0;
+  progress.setStatus(detail::textInstalling() + dict.ShortTitle);
+
+  KeyList itemKeys;
+  size_t bytes = 0;
+  for (const std::string& item : items)
+    bytes += item.size();
+  itemKeys.reserve(count, bytes * 2);
+  int step = 0;
+  for (size_t k = 0; k < count; ++k) {
+    itemKeys.pushWord(items[k]);
+    if (k >= first && k % 100 == 0) {
+      progress.setGaugeProgress(++step);
+      progress.setCounter(std::to_string(k) + detail::textOf() + last);
+      progress.processMessages();
+    }
+  }
+  if (count == 0) {
+    progress.hideGauge();
+    return;
+  }
+
+  const std::vector<uint32_t> order = stableKeyOrder(itemKeys);
+  const std::string prefix = std::to_string(n) + ":";
+  StringList words;
+  StringList entries;
+  KeyList keys;
+  words.reserve(m_word.size() + count);
+  entries.reserve(m_word.size() + count);
+  keys.reserve(m_word.size() + count, m_key.byteSize() + itemKeys.byteSize());
+
+  size_t j = 0;
+  const size_t oldCount = m_word.size();
+  for (size_t g = 0; g < count;) {
+    const std::string_view key = itemKeys[order[g]];
+    while (j < oldCount && m_key[j] < key) {
+      words.push_back(std::move(m_word[j]));
+      entries.push_back(std::move(m_index[j]));
+      keys.push_back(m_key[j]);
+      ++j;
+    }
+    std::string entry;
+    if (j < oldCount && m_key[j] == key) {
+      words.push_back(std::move(m_word[j]));
+      entry = std::move(m_index[j]);
+      entry += '|';
+      ++j;
+    } else {
+      words.push_back(items[order[g]]);
+    }
+    entry += prefix;
+    entry += locations[order[g]];
+    size_t h = g + 1;
+    for (; h < count && itemKeys[order[h]] == key; ++h) {
+      entry += '|';
+      entry += prefix;
+      entry += locations[order[h]];
+    }
+    entries.push_back(std::move(entry));
+    keys.push_back(key);
+    g = h;
+  }
+  for (; j < oldCount; ++j) {
+    words.push_back(std::move(m_word[j]));
+    entries.push_back(std::move(m_index[j]));
+    keys.push_back(m_key[j]);
+  }
+  m_word = std::move(words);
+  m_index = std::move(entries);
+  m_key = std::move(keys);
+  progress.hideGauge();
+}
+
+void WordIndex::applyRemoval(const std::vector<bool>& keep, bool keysBuilt) noexcept {
+  if (keep.empty()) return;
+  size_t kept = 0;
+  for (size_t i = 0; i < m_index.size(); ++i) {
+    if (!keep[i]) continue;
+    if (kept != i) {
+      m_index[kept] = std::move(m_index[i]);
+      m_word[kept] = std::move(m_word[i]);
+    }
+    ++kept;
+  }
+  m_index.resize(kept);
+  m_word.resize(kept);
+  if (keysBuilt) m_key.compact(keep);
+}
+
+// One pass over the entries. Words left without parts are only marked while the pass runs and
+// are dropped from all lists together at its end, instead of deleting each line on its own
+// (which moves every later line each time).
+bool WordIndex::RemoveDict(size_t n, InstallProgress& progress) {
+  checkChangesAllowed();
+  BusyGuard busy(m_busy);
+  if (n >= m_dicts.size() || m_dicts[n].isEmptySlot()) return false;
+
+  progress.setStatus(detail::textPreparingRemoval());
+  progress.setStatus(detail::textRemoving() + m_dicts[n].ShortTitle);
+  const std::string number = std::to_string(n);
+  const std::string anchored = "|" + number + ":";
+  const bool keysBuilt = !m_key.empty();
+  const size_t count = m_index.size();
+
+  progress.showGauge();
+  progress.setGaugeProgress(0);
+  // An empty index would ask for a maximum of -1; a gauge has nothing to show then.
+  progress.setGaugeMax(gaugeValue(std::max<long long>(static_cast<long long>(count) - 1, 0)));
+
+  std::vector<bool> keep;
+  try {
+    int step = 0;
+    for (size_t i = 0; i < count; ++i) {
+      std::string& entry = m_index[i];
+      // The entry holds a part of n when "|" + entry contains "|n:".
+      const bool mentions = entry.compare(0, anchored.size() - 1, anchored, 1) == 0 ||
+                            entry.find(anchored) != std::string::npos;
+      if (mentions) {
+        std::string rebuilt;
+        bool firstKept = true;
+        for (std::string_view part : splitEntry(entry)) {
+          if (partDictField(part) == number) continue;
+          if (!firstKept) rebuilt += '|';
+          rebuilt += part;
+          firstKept = false;
+        }
+        if (rebuilt.empty()) {
+          if (keep.empty()) keep.assign(count, true);
+          keep[i] = false;
+        }
+        entry = std::move(rebuilt);
+      }
+      progress.setGaugeProgress(++step);
+      progress.processMessages();
+    }
+  } catch (...) {
+    applyRemoval(keep, keysBuilt);
+    progress.hideGauge();
+    progress.setGaugeProgress(0);
+    throw;
+  }
+  applyRemoval(keep, keysBuilt);
+
+  dicts::FreeDict(m_dicts[n]);
+  if (n + 1 == m_dicts.size()) {
+    m_dicts.pop_back();
+  } else {
+    m_dicts[n].FileName.clear();
+  }
+  progress.hideGauge();
+  progress.setGaugeProgress(0);
+  return true;
+}
+
+}  // namespace verbalon::index

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+#include "common/string_list.h"
+#include "dicts/tdict.h"
+#include "index/install_progress.h"
+#include "index/key_list.h"
+
+namespace verbalon::storage {
+class CompoundFile;
+class MemoryStream;
+}  // namespace verbalon::storage
+
+// The combined word index: every headword of every installed dictionary in one ordered list,
+// with, for each word, where each dictionary that knows it keeps its article.
+//
+// It is stored as four streams at the root of the resource package "vrbx.pde", each a
+// zlib-compressed Windows-1251 text with CR LF after every line and no header:
+//   "items.dat"       `slWord`, one display form per line
+//   "index.dat"       `slIndex`, one index entry per line (see index_entry.h)
+//   "addeddicts.dat"  one line per slot of `Dicts`: its FileName, an empty line for a hole
+//   "history.dat"     `slHistory`, newest first
+namespace verbalon::index {
+
+// The data of the index, which the main window owns for the whole run, and the operations that
+// change it. Invariants between operations:
+//   - `slWord` and `slIndex` have the same number of lines; line i of both is one word.
+//   - `slKey` is empty (not built yet in this run) or holds the key of every line of `slWord`.
+//   - Lines ascend by key (normalize.h) and no two keys are equal; guaranteed once `slKey` is
+//     built, since lists saved by another comparison are put in order then.
+//   - Every part of every entry names a slot of `Dicts` that holds a dictionary, as long as the
+//     stored index came from this program (dictOfPart checks it where an entry is used).
+class WordIndex {
+ public:
+  WordIndex() = default;
+  WordIndex(const WordIndex&) = delete;
+  WordIndex& operator=(const WordIndex&) = delete;
+
+  const dicts::TDicts& Dicts() const { return m_dicts; }
+  const StringList& slWord() const { return m_word; }
+  const StringList& slIndex() const { return m_index; }
+  const KeyList& slKey() const { return m_key; }
+  StringList& slHistory() { return m_history; }
+  const StringList& slHistory() const { return m_history; }
+
+  // Opens the package at path (dicts::AddDict) and appends it as the next slot; a path with an
+  // empty file name appends a hole. Refused (EIndexError) after a failed LoadIndex.
+  void AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf);
+  // Appends a slot that the caller has filled (an installer that opened the package itself).
+  void appendSlot(dicts::TDict dict);
+  // Replaces `slWord` and `slIndex` as if loaded from a stored index, and empties `slKey`.
+  // Requires: words.size() == entries.size().
+  void assignLists(StringList words, StringList entries);
+
+  // Merges the items of slot n into the index. Requires (EIndexError otherwise, nothing
+  // changed): n is the last slot, holds a dictionary, and its ItemList and IndexList have equal
+  // lengths; the dictionary is not merged yet. The first merge of a run builds `slKey` and puts
+  // lists saved by another comparison in order. The result is exactly that of merging the items
+  // one by one in item order: a new word takes the display form of its first item, parts follow
+  // in merge order. Progress shows "Подготовка к установке...", then "Установка словаря: " and
+  // the ShortTitle, and the counter "k из last" every 100th item.
+  // An error leaves the lists as they were; the gauge then stays visible.
+  void InstallDict(size_t n, InstallProgress& progress);
+
+  // Takes every part of dictionary n out of the index, deletes words left without parts (from
+  // `slKey` too when it is built), frees the slot and closes its package. The last slot is
+  // dropped, any other becomes a hole, so later numbers stay valid. Returns false, changing
+  // nothing, when n is a hole or no slot. The gauge is hidden and reset on the way out, also when
+  // an error ends the removal; entries processed before the error stay processed.
+  bool RemoveDict(size_t n, InstallProgress& progress);
+
+  // The lines of "addeddicts.dat".
+  static StringList LoadDictList(const storage::CompoundFile& stgRes,
+                                 storage::MemoryStream& ReadBuf);
+
+  // Reads the dictionary list and the history, opens every listed package of dataDir as a slot
+  // (an empty line gives a hole), then reads `slWord` and `slIndex`. Runs once per run. A failure
+  // part way keeps what was loaded, raises an error that names what failed (the package, for a
+  // package), and refuses every later change of the index in this run: saving the partial index
+  // would lose the words of the dictionaries that did not load.
+  void LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
+                 storage::MemoryStream& ReadBuf);
+
+  // Writes `slWord`, `slIndex` and the dictionary list in one transaction of stgRes: after a
+  // crash the package holds either the old or the new three streams. Shows "Сохранение
+  // результатов..." meanwhile. "history.dat" is not written here.
+  void SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progress);
+
+  // Writes `slHistory` to "history.dat" (at the end of the run).
+  void SaveHistory(const storage::CompoundFile& stgRes);
+
+  // Why changes are refused in this run; empty while they are allowed.
+  const std::string& refusal() const { return m_refusal; }
+
+ private:
+  void checkChangesAllowed() const;
+  void buildKeys();
+  void applyRemoval(const std::vector<bool>& keep, bool keysBuilt) noexcept;
+
+  dicts::TDicts m_dicts;
+  StringList m_word;
+  KeyList m_key;
+  StringList m_index;
+  StringList m_history;
+  std::string m_refusal;
+  bool m_busy = false;
+};
+
+}  // namespace verbalon::index
