@@ -38,25 +38,35 @@ TCustomDirectoryScanner::~TCustomDirectoryScanner() = default;
 
 bool TCustomDirectoryScanner::Scan(const std::filesystem::path& path) {
   std::string folder = path.native();
-  if (!folder.empty() && folder.back() == '/') folder.pop_back();
+  if (!folder.empty() && folder.back() == '/') {
+    folder.pop_back();
+  }
   m_matcher = std::make_unique<detail::RegexMatcher>(Mask);
   m_count = 0;
   m_visited.clear();
   // An empty path would otherwise become "/" below and walk the whole file system.
-  if (path.empty()) return true;
+  if (path.empty()) {
+    return true;
+  }
 
   struct stat top {};
-  if (stat((folder + '/').c_str(), &top) == 0) m_visited.insert({top.st_dev, top.st_ino});
+  if (stat((folder + '/').c_str(), &top) == 0) {
+    m_visited.insert({top.st_dev, top.st_ino});
+  }
   return ScanDir(folder);
 }
 
 bool TCustomDirectoryScanner::ScanDir(const std::string& folder) {
   bool result = true;
   const std::string prefix = folder + '/';
-  if (OnDir) OnDir(*this, std::filesystem::path(prefix));
+  if (OnDir) {
+    OnDir(*this, std::filesystem::path(prefix));
+  }
 
   DirHandle dir(opendir(prefix.c_str()));
-  if (!dir) return result;
+  if (!dir) {
+    return result;
+  }
   const int dirFd = dirfd(dir.get());
 
   // A failure to read further ends the listing like its end does: the folder counts as holding
@@ -76,8 +86,12 @@ bool TCustomDirectoryScanner::ScanDir(const std::string& folder) {
     EntryKind kind = EntryKind::kOther;
     if (reachable || ownKnown) {
       const struct stat& info = reachable ? target : own;
-      if (reachable && S_ISDIR(target.st_mode)) kind = EntryKind::kFolder;
-      if (reachable && S_ISREG(target.st_mode)) kind = EntryKind::kFile;
+      if (reachable && S_ISDIR(target.st_mode)) {
+        kind = EntryKind::kFolder;
+      }
+      if (reachable && S_ISREG(target.st_mode)) {
+        kind = EntryKind::kFile;
+      }
       entry.isDirectory = kind == EntryKind::kFolder;
       entry.isReadOnly = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
       entry.size = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
@@ -95,13 +109,19 @@ bool TCustomDirectoryScanner::ScanDir(const std::string& folder) {
       } else if (kind == EntryKind::kFile) {
         if (m_matcher->containsMatch(entry.name)) {
           bool stop = false;
-          if (OnFile) OnFile(*this, std::filesystem::path(folder), entry, stop);
-          if (stop) result = false;
+          if (OnFile) {
+            OnFile(*this, std::filesystem::path(folder), entry, stop);
+          }
+          if (stop) {
+            result = false;
+          }
           ++m_count;
         }
       }
     } catch (const Error& error) {
-      if (!OnQuestion) throw;
+      if (!OnQuestion) {
+        throw;
+      }
       if (!OnQuestion(kQuestionCaption,
                       kQuestionHead + std::string(error.what()) + kQuestionTail)) {
         result = false;
@@ -109,9 +129,15 @@ bool TCustomDirectoryScanner::ScanDir(const std::string& folder) {
     }
 
     bool stop = false;
-    if (OnProgress) OnProgress(*this, stop);
-    if (stop) result = false;
-    if (!result) break;
+    if (OnProgress) {
+      OnProgress(*this, stop);
+    }
+    if (stop) {
+      result = false;
+    }
+    if (!result) {
+      break;
+    }
   }
   return result;
 }
@@ -153,7 +179,9 @@ void TDirectoryScanner::AddFoundFile(TCustomDirectoryScanner& /*scanner*/,
 }
 
 void TDirectoryScanner::YieldSlice(TCustomDirectoryScanner& /*scanner*/, bool& /*stop*/) {
-  if (Count() % 100 != 0) return;
+  if (Count() % 100 != 0) {
+    return;
+  }
   if (OnYield) {
     OnYield();
   } else {

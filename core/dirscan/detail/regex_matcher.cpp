@@ -14,7 +14,9 @@ namespace {
 std::string errorText(int code) {
   std::array<PCRE2_UCHAR, 256> buffer{};
   const int length = pcre2_get_error_message(code, buffer.data(), buffer.size());
-  if (length < 0) return "error " + std::to_string(code);
+  if (length < 0) {
+    return "error " + std::to_string(code);
+  }
   return std::string(reinterpret_cast<const char*>(buffer.data()),
                      static_cast<std::size_t>(length));
 }
@@ -23,7 +25,7 @@ std::string errorText(int code) {
 
 struct RegexMatcher::Compiled {
   struct CodeDeleter {
-    void operator()(pcre2_code* code) const { pcre2_code_free(code); }
+    void operator()(pcre2_code* compiled) const { pcre2_code_free(compiled); }
   };
   struct MatchDataDeleter {
     void operator()(pcre2_match_data* data) const { pcre2_match_data_free(data); }
@@ -61,14 +63,22 @@ void RegexMatcher::compile() {
 }
 
 bool RegexMatcher::containsMatch(std::string_view text) {
-  if (!m_compiled && m_compileError.empty()) compile();
-  if (!m_compiled) throw EMaskError(m_compileError);
+  if (!m_compiled && m_compileError.empty()) {
+    compile();
+  }
+  if (!m_compiled) {
+    throw EMaskError(m_compileError);
+  }
   static constexpr char kEmpty[] = "";
   const char* subject = text.data() != nullptr ? text.data() : kEmpty;
   const int rc = pcre2_match(m_compiled->code.get(), reinterpret_cast<PCRE2_SPTR>(subject),
                              text.size(), 0, 0, m_compiled->matchData.get(), nullptr);
-  if (rc >= 0) return true;
-  if (rc == PCRE2_ERROR_NOMATCH) return false;
+  if (rc >= 0) {
+    return true;
+  }
+  if (rc == PCRE2_ERROR_NOMATCH) {
+    return false;
+  }
   throw EMaskError("mask \"" + cp1251::fromUtf8(m_expression) + "\" on \"" +
                    cp1251::fromUtf8(text) + "\": " + errorText(rc));
 }
