@@ -57,8 +57,9 @@ struct FindRecord {
 // Not copyable: the events of a subclass usually refer to the scanner itself.
 class TCustomDirectoryScanner {
  public:
-  // Raised for each accepted file. folder is the scanned folder without a trailing "/"; entry
-  // is the file's entry. Setting stop to true ends the whole scan.
+  // Raised for each accepted file. folder is the scanned folder without a trailing "/" (so
+  // empty for the root folder); entry is the file's entry. Setting stop to true ends the whole
+  // scan.
   using FileEvent =
       std::function<void(TCustomDirectoryScanner& scanner, const std::filesystem::path& folder,
                          const FindRecord& entry, bool& stop)>;

@@ -412,6 +412,36 @@ TEST(DirectoryScanner, ErrorLeavesScanWhenNobodyCanBeAskedAndClosesEveryFolder) 
   EXPECT_EQ(openDescriptors(), before);
 }
 
+TEST(DirectoryScanner, OnDirErrorIsAskedAboutInTheParentFolderOnly) {
+  TempFolder temp;
+  temp.file("top.brd");
+  temp.file("sub/inner.brd");
+  TCustomDirectoryScanner scanner;
+  Recorder recorder;
+  recorder.attach(scanner);
+  recorder.answer(scanner, true);
+  const std::string top = temp.str() + "/";
+  auto failOn = [&recorder](const std::string& which) {
+    return [&recorder, which](TCustomDirectoryScanner&, const fs::path& folder) {
+      recorder.dirs.push_back(folder.string());
+      if (folder.string() == which) throw Error("cannot enter " + which);
+    };
+  };
+
+  // A subfolder's error belongs to the entry that names it: asked about, and the walk goes on
+  // without the subfolder's files.
+  scanner.OnDir = failOn(top + "sub/");
+  EXPECT_TRUE(scanner.Scan(temp.path()));
+  EXPECT_THAT(recorder.names(), ElementsAre("top.brd"));
+  EXPECT_THAT(recorder.questions, ElementsAre(question("cannot enter " + top + "sub/")));
+
+  // The starting folder has no entry to blame: its error leaves Scan.
+  recorder.questions.clear();
+  scanner.OnDir = failOn(top);
+  EXPECT_THROW(scanner.Scan(temp.path()), Error);
+  EXPECT_THAT(recorder.questions, IsEmpty());
+}
+
 TEST(DirectoryScanner, InvalidMaskFailsAtEachFileInsideTheGuard) {
   TempFolder temp;
   TCustomDirectoryScanner scanner;
