@@ -35,8 +35,10 @@ class Stream;
 class Storage;
 
 namespace detail {
-struct FileState;
-}
+class FileState;
+// For the fuzz harness: a read-only file over a copy of data, named name in messages.
+CompoundFile openFromMemory(std::vector<std::byte> data, std::string name);
+}  // namespace detail
 
 enum class ElementKind { Storage, Stream };
 
@@ -81,6 +83,9 @@ class Storage {
   Stream createStream(std::u16string_view name);
   Storage createStorage(std::u16string_view name);
 
+  // The element of that name (any letter case, by the format's rule), or nothing.
+  std::optional<ElementInfo> find(std::u16string_view name) const;
+
   ElementEnumerator enumElements() const;
   std::u16string name() const;
 
@@ -89,6 +94,7 @@ class Storage {
   Storage(std::shared_ptr<detail::FileState> file, uint32_t entry);
   std::shared_ptr<detail::FileState> m_file;
   uint32_t m_entry;
+  uint64_t m_serial;  // tells a handle whose element a rollback discarded
 };
 
 // A stream of bytes with a position. Writes are kept by the stream until commit(); a stream
@@ -153,6 +159,7 @@ class CompoundFile {
   Transaction beginTransaction();
 
  private:
+  friend CompoundFile detail::openFromMemory(std::vector<std::byte> data, std::string name);
   explicit CompoundFile(std::shared_ptr<detail::FileState> file);
   std::shared_ptr<detail::FileState> m_file;
 };

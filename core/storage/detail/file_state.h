@@ -1,0 +1,196 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "storage/compound_file.h"
+#include "storage/detail/device.h"
+
+// The in-memory model of one open compound file and everything that reads or changes it. The
+// public handles (compound_file.h) are thin views over it.
+namespace verbalon::storage::detail {
+
+inline constexpr uint32_t kMaxRegSect = 0xFFFFFFFA;
+inline constexpr uint32_t kDifSect = 0xFFFFFFFC;
+inline constexpr uint32_t kFatSect = 0xFFFFFFFD;
+inline constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
+inline constexpr uint32_t kFreeSect = 0xFFFFFFFF;
+inline constexpr uint32_t kNoStream = 0xFFFFFFFF;
+inline constexpr uint64_t kMiniCutoff = 4096;
+inline constexpr uint32_t kMiniSectorSize = 64;
+inline constexpr size_t kHeaderDifatSlots = 109;
+
+enum EntryType : uint8_t { kUnused = 0, kStorage = 1, kStream = 2, kRoot = 5 };
+
+struct DirEntry {
+  std::u16string name;
+  uint8_t type = kUnused;
+  uint8_t color = 1;     // 0 red, 1 black
+  bool badName = false;  // the name length field is odd, zero or over 64
+  uint32_t left = kNoStream;
+  uint32_t right = kNoStream;
+  uint32_t child = kNoStream;
+  std::array<uint8_t, 16> clsid{};
+  uint32_t stateBits = 0;
+  uint64_t created = 0;
+  uint64_t modified = 0;
+  uint32_t start = 0;
+  uint64_t size = 0;
+  bool operator==(const DirEntry&) const = default;
+};
+
+// What the header references, except the FAT (kept apart in FileState because it is large and
+// is restored by sector rather than copied).
+struct Model {
+  std::vector<uint32_t> fatSectors;
+  std::vector<uint32_t> difatSectors;
+  std::vector<DirEntry> dir;
+  std::vector<uint32_t> dirChain;
+  // Filled on first use of a mini stream (always before any change).
+  bool miniLoaded = false;
+  std::string miniError;
+  uint32_t miniFatStart = kEndOfChain;
+  std::vector<uint32_t> miniFat;
+  std::vector<uint32_t> miniFatChain;
+  std::vector<uint32_t> rootChain;  // regular sectors of the mini stream
+  // Children of each storage in sibling order, and the parent of each element.
+  std::vector<std::vector<uint32_t>> children;
+  std::vector<uint32_t> parent;
+};
+
+// Where a stream's bytes are: mini sectors of the mini stream, or regular sectors.
+struct Layout {
+  bool mini = false;
+  uint64_t size = 0;
+  std::vector<uint32_t> chain;
+};
+
+// The changes a stream handle holds until it commits: the new size, whole pages (one regular
+// sector each) that were written, and how much of the stored content survives beneath them
+// (bytes from `keep` on that are in no page read as zero, after a shrink).
+struct StreamChanges {
+  uint64_t size = 0;
+  uint64_t keep = 0;
+  std::map<uint64_t, std::vector<std::byte>> pages;
+};
+
+class FileState {
+ public:
+  static std::shared_ptr<FileState> open(const std::filesystem::path& path, Access access);
+  static std::shared_ptr<FileState> create(const std::filesystem::path& path);
+  static std::shared_ptr<FileState> openMemory(std::vector<std::byte> data, std::string name);
+
+  FileState(const FileState&) = delete;
+  FileState& operator=(const FileState&) = delete;
+
+  const std::filesystem::path& path() const { return m_path; }
+  const std::string& name() const { return m_name; }
+  bool readOnly() const { return m_access == Access::ReadOnly; }
+  uint32_t sectorSize() const { return m_ss; }
+  // Bumped by every change of the model; handles compare it to drop cached layouts.
+  uint64_t generation() const { return m_gen; }
+
+  // Element handles carry (entry, serial); a serial no longer current means the element was
+  // discarded by a rollback.
+  uint64_t serial(uint32_t id) const { return id < m_serials.size() ? m_serials[id] : 0; }
+  void checkHandle(uint32_t id, uint64_t serial) const;
+  const DirEntry& entry(uint32_t id) const { return m_live.dir[id]; }
+  const std::vector<uint32_t>& children(uint32_t storage) const { return m_live.children[storage]; }
+  std::optional<uint32_t> findChild(uint32_t storage, std::u16string_view name) const;
+  // "templates/default.html"; for messages.
+  std::string pathOf(uint32_t id) const;
+
+  uint32_t createElement(uint32_t storage, std::u16string_view name, EntryType type);
+
+  // Where a stream's content lies, checked against the file (raises STG_E_DOCFILECORRUPT).
+  Layout streamLayout(uint32_t id);
+  void readStored(const Layout& layout, uint64_t offset, std::span<std::byte> out);
+
+  // Raises unless the file may be changed: opened read-write, and its structure checked once
+  // (every chain inside the file, no sector used twice).
+  void requireWritable();
+  void commitStream(uint32_t id, const StreamChanges& changes);
+  // Writes pending element creations when no transaction is active.
+  void commitPending();
+
+  void beginTransaction();
+  void commitTransaction();
+  void rollbackTransaction() noexcept;
+  bool inTransaction() const { return m_txnBase.has_value(); }
+
+  [[noreturn]] void fail(uint32_t code, const std::string& what) const;
+  [[noreturn]] void corrupt(const std::string& what) const;
+
+ private:
+  FileState(std::unique_ptr<Device> device, const std::filesystem::path& path, Access access);
+  void load();
+  void initEmpty();
+  void buildTree();
+  void ensureMini();
+
+  std::vector<uint32_t> walkChain(uint32_t start, uint64_t limit, const std::string& what) const;
+  std::vector<uint32_t> walkMiniChain(uint32_t start, uint64_t limit, uint64_t capacity,
+                                      const std::string& what) const;
+  void checkStructure();
+
+  void readSector(uint32_t sector, std::span<std::byte> out);
+  void writeSector(uint32_t sector, std::span<const std::byte> in);
+
+  bool isPinned(uint32_t sector) const;
+  uint32_t allocate();
+  void setFat(uint32_t index, uint32_t value);
+  uint32_t allocateMini();
+  std::vector<uint32_t> rewriteChain(
+      const std::vector<uint32_t>& old, size_t count, const std::function<bool(size_t)>& dirty,
+      const std::function<void(size_t, std::span<std::byte>)>& content);
+  std::vector<uint32_t> placeMini(std::vector<uint32_t> chain, std::span<const std::byte> data);
+  void resizeMiniStream(const std::map<size_t, std::vector<std::byte>>& touched);
+  void rebuildTree(uint32_t storage);
+
+  void applyStream(uint32_t id, const StreamChanges& changes);
+  void flush();
+  void finalizeFat();
+  std::vector<std::byte> difatSector(const Model& model, size_t index) const;
+  void writeHeader();
+  void afterCommit();
+  void restore(const Model& base) noexcept;
+
+  std::unique_ptr<Device> m_dev;
+  std::filesystem::path m_path;
+  std::string m_name;
+  Access m_access;
+  std::array<std::byte, 512> m_header{};
+  uint32_t m_ss = 512;
+  uint32_t m_perFat = 128;  // entries per FAT (and mini FAT) sector
+  uint32_t m_perDir = 4;
+  uint64_t m_fileSectors = 0;  // sectors present in the file, the last one possibly short
+
+  std::vector<uint32_t> m_fat;
+  std::vector<uint32_t> m_committedFat;
+  std::set<size_t> m_dirtyFat;  // FAT sector indexes changed since the last commit
+  std::unordered_set<uint32_t> m_committedSpecial;  // FAT and DIFAT sectors of the header state
+  Model m_live;
+  Model m_committed;
+  std::optional<Model> m_txnBase;
+  bool m_txnFailed = false;
+  bool m_modified = false;
+
+  enum class Check { NotYet, Passed, Failed } m_check = Check::NotYet;
+  std::string m_checkError;
+
+  std::vector<uint64_t> m_serials;
+  uint64_t m_nextSerial = 2;
+  uint64_t m_gen = 0;
+  uint32_t m_allocHint = 0;
+};
+
+}  // namespace verbalon::storage::detail

@@ -1,0 +1,121 @@
+#include "compound_file_test_util.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+#include <sys/wait.h>
+
+#include "storage/detail/names.h"
+
+namespace verbalon::storage::testing {
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "vrb-cfb-XXXXXX").string();
+  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  m_path = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(m_path, ec);
+}
+
+std::vector<std::byte> bytes(std::string_view text) {
+  std::vector<std::byte> out(text.size());
+  std::memcpy(out.data(), text.data(), text.size());
+  return out;
+}
+
+std::vector<std::byte> pattern(size_t n, unsigned seed) {
+  std::vector<std::byte> out(n);
+  for (size_t i = 0; i < n; ++i)
+    out[i] = static_cast<std::byte>((i * 7 + seed) % 251);
+  return out;
+}
+
+std::vector<std::byte> readAll(Stream& stream) {
+  std::vector<std::byte> out(static_cast<size_t>(stream.size()));
+  stream.seek(0);
+  size_t done = 0;
+  while (done < out.size()) {
+    const size_t n = stream.read(std::span<std::byte>(out).subspan(done));
+    if (n == 0) break;
+    done += n;
+  }
+  out.resize(done);
+  return out;
+}
+
+std::vector<std::byte> readStream(const Storage& storage, std::u16string_view name) {
+  Stream s = storage.openStream(name);
+  return readAll(s);
+}
+
+void putStream(Storage storage, std::u16string_view name, std::span<const std::byte> data) {
+  Stream s = storage.find(name) ? storage.openStream(name) : storage.createStream(name);
+  s.setSize(0);
+  s.write(data);
+  s.commit();
+}
+
+std::vector<std::byte> readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::byte> out(raw.size());
+  std::memcpy(out.data(), raw.data(), raw.size());
+  return out;
+}
+
+void writeFile(const std::filesystem::path& path, std::span<const std::byte> data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+std::string utf8(std::u16string_view text) {
+  return detail::toUtf8(text);
+}
+
+std::vector<TreeItem> readTree(const CompoundFile& file) {
+  std::vector<TreeItem> items;
+  struct Pending {
+    Storage storage;
+    std::string prefix;
+  };
+  std::vector<Pending> todo{{file.root(), ""}};
+  while (!todo.empty()) {
+    Pending p = std::move(todo.back());
+    todo.pop_back();
+    auto e = p.storage.enumElements();
+    while (auto info = e.next()) {
+      const std::string path = p.prefix + utf8(info->name);
+      if (info->kind == ElementKind::Storage) {
+        items.push_back({path + "/", {}});
+        todo.push_back({p.storage.openStorage(info->name), path + "/"});
+      } else {
+        items.push_back({path, readStream(p.storage, info->name)});
+      }
+    }
+  }
+  return items;
+}
+
+CommandResult run(const std::string& command) {
+  TempDir dir;
+  const auto out = dir / "out";
+  const auto err = dir / "err";
+  const std::string full = command + " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+  const int rc = std::system(full.c_str());
+  CommandResult result;
+  result.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  const auto o = readFile(out);
+  const auto e = readFile(err);
+  result.out.assign(reinterpret_cast<const char*>(o.data()), o.size());
+  result.err.assign(reinterpret_cast<const char*>(e.data()), e.size());
+  return result;
+}
+
+}  // namespace verbalon::storage::testing
