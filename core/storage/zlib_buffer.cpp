@@ -111,12 +111,22 @@ std::string DeflateBuffer(std::string_view input) {
   return output;
 }
 
-std::string InflateBuffer(std::string_view input, size_t expected, size_t limit) {
+void InflateAppend(std::string_view input, std::string& output, size_t expected, size_t limit) {
   const size_t n = input.size();
   const size_t step = std::max<size_t>(roundUp256(n), 256);
   // One byte beyond the limit tells an output of exactly limit bytes from a larger one.
   const size_t ceiling = limit == std::numeric_limits<size_t>::max() ? limit : limit + 1;
-  std::string output(std::min(expected != 0 ? expected : step, ceiling), '\0');
+  const size_t start = output.size();
+  // Restores output however the function is left; dismissed on success.
+  struct Rollback {
+    std::string& output;
+    size_t size;
+    bool armed = true;
+    ~Rollback() {
+      if (armed) output.resize(size);
+    }
+  } rollback{output, start};
+  output.resize(start + std::min(expected != 0 ? expected : step, ceiling), '\0');
   size_t produced = 0;
 
   z_stream zs{};
@@ -131,16 +141,16 @@ std::string InflateBuffer(std::string_view input, size_t expected, size_t limit)
       consumed += zs.avail_in;
     }
     if (zs.avail_out == 0) {
-      if (produced == output.size()) {
+      if (start + produced == output.size()) {
         // A full output buffer is no error: the block grows and inflation goes on.
         if (produced >= ceiling) {
           throw EDecompressionError("the decompressed data exceeds the limit of " +
                                     std::to_string(limit) + " bytes");
         }
-        output.resize(std::min(output.size() + step, ceiling));
+        output.resize(start + std::min(produced + step, ceiling));
       }
-      zs.next_out = outputPointer(output, produced);
-      zs.avail_out = pieceOf(output.size() - produced);
+      zs.next_out = outputPointer(output, start + produced);
+      zs.avail_out = pieceOf(output.size() - start - produced);
     }
     const uInt offered = zs.avail_out;
     const int rc = inflate(&zs, Z_NO_FLUSH);
@@ -167,7 +177,13 @@ std::string InflateBuffer(std::string_view input, size_t expected, size_t limit)
                               std::to_string(limit) + " bytes");
   }
   if (state.end() != Z_OK) throw EDecompressionError("compressed data is corrupt");
-  output.resize(produced);
+  output.resize(start + produced);
+  rollback.armed = false;
+}
+
+std::string InflateBuffer(std::string_view input, size_t expected, size_t limit) {
+  std::string output;
+  InflateAppend(input, output, expected, limit);
   return output;
 }
 

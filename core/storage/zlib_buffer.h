@@ -53,4 +53,10 @@ std::string DeflateBuffer(std::string_view input);
 std::string InflateBuffer(std::string_view input, size_t expected = 0,
                           size_t limit = kDefaultInflateLimit);
 
+// InflateBuffer that appends to output, using its spare capacity, so that a block reused for
+// every read allocates nothing once it has grown. limit counts the appended bytes. On failure
+// output is left as it was.
+void InflateAppend(std::string_view input, std::string& output, size_t expected = 0,
+                   size_t limit = kDefaultInflateLimit);
+
 }  // namespace verbalon::storage

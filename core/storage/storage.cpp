@@ -1,0 +1,198 @@
+#include "storage/storage.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <system_error>
+#include <utility>
+
+#include "common/cp1251.h"
+
+namespace verbalon::storage {
+namespace {
+
+// Reads go through chunks of 8096 bytes and writes through chunks of 65536, the sizes packages
+// have always been copied with.
+constexpr size_t kReadChunk = 8096;
+constexpr size_t kWriteChunk = 65536;
+
+// Messages are UTF-8, like those of the compound file.
+std::string fileLabel(const CompoundFile& root) {
+  std::string name = root.path().filename().string();
+  return name.empty() ? root.path().string() : name;
+}
+
+std::string streamLabel(const CompoundFile& root, std::string_view path) {
+  return fileLabel(root) + ", stream \"" + cp1251::toUtf8(path) + "\"";
+}
+
+// The names of a path that must name a stream: at least one.
+StringList streamNames(const CompoundFile& root, std::string_view path) {
+  StringList names = splitStoragePath(path);
+  if (names.empty()) {
+    throw EStorageError(hresult::kInvalidName,
+                        fileLabel(root) + ": the storage path is empty, so it names no stream");
+  }
+  return names;
+}
+
+// Opens the storages named by names[0..count) one inside the other, starting at the root.
+Storage openStorages(const CompoundFile& root, const StringList& names, size_t count) {
+  Storage current = root.root();
+  for (size_t i = 0; i < count; ++i)
+    current = current.openStorage(cp1251::toUtf16(names[i]));
+  return current;
+}
+
+void checkMode(const CompoundFile& root, uint32_t mode) {
+  const uint32_t access = mode & 0x3;
+  const bool known = (mode & ~(0x3u | kStgmShareExclusive)) == 0;
+  if (!known || access == 0x3 || (mode & kStgmShareExclusive) == 0) {
+    throw EStorageError(hresult::kInvalidParameter,
+                        fileLabel(root) + ": access mode " + std::to_string(mode) +
+                            " cannot open an element inside a compound file");
+  }
+}
+
+std::span<std::byte> asBytes(char* data, size_t size) {
+  return {reinterpret_cast<std::byte*>(data), size};
+}
+
+std::string readWhole(const CompoundFile& root, Stream& stream) {
+  // The stream's recorded size comes from the file; the file's own size bounds what to reserve.
+  std::error_code ec;
+  const uintmax_t fileSize = std::filesystem::file_size(root.path(), ec);
+  const uint64_t expected = ec ? 0 : std::min<uint64_t>(stream.size(), fileSize);
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(expected) + kReadChunk);
+  // A short read marks the end of the stream; the compound file raises when a read fails, so a
+  // damaged file never passes for a shorter stream.
+  for (;;) {
+    const size_t before = bytes.size();
+    bytes.resize(before + kReadChunk);
+    const size_t got = stream.read(asBytes(bytes.data() + before, kReadChunk));
+    bytes.resize(before + got);
+    if (got < kReadChunk) break;
+  }
+  return bytes;
+}
+
+// The name, as the storage spells it, of the element whose name equals name ignoring case.
+std::optional<std::u16string> findIgnoringCase(const Storage& storage, std::string_view name) {
+  const std::string wanted = cp1251::toUpper(name);
+  ElementEnumerator elements = storage.enumElements();
+  while (std::optional<ElementInfo> element = elements.next()) {
+    if (cp1251::toUpper(cp1251::fromUtf16(element->name)) == wanted) return element->name;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+StringList splitStoragePath(std::string_view path) {
+  std::string lines(path);
+  std::replace(lines.begin(), lines.end(), '\\', '\n');
+  return splitLines(lines);
+}
+
+MemoryStream& ReadStream(const CompoundFile& root, std::string_view path, MemoryStream& dest,
+                         uint32_t mode, bool decompress) {
+  dest.clear();
+  checkMode(root, mode);
+  const StringList names = streamNames(root, path);
+
+  MemoryStream stored;
+  {
+    Storage parent = openStorages(root, names, names.size() - 1);
+    Stream stream = parent.openStream(cp1251::toUtf16(names.back()));
+    // Nothing was written, so the stream is released without a commit: a commit would only
+    // rewrite the file's header for no change.
+    stored.assign(readWhole(root, stream));
+  }
+
+  if (!decompress) {
+    dest.assign(stored.take());
+    return dest;
+  }
+  try {
+    DecompressStream(stored, dest);
+  } catch (const EDecompressionError& e) {
+    dest.clear();
+    throw EDecompressionError(streamLabel(root, path), e.reason());
+  }
+  return dest;
+}
+
+void WriteStream(const CompoundFile& root, std::string_view path, std::string_view content,
+                 bool compress) {
+  const StringList names = streamNames(root, path);
+  // Compressed first, so that a failure leaves no newly created, empty stream behind.
+  std::string compressed;
+  if (compress) compressed = DeflateBuffer(content);
+  const std::string_view stored = compress ? std::string_view(compressed) : content;
+
+  Storage parent = openStorages(root, names, names.size() - 1);
+  std::optional<std::u16string> existing = findIgnoringCase(parent, names.back());
+  Stream stream =
+      existing ? parent.openStream(*existing) : parent.createStream(cp1251::toUtf16(names.back()));
+
+  stream.seek(0);
+  for (size_t offset = 0; offset < stored.size(); offset += kWriteChunk) {
+    const size_t count = std::min(kWriteChunk, stored.size() - offset);
+    const auto* chunk = reinterpret_cast<const std::byte*>(stored.data() + offset);
+    const size_t written = stream.write(std::span<const std::byte>(chunk, count));
+    if (written != count) {
+      throw EStorageError(hresult::kWriteFault, streamLabel(root, path) + ": wrote " +
+                                                    std::to_string(written) + " of " +
+                                                    std::to_string(count) + " bytes");
+    }
+  }
+  // Old bytes past the new end would be ignored by every reader, but they would keep content
+  // the caller meant to replace (a cleared history, say) in the file.
+  if (stream.size() > stored.size()) stream.setSize(stored.size());
+  stream.commit();
+}
+
+void WriteStream(const CompoundFile& root, std::string_view path, MemoryStream& source,
+                 bool compress) {
+  source.seek(0);
+  WriteStream(root, path, std::string_view(source.bytes()), compress);
+}
+
+StringList ListElements(const CompoundFile& root, std::string_view path) {
+  const StringList names = splitStoragePath(path);
+  Storage storage = openStorages(root, names, names.size());
+  StringList result;
+  ElementEnumerator elements = storage.enumElements();
+  while (std::optional<ElementInfo> element = elements.next()) {
+    result.push_back(cp1251::fromUtf16(element->name));
+  }
+  return result;
+}
+
+void CompressStream(MemoryStream& source, MemoryStream& dest) {
+  source.seek(0);
+  dest.write(DeflateBuffer(source.bytes()));
+}
+
+void DecompressStream(const MemoryStream& source, MemoryStream& dest) {
+  if (&source == &dest) {
+    const MemoryStream copy = source;
+    DecompressStream(copy, dest);
+    return;
+  }
+  const std::string_view compressed = source.remaining();
+  // Straight into dest's block: ReadBuf, reused for every read, keeps its capacity.
+  if (!compressed.empty()) InflateAppend(compressed, dest.bytes());
+  dest.seek(0);
+}
+
+std::string StreamText(const MemoryStream& source) {
+  std::string text = joinLines(splitLines(source.remaining()));
+  if (!text.empty()) text.resize(text.size() - 2);
+  return text;
+}
+
+}  // namespace verbalon::storage
