@@ -1,0 +1,14 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/dispatcher.h"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  verbalon::cli::Console console{std::cout, std::cerr};
+  const int status = verbalon::cli::runTool(args, console);
+  std::cout.flush();
+  return std::cout ? status : verbalon::cli::kExitFailure;
+}
