@@ -60,6 +60,39 @@ void KeyList::compact(const std::vector<bool>& keep) noexcept {
   m_bytes.resize(write);
 }
 
+void KeyList::insertSorted(const std::vector<KeyInsertion>& insertions) {
+  size_t added = 0;
+  for (const KeyInsertion& insertion : insertions)
+    added += insertion.sortKey.size();
+  checkRoom(added);
+  const size_t oldCount = m_ends.size();
+  const size_t newCount = oldCount + insertions.size();
+  const size_t newBytes = m_bytes.size() + added;
+  if (m_bytes.capacity() < newBytes) m_bytes.reserve(newBytes + newBytes / 4);
+  if (m_ends.capacity() < newCount) m_ends.reserve(newCount + newCount / 4);
+  m_bytes.resize(newBytes);
+  m_ends.resize(newCount);
+  char* bytes = m_bytes.data();
+  size_t writeKey = newCount;
+  size_t writeByte = newBytes;
+  size_t read = oldCount;
+  // Every old key moves towards the back; reading from the back never meets a key that has
+  // been overwritten already.
+  auto place = [&](const char* from, size_t length) {
+    writeByte -= length;
+    std::memmove(bytes + writeByte, from, length);
+    m_ends[--writeKey] = static_cast<uint32_t>(writeByte + length);
+  };
+  for (size_t t = insertions.size(); t-- > 0;) {
+    while (read > insertions[t].position) {
+      --read;
+      const uint32_t begin = read == 0 ? 0 : m_ends[read - 1];
+      place(bytes + begin, m_ends[read] - begin);
+    }
+    place(insertions[t].sortKey.data(), insertions[t].sortKey.size());
+  }
+}
+
 FindKeyResult findSortKey(std::string_view sortKey, const KeyList& keys) {
   FindKeyResult result;
   if (keys.empty()) return result;

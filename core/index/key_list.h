@@ -11,6 +11,12 @@
 // where a list of strings would cost 32 bytes each and a heap block for most of them.
 namespace verbalon::index {
 
+// A key to insert before line `position` of a KeyList.
+struct KeyInsertion {
+  size_t position = 0;
+  std::string_view sortKey;
+};
+
 class KeyList {
  public:
   size_t size() const { return m_ends.size(); }
@@ -25,6 +31,11 @@ class KeyList {
   void push_back(std::string_view sortKey);
   // Appends the sort key of a word (normalisation included).
   void pushWord(std::string_view word);
+
+  // Inserts every key before its position in one pass from the back, growing in place.
+  // Requires: insertions in ascending position (equal positions keep their order), and no
+  // sortKey pointing into this list.
+  void insertSorted(const std::vector<KeyInsertion>& insertions);
 
   // Keeps the keys whose flag is true, in order, in one pass. Requires: keep.size() == size().
   void compact(const std::vector<bool>& keep) noexcept;

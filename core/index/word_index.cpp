@@ -52,6 +52,27 @@ bool strictlyAscending(const KeyList& keys) {
   return true;
 }
 
+// Inserts one new line per insertion, before old line `position` (insertions in ascending
+// position; several at one position keep their order). makeLine is called once per insertion,
+// from the last to the first.
+template <typename MakeLine>
+void insertInPlace(StringList& lines, const std::vector<KeyInsertion>& insertions,
+                   MakeLine makeLine) {
+  const size_t oldCount = lines.size();
+  const size_t newCount = oldCount + insertions.size();
+  // Room to spare, so the next merges grow without copying; capacity never touched costs no
+  // memory.
+  if (lines.capacity() < newCount) lines.reserve(newCount + newCount / 4);
+  lines.resize(newCount);
+  size_t write = newCount;
+  size_t read = oldCount;
+  for (size_t t = insertions.size(); t-- > 0;) {
+    while (read > insertions[t].position)
+      lines[--write] = std::move(lines[--read]);
+    lines[--write] = makeLine();
+  }
+}
+
 }  // namespace
 
 void WordIndex::appendSlot(dicts::TDict dict) {
@@ -178,52 +199,52 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
 
   const std::vector<uint32_t> order = stableKeyOrder(itemKeys);
   const std::string prefix = std::to_string(n) + ":";
-  StringList words;
-  StringList entries;
-  KeyList keys;
-  words.reserve(m_word.size() + count);
-  entries.reserve(m_word.size() + count);
-  keys.reserve(m_word.size() + count, m_key.byteSize() + itemKeys.byteSize());
+  // A word that is there already gains "|" + part for each item, as the one-by-one merge
+  // appends them (even to an empty entry read from a file); a new word starts with its first part.
+  auto appendParts = [&](std::string& entry, size_t from, size_t to, bool existing) {
+    for (size_t g = from; g < to; ++g) {
+      if (g != from || existing) entry += '|';
+      entry += prefix;
+      entry += locations[order[g]];
+    }
+  };
 
-  size_t j = 0;
+  // One pass over the index and the sorted items together: a run of equal item keys either
+  // meets a word of the index, whose entry gains the run's parts at once, or becomes a new word
+  // to be inserted before index line `position`.
+  std::vector<KeyInsertion> insertions;
+  std::vector<std::pair<size_t, size_t>> runs;  // per insertion: its span of `order`
   const size_t oldCount = m_word.size();
+  size_t j = 0;
   for (size_t g = 0; g < count;) {
     const std::string_view key = itemKeys[order[g]];
-    while (j < oldCount && m_key[j] < key) {
-      words.push_back(std::move(m_word[j]));
-      entries.push_back(std::move(m_index[j]));
-      keys.push_back(m_key[j]);
+    size_t h = g + 1;
+    while (h < count && itemKeys[order[h]] == key)
+      ++h;
+    while (j < oldCount && m_key[j] < key)
       ++j;
-    }
-    std::string entry;
     if (j < oldCount && m_key[j] == key) {
-      words.push_back(std::move(m_word[j]));
-      entry = std::move(m_index[j]);
-      entry += '|';
+      appendParts(m_index[j], g, h, true);
       ++j;
     } else {
-      words.push_back(items[order[g]]);
+      insertions.push_back({j, key});
+      runs.emplace_back(g, h);
     }
-    entry += prefix;
-    entry += locations[order[g]];
-    size_t h = g + 1;
-    for (; h < count && itemKeys[order[h]] == key; ++h) {
-      entry += '|';
-      entry += prefix;
-      entry += locations[order[h]];
-    }
-    entries.push_back(std::move(entry));
-    keys.push_back(key);
     g = h;
   }
-  for (; j < oldCount; ++j) {
-    words.push_back(std::move(m_word[j]));
-    entries.push_back(std::move(m_index[j]));
-    keys.push_back(m_key[j]);
-  }
-  m_word = std::move(words);
-  m_index = std::move(entries);
-  m_key = std::move(keys);
+
+  // The new words go in from the back, so every line moves at most once and the lists grow in
+  // place rather than being copied into new ones.
+  size_t run = insertions.size();
+  insertInPlace(m_word, insertions, [&] { return items[order[runs[--run].first]]; });
+  run = insertions.size();
+  insertInPlace(m_index, insertions, [&] {
+    --run;
+    std::string entry;
+    appendParts(entry, runs[run].first, runs[run].second, false);
+    return entry;
+  });
+  m_key.insertSorted(insertions);
   progress.hideGauge();
 }
 
