@@ -1,0 +1,135 @@
+#include "dicts/dict_package.h"
+
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "common/cp1251.h"
+#include "common/string_list.h"
+#include "storage/storage.h"
+
+namespace verbalon::dicts {
+namespace {
+
+// Only the first 5 characters of a delimiter count.
+constexpr size_t kDelimiterLength = 5;
+
+StringList readLines(const storage::CompoundFile& package, std::string_view stream,
+                     storage::MemoryStream& ReadBuf) {
+  storage::ReadStream(package, stream, ReadBuf, storage::kPackageMode, true);
+  return splitLines(ReadBuf.bytes());
+}
+
+char asciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string FileNamePart(const std::filesystem::path& path) {
+  return cp1251::fromUtf8(path.filename().string());
+}
+
+std::filesystem::path ResolvePackagePath(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec)) return path;
+  const std::string wanted = path.filename().string();
+  if (wanted.empty()) return path;
+  const std::filesystem::path folder =
+      path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+  std::vector<std::filesystem::path> matches;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    if (equalsIgnoringAsciiCase(it->path().filename().string(), wanted)) {
+      matches.push_back(it->path());
+    }
+  }
+  if (matches.size() == 1) return matches.front();
+  if (matches.size() > 1) {
+    std::string names;
+    for (const std::filesystem::path& match : matches) {
+      names += names.empty() ? "" : ", ";
+      names += FileNamePart(match);
+    }
+    throw EDictError(FileNamePart(path) + ": several files match this name: " + names);
+  }
+  return path;
+}
+
+void OpenDictPackage(TDict& dict, const std::filesystem::path& path,
+                     storage::MemoryStream& ReadBuf) {
+  dict.IniList.clear();
+  dict.ItemList.clear();
+  dict.IndexList.clear();
+  dict.Storage.reset();
+  dict.FileName = FileNamePart(path);
+  if (dict.FileName.empty()) return;
+  dict.Storage.emplace(storage::CompoundFile::open(ResolvePackagePath(path)));
+  try {
+    dict.IniList = readLines(*dict.Storage, "~dict.ini", ReadBuf);
+  } catch (...) {
+    dict.Storage.reset();
+    throw;
+  }
+}
+
+void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemoryStream& ReadBuf) {
+  TDict dict;
+  try {
+    OpenDictPackage(dict, path, ReadBuf);
+    if (!dict.FileName.empty()) {
+      const storage::CompoundFile& package = *dict.Storage;
+      dict.Info = storage::StreamText(
+          storage::ReadStream(package, "~info.dat", ReadBuf, storage::kPackageMode, true));
+      dict.ItemDelimiter = settingValue(dict.IniList, "ItemDelimiter").substr(0, kDelimiterLength);
+      dict.RowDelimiter = settingValue(dict.IniList, "RowDelimiter").substr(0, kDelimiterLength);
+      dict.FormDelimiter = settingValue(dict.IniList, "FormDelimiter").substr(0, kDelimiterLength);
+      dict.ShortTitle = settingValue(dict.IniList, "ShortTitle");
+      dict.Title = settingValue(dict.IniList, "Title");
+      dict.ViewControl = settingValue(dict.IniList, "viewcontrol");
+      dict.ItemList = readLines(package, "~items.dat", ReadBuf);
+      dict.IndexList = readLines(package, "~index.dat", ReadBuf);
+      // Line k of one belongs to line k of the other; a package where they disagree would put
+      // articles under the wrong words, or under none.
+      if (dict.ItemList.size() != dict.IndexList.size()) {
+        throw EDictError(dict.FileName + ": \"~items.dat\" has " +
+                         std::to_string(dict.ItemList.size()) + " lines but \"~index.dat\" has " +
+                         std::to_string(dict.IndexList.size()));
+      }
+    }
+    Dicts.push_back(std::move(dict));
+  } catch (...) {
+    ReadBuf.clear();
+    throw;
+  }
+  ReadBuf.clear();
+}
+
+int FindDict(const TDicts& Dicts, const std::filesystem::path& path) {
+  const std::string name = FileNamePart(path);
+  for (size_t i = 0; i < Dicts.size(); ++i) {
+    if (Dicts[i].FileName == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string GetDictValue(const TDicts& Dicts, const std::filesystem::path& path,
+                         std::string_view key, storage::MemoryStream& ReadBuf) {
+  const int n = FindDict(Dicts, path);
+  if (n >= 0) return settingValue(Dicts[static_cast<size_t>(n)].IniList, key);
+  TDict temporary;
+  OpenDictPackage(temporary, path, ReadBuf);
+  std::string value = settingValue(temporary.IniList, key);
+  FreeDict(temporary);
+  return value;
+}
+
+}  // namespace verbalon::dicts

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "common/error.h"
+#include "dicts/tdict.h"
+#include "storage/memory_stream.h"
+
+// Opening dictionary packages into the slots of `Dicts`. Every stream is read through the
+// storage unit into the caller's shared ReadBuf (its content is valid until the next read).
+//
+// File names are Windows-1251 inside the program and the file system's bytes (UTF-8) outside;
+// paths passed here are file-system paths. Installed names are kept with their ASCII letters in
+// lower case, so opening a package looks for the exact name first and then for the one file of
+// the folder whose name matches ignoring ASCII case.
+namespace verbalon::dicts {
+
+// A package that cannot serve as a dictionary although every stream reads: "~items.dat" and
+// "~index.dat" disagree, or a lower-cased name matches several files of its folder.
+class EDictError : public Error {
+ public:
+  using Error::Error;
+};
+
+// The file name part of path, as Windows-1251 text; empty when path ends in a separator.
+std::string FileNamePart(const std::filesystem::path& path);
+
+// The file to open for path: path itself when it exists, otherwise the one file of its folder
+// whose name equals its file name ignoring ASCII case, otherwise path (whose opening then fails
+// as a missing file does). Several candidates raise EDictError naming them.
+std::filesystem::path ResolvePackagePath(const std::filesystem::path& path);
+
+// Fills dict from the package at path: FileName, the open Storage and IniList ("~dict.ini").
+// A path with an empty file name leaves dict an empty slot and opens nothing. Storage errors
+// pass on; dict then holds no open package.
+void OpenDictPackage(TDict& dict, const std::filesystem::path& path,
+                     storage::MemoryStream& ReadBuf);
+
+// Opens the package at path and appends it to Dicts as the next slot, with Info, the
+// delimiters (first 5 characters), ShortTitle, Title, ViewControl, ItemList and IndexList
+// loaded; a path with an empty file name appends an empty slot. On any error nothing is
+// appended and the package is closed again; a package whose item and index streams have
+// different line counts raises EDictError naming it. ReadBuf is left empty.
+void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemoryStream& ReadBuf);
+
+// The first slot whose FileName equals the file name part of path exactly (case-sensitive),
+// or -1.
+int FindDict(const TDicts& Dicts, const std::filesystem::path& path);
+
+// The value of key in the package's "~dict.ini" (empty when missing). An installed package is
+// answered from its slot without opening the file again; any other is opened for the moment
+// and closed before returning, also on error.
+std::string GetDictValue(const TDicts& Dicts, const std::filesystem::path& path,
+                         std::string_view key, storage::MemoryStream& ReadBuf);
+
+}  // namespace verbalon::dicts

@@ -1,0 +1,109 @@
+#include <utility>
+
+#include "common/cp1251.h"
+#include "dicts/dict_package.h"
+#include "index/detail/progress_texts.h"
+#include "index/index_error.h"
+#include "index/word_index.h"
+#include "storage/storage.h"
+
+namespace verbalon::index {
+namespace {
+
+constexpr std::string_view kWordStream = "items.dat";
+constexpr std::string_view kIndexStream = "index.dat";
+constexpr std::string_view kDictListStream = "addeddicts.dat";
+constexpr std::string_view kHistoryStream = "history.dat";
+
+StringList readLines(const storage::CompoundFile& stgRes, std::string_view stream,
+                     storage::MemoryStream& ReadBuf) {
+  storage::ReadStream(stgRes, stream, ReadBuf, storage::kPackageMode, true);
+  StringList lines = splitLines(ReadBuf.bytes());
+  ReadBuf.clear();
+  return lines;
+}
+
+// A line of the dictionary list names a file of the data folder, nothing outside it.
+bool isPlainFileName(std::string_view name) {
+  return name.find_first_of("/\\") == std::string_view::npos && name != "." && name != "..";
+}
+
+}  // namespace
+
+void WordIndex::AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf) {
+  checkChangesAllowed();
+  if (m_busy) throw EIndexError("another installation or removal is still running");
+  dicts::AddDict(m_dicts, path, ReadBuf);
+}
+
+StringList WordIndex::LoadDictList(const storage::CompoundFile& stgRes,
+                                   storage::MemoryStream& ReadBuf) {
+  return readLines(stgRes, kDictListStream, ReadBuf);
+}
+
+void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
+                          storage::MemoryStream& ReadBuf) {
+  try {
+    const StringList dictList = LoadDictList(stgRes, ReadBuf);
+    m_history = readLines(stgRes, kHistoryStream, ReadBuf);
+    m_word.clear();
+    m_index.clear();
+    m_key.clear();
+    for (const std::string& name : dictList) {
+      if (!isPlainFileName(name)) {
+        throw EIndexError("the list of installed dictionaries names \"" + name +
+                          "\", which is not a file name");
+      }
+      try {
+        // An empty name gives a path ending in a separator: a hole, nothing opened.
+        dicts::AddDict(m_dicts, dataDir / cp1251::toUtf8(name), ReadBuf);
+      } catch (const Error& e) {
+        throw EIndexError("the installed dictionary " + name + " could not be loaded: " + e.what());
+      }
+    }
+    StringList words = readLines(stgRes, kWordStream, ReadBuf);
+    StringList entries = readLines(stgRes, kIndexStream, ReadBuf);
+    if (words.size() != entries.size()) {
+      throw EIndexError("the stored word list has " + std::to_string(words.size()) +
+                        " lines but the stored index has " + std::to_string(entries.size()));
+    }
+    m_word = std::move(words);
+    m_index = std::move(entries);
+  } catch (const Error& e) {
+    // The lists now lack the words of what did not load; saving them would overwrite the
+    // complete index on disk with this smaller one.
+    m_refusal = std::string(
+                    "Installing and removing dictionaries is disabled until the "
+                    "program is restarted, because the dictionary index did not load: ") +
+                e.what();
+    throw;
+  }
+}
+
+void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progress) {
+  checkChangesAllowed();
+  if (m_busy) throw EIndexError("another installation or removal is still running");
+  progress.setCounter("");
+  progress.setStatus(detail::textSaving());
+  progress.processMessages();
+
+  StringList dictList;
+  dictList.reserve(m_dicts.size());
+  for (const dicts::TDict& slot : m_dicts)
+    dictList.push_back(slot.FileName);
+
+  // One transaction, so that the word list, the index and the dictionary list on disk always
+  // belong together, whatever moment a crash picks.
+  storage::CompoundFile::Transaction transaction = stgRes.beginTransaction();
+  storage::WriteStream(stgRes, kWordStream, joinLines(m_word), true);
+  storage::WriteStream(stgRes, kIndexStream, joinLines(m_index), true);
+  storage::WriteStream(stgRes, kDictListStream, joinLines(dictList), true);
+  transaction.commit();
+  progress.setStatus("");
+}
+
+void WordIndex::SaveHistory(const storage::CompoundFile& stgRes) {
+  storage::WriteStream(stgRes, kHistoryStream, joinLines(m_history), true);
+}
+
+}  // namespace verbalon::index

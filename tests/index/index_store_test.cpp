@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "../dicts/package_builder.h"
+#include "dicts/dict_package.h"
+#include "index/index_error.h"
+#include "index/word_index.h"
+#include "recording_progress.h"
+#include "storage/detail/fault_injection.h"
+#include "storage/storage.h"
+#include "test_words.h"
+
+namespace verbalon::index {
+namespace {
+
+using Lines = std::vector<std::string>;
+using verbalon::testing::dictStreams;
+using verbalon::testing::TempFolder;
+using verbalon::testing::writePackage;
+
+// An application folder: "vrbx.pde" beside "data/" with the packages.
+class IndexStore : public ::testing::Test {
+ protected:
+  IndexStore() { std::filesystem::create_directories(dataDir); }
+
+  void writeResource(const Lines& dictList, const Lines& words, const Lines& entries,
+                     const std::string& history = "") {
+    writePackage(resource, {{"addeddicts.dat", joinLines(dictList)},
+                            {"items.dat", joinLines(words)},
+                            {"index.dat", joinLines(entries)},
+                            {"history.dat", history}});
+  }
+
+  void writeDict(const std::string& name, const StringList& itemsUtf8) {
+    StringList locations;
+    for (size_t i = 0; i < itemsUtf8.size(); ++i)
+      locations.push_back("s:" + std::to_string(i));
+    writePackage(dataDir / name, dictStreams("ShortTitle=" + name, itemsUtf8, locations));
+  }
+
+  // Reads through stgRes when the package is open already (it is held exclusively).
+  Lines readLines(const std::string& stream, const storage::CompoundFile* stgRes = nullptr) {
+    if (stgRes != nullptr) {
+      storage::ReadStream(*stgRes, stream, ReadBuf, storage::kPackageMode, true);
+    } else {
+      storage::CompoundFile file = storage::CompoundFile::open(resource);
+      storage::ReadStream(file, stream, ReadBuf, storage::kPackageMode, true);
+    }
+    return splitLines(ReadBuf.bytes());
+  }
+
+  TempFolder app;
+  std::filesystem::path dataDir = app.path() / "data";
+  std::filesystem::path resource = app.path() / "vrbx.pde";
+  storage::MemoryStream ReadBuf;
+  NoProgress none;
+};
+
+TEST_F(IndexStore, LoadIndexOpensListedPackagesAndKeepsHoles) {
+  writeDict("a.brd", {"дом"});
+  writeDict("c.brd", {"кот"});
+  writeResource({"a.brd", "", "c.brd"}, {"x", "y"}, {"0:s:0", "2:s:0"});
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  WordIndex index;
+  index.LoadIndex(stgRes, dataDir, ReadBuf);
+  ASSERT_EQ(index.Dicts().size(), 3U);
+  EXPECT_EQ(index.Dicts()[0].FileName, "a.brd");
+  EXPECT_TRUE(index.Dicts()[1].isEmptySlot());
+  EXPECT_EQ(index.Dicts()[2].ShortTitle, "c.brd");
+  EXPECT_EQ(index.slWord(), (Lines{"x", "y"}));
+  EXPECT_EQ(index.slIndex(), (Lines{"0:s:0", "2:s:0"}));
+  EXPECT_TRUE(index.slKey().empty());
+  EXPECT_TRUE(index.slHistory().empty());  // a zero-length stream
+  EXPECT_TRUE(index.refusal().empty());
+}
+
+TEST_F(IndexStore, SavedIndexLoadsBackLineForLine) {
+  writeDict("a.brd", {"ёж", "дом"});
+  writeDict("b.brd", {"Еж", "лес"});
+  writeDict("c.brd", {"кот"});
+  writeResource({}, {}, {});
+  Lines words;
+  Lines entries;
+  {
+    storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+    WordIndex index;
+    index.LoadIndex(stgRes, dataDir, ReadBuf);
+    for (const char* name : {"a.brd", "b.brd", "c.brd"}) {
+      index.AddDict(dataDir / name, ReadBuf);
+      index.InstallDict(index.Dicts().size() - 1, none);
+    }
+    index.RemoveDict(1, none);
+    testing::RecordingProgress progress;
+    index.SaveIndex(stgRes, progress);
+    EXPECT_EQ(progress.events,
+              (Lines{"counter ", "status Сохранение результатов...", "messages", "status "}));
+    words = index.slWord();
+    entries = index.slIndex();
+    index.slHistory() = {testing::w("дом"), ""};
+    index.SaveHistory(stgRes);
+  }
+  EXPECT_EQ(readLines("addeddicts.dat"), (Lines{"a.brd", "", "c.brd"}));
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  WordIndex loaded;
+  loaded.LoadIndex(stgRes, dataDir, ReadBuf);
+  EXPECT_EQ(loaded.slWord(), words);
+  EXPECT_EQ(testing::us(loaded.slWord()), (Lines{"дом", "ёж", "кот"}));
+  EXPECT_EQ(loaded.slIndex(), entries);
+  EXPECT_EQ(loaded.slIndex()[0], "0:s:1");
+  ASSERT_EQ(loaded.Dicts().size(), 3U);
+  EXPECT_TRUE(loaded.Dicts()[1].isEmptySlot());
+  EXPECT_EQ(loaded.slHistory(), (Lines{testing::w("дом"), ""}));
+
+  // An installation after loading searches the stored order.
+  writeDict("d.brd", {"ДОМ", "аист"});
+  loaded.AddDict(dataDir / "d.brd", ReadBuf);
+  loaded.InstallDict(3, none);
+  EXPECT_EQ(testing::us(loaded.slWord()), (Lines{"аист", "дом", "ёж", "кот"}));
+  EXPECT_EQ(loaded.slIndex()[1], "0:s:1|3:s:0");
+}
+
+TEST_F(IndexStore, FailedLoadNamesThePackageAndRefusesLaterChanges) {
+  writeDict("a.brd", {"дом"});
+  writeDict("c.brd", {"кот"});
+  writeResource({"a.brd", "gone.brd", "c.brd"}, {"w1", "w2", "w3"}, {"0:s:0", "1:s:0", "2:s:0"});
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  WordIndex index;
+  try {
+    index.LoadIndex(stgRes, dataDir, ReadBuf);
+    FAIL() << "no error";
+  } catch (const EIndexError& e) {
+    EXPECT_NE(std::string(e.what()).find("the installed dictionary gone.brd could not be loaded"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(index.Dicts().size(), 1U);
+  EXPECT_TRUE(index.slWord().empty());
+  ASSERT_FALSE(index.refusal().empty());
+  EXPECT_NE(index.refusal().find("gone.brd"), std::string::npos);
+
+  writeDict("d.brd", {"лес"});
+  auto expectRefused = [&](const std::function<void()>& change) {
+    try {
+      change();
+      ADD_FAILURE() << "not refused";
+    } catch (const EIndexError& e) {
+      EXPECT_EQ(std::string(e.what()), index.refusal());
+    }
+  };
+  expectRefused([&] { index.AddDict(dataDir / "d.brd", ReadBuf); });
+  expectRefused([&] { index.InstallDict(0, none); });
+  expectRefused([&] { index.RemoveDict(0, none); });
+  expectRefused([&] { index.SaveIndex(stgRes, none); });
+  EXPECT_EQ(index.Dicts().size(), 1U);
+  EXPECT_EQ(readLines("items.dat", &stgRes), (Lines{"w1", "w2", "w3"}));
+  EXPECT_EQ(readLines("addeddicts.dat", &stgRes), (Lines{"a.brd", "gone.brd", "c.brd"}));
+}
+
+TEST_F(IndexStore, StoredListsOfDifferentLengthFailTheLoad) {
+  writeResource({}, {"w1", "w2"}, {"0:s:0"});
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  WordIndex index;
+  EXPECT_THROW(index.LoadIndex(stgRes, dataDir, ReadBuf), EIndexError);
+  EXPECT_TRUE(index.slWord().empty());
+  EXPECT_FALSE(index.refusal().empty());
+}
+
+TEST_F(IndexStore, DictionaryListNamingAPathOutsideTheDataFolderFailsTheLoad) {
+  writeDict("a.brd", {"дом"});
+  writeResource({"../vrbx.pde"}, {}, {});
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  WordIndex index;
+  EXPECT_THROW(index.LoadIndex(stgRes, dataDir, ReadBuf), EIndexError);
+  EXPECT_TRUE(index.Dicts().empty());
+}
+
+// The process is killed at every write, sync or truncation of the save in turn; whatever the
+// moment, the package must then hold the old three streams or the new three, never a mixture.
+TEST_F(IndexStore, SaveIndexCrashLeavesOldOrNewIndexWhole) {
+  writeDict("a.brd", {"дом", "кот"});
+  writeDict("b.brd", {"лес", "кот"});
+  writeResource({"a.brd"}, {testing::w("дом"), testing::w("кот")}, {"0:s:0", "0:s:1"});
+  const std::filesystem::path pristine = app.path() / "pristine.pde";
+  std::filesystem::copy_file(resource, pristine);
+  const Lines oldWords = readLines("items.dat");
+  const Lines oldEntries = readLines("index.dat");
+  const Lines oldList = readLines("addeddicts.dat");
+
+  bool finished = false;
+  int crashes = 0;
+  for (uint64_t n = 1; n < 400 && !finished; ++n) {
+    std::filesystem::copy_file(pristine, resource,
+                               std::filesystem::copy_options::overwrite_existing);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      try {
+        storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+        storage::MemoryStream buffer;
+        WordIndex index;
+        NoProgress quiet;
+        index.LoadIndex(stgRes, dataDir, buffer);
+        index.AddDict(dataDir / "b.brd", buffer);
+        index.InstallDict(1, quiet);
+        storage::detail::armFault(n);
+        index.SaveIndex(stgRes, quiet);
+      } catch (...) {
+        std::_Exit(3);
+      }
+      std::_Exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    const int code = WEXITSTATUS(status);
+    ASSERT_TRUE(code == 0 || code == storage::detail::kFaultExitCode) << "exit " << code;
+    finished = code == 0;
+    crashes += code == 0 ? 0 : 1;
+
+    const Lines words = readLines("items.dat");
+    const Lines entries = readLines("index.dat");
+    const Lines list = readLines("addeddicts.dat");
+    if (list == oldList) {
+      EXPECT_EQ(words, oldWords) << "crash at " << n;
+      EXPECT_EQ(entries, oldEntries) << "crash at " << n;
+    } else {
+      EXPECT_EQ(list, (Lines{"a.brd", "b.brd"})) << "crash at " << n;
+      EXPECT_EQ(testing::us(words), (Lines{"дом", "кот", "лес"})) << "crash at " << n;
+      EXPECT_EQ(entries, (Lines{"0:s:0", "0:s:1|1:s:1", "1:s:0"})) << "crash at " << n;
+    }
+  }
+  EXPECT_TRUE(finished);
+  EXPECT_GT(crashes, 0);
+}
+
+}  // namespace
+}  // namespace verbalon::index
