@@ -309,8 +309,8 @@ void CompoundFile::Transaction::commit() {
 }
 
 namespace detail {
-CompoundFile openFromMemory(std::vector<std::byte> data, std::string name) {
-  return CompoundFile(FileState::openMemory(std::move(data), std::move(name)));
+CompoundFile openFromMemory(std::vector<std::byte> data, std::string name, Access access) {
+  return CompoundFile(FileState::openMemory(std::move(data), std::move(name), access));
 }
 }  // namespace detail
 

@@ -34,12 +34,6 @@ class CompoundFile;
 class Stream;
 class Storage;
 
-namespace detail {
-class FileState;
-// For the fuzz harness: a read-only file over a copy of data, named name in messages.
-CompoundFile openFromMemory(std::vector<std::byte> data, std::string name);
-}  // namespace detail
-
 enum class ElementKind { Storage, Stream };
 
 struct ElementInfo {
@@ -54,6 +48,13 @@ enum class Access {
   // Read only; other read-only openers may hold the file at the same time, a writer may not.
   ReadOnly,
 };
+
+namespace detail {
+class FileState;
+// For the fuzz harness: a file held in memory (writes change only the copy), named name in
+// messages.
+CompoundFile openFromMemory(std::vector<std::byte> data, std::string name, Access access);
+}  // namespace detail
 
 // Visits the elements of one storage, one per next() call, in the order of the format's name
 // comparison (shorter names first, then by upper-cased UTF-16 units).
@@ -159,7 +160,8 @@ class CompoundFile {
   Transaction beginTransaction();
 
  private:
-  friend CompoundFile detail::openFromMemory(std::vector<std::byte> data, std::string name);
+  friend CompoundFile detail::openFromMemory(std::vector<std::byte> data, std::string name,
+                                             Access access);
   explicit CompoundFile(std::shared_ptr<detail::FileState> file);
   std::shared_ptr<detail::FileState> m_file;
 };

@@ -26,7 +26,7 @@ TempDir::~TempDir() {
 
 std::vector<std::byte> bytes(std::string_view text) {
   std::vector<std::byte> out(text.size());
-  std::memcpy(out.data(), text.data(), text.size());
+  if (!text.empty()) std::memcpy(out.data(), text.data(), text.size());
   return out;
 }
 
@@ -66,7 +66,7 @@ std::vector<std::byte> readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<std::byte> out(raw.size());
-  std::memcpy(out.data(), raw.data(), raw.size());
+  if (!raw.empty()) std::memcpy(out.data(), raw.data(), raw.size());
   return out;
 }
 

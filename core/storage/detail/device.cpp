@@ -111,8 +111,7 @@ class FileDevice final : public Device {
 
 class MemoryDevice final : public Device {
  public:
-  MemoryDevice(std::vector<std::byte> data, std::string name)
-      : m_data(std::move(data)), m_name(std::move(name)) {}
+  explicit MemoryDevice(std::vector<std::byte> data) : m_data(std::move(data)) {}
 
   size_t readAt(uint64_t offset, std::span<std::byte> out) override {
     if (offset >= m_data.size()) return 0;
@@ -120,17 +119,16 @@ class MemoryDevice final : public Device {
     std::memcpy(out.data(), m_data.data() + offset, n);
     return n;
   }
-  void writeAt(uint64_t, std::span<const std::byte>) override { readOnly(); }
+  void writeAt(uint64_t offset, std::span<const std::byte> in) override {
+    if (offset + in.size() > m_data.size()) m_data.resize(offset + in.size());
+    std::memcpy(m_data.data() + offset, in.data(), in.size());
+  }
   void sync() override {}
-  void truncate(uint64_t) override { readOnly(); }
+  void truncate(uint64_t size) override { m_data.resize(size); }
   uint64_t size() override { return m_data.size(); }
 
  private:
-  [[noreturn]] void readOnly() const {
-    throw EStorageError(hresult::kAccessDenied, m_name + ": the file is open for reading only");
-  }
   std::vector<std::byte> m_data;
-  std::string m_name;
 };
 
 }  // namespace
@@ -185,8 +183,8 @@ std::unique_ptr<Device> openFileDevice(const std::filesystem::path& path, Access
   return device;
 }
 
-std::unique_ptr<Device> memoryDevice(std::vector<std::byte> data, std::string name) {
-  return std::make_unique<MemoryDevice>(std::move(data), std::move(name));
+std::unique_ptr<Device> memoryDevice(std::vector<std::byte> data) {
+  return std::make_unique<MemoryDevice>(std::move(data));
 }
 
 }  // namespace verbalon::storage::detail

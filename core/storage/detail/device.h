@@ -30,8 +30,8 @@ class Device {
 std::unique_ptr<Device> openFileDevice(const std::filesystem::path& path, Access access,
                                        bool create);
 
-// A read-only device over a copy of data.
-std::unique_ptr<Device> memoryDevice(std::vector<std::byte> data, std::string name);
+// A device over a copy of data in memory; writes change the copy.
+std::unique_ptr<Device> memoryDevice(std::vector<std::byte> data);
 
 // The name that messages give the file: its last path component.
 std::string displayName(const std::filesystem::path& path);

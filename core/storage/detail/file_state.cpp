@@ -134,9 +134,9 @@ std::shared_ptr<FileState> FileState::create(const std::filesystem::path& path) 
   return file;
 }
 
-std::shared_ptr<FileState> FileState::openMemory(std::vector<std::byte> data, std::string name) {
-  std::shared_ptr<FileState> file(
-      new FileState(memoryDevice(std::move(data), name), name, Access::ReadOnly));
+std::shared_ptr<FileState> FileState::openMemory(std::vector<std::byte> data, std::string name,
+                                                 Access access) {
+  std::shared_ptr<FileState> file(new FileState(memoryDevice(std::move(data)), name, access));
   file->m_name = name;
   file->load();
   return file;
@@ -460,6 +460,13 @@ void FileState::ensureMini() {
   if (!m_live.miniError.empty()) throw EStorageError(hresult::kDocFileCorrupt, m_live.miniError);
 }
 
+// Bytes of the mini stream that mini sectors may use: its size, rounded up to whole mini sectors
+// (Zeiss writes sizes that are not), as far as its chain reaches.
+uint64_t FileState::miniCapacity() const {
+  const uint64_t rounded = ceilDiv(m_live.dir[0].size, kMiniSectorSize) * kMiniSectorSize;
+  return std::min<uint64_t>(rounded, uint64_t{m_live.rootChain.size()} * m_ss);
+}
+
 Layout FileState::streamLayout(uint32_t id) {
   const DirEntry& e = m_live.dir[id];
   Layout layout;
@@ -469,8 +476,7 @@ Layout FileState::streamLayout(uint32_t id) {
   if (e.size < kMiniCutoff) {
     ensureMini();
     layout.mini = true;
-    const uint64_t capacity =
-        std::min<uint64_t>(m_live.dir[0].size, uint64_t{m_live.rootChain.size()} * m_ss);
+    const uint64_t capacity = miniCapacity();
     if (e.size > capacity) {
       corrupt(what + " declares " + std::to_string(e.size) + " bytes, more than the mini stream");
     }
@@ -597,7 +603,7 @@ void FileState::checkStructure() {
     if (m_live.parent[id] == kNoStream || e.type != kStream || e.size == 0) continue;
     const std::string what = "stream '" + pathOf(static_cast<uint32_t>(id)) + "'";
     if (e.size < kMiniCutoff) {
-      const auto chain = walkMiniChain(e.start, m_live.miniFat.size() + 1, rootSize, what);
+      const auto chain = walkMiniChain(e.start, m_live.miniFat.size() + 1, miniCapacity(), what);
       if (uint64_t{chain.size()} * kMiniSectorSize < e.size) {
         corrupt("mini sector chain of " + what + " is shorter than its size");
       }
@@ -676,6 +682,17 @@ std::vector<uint32_t> FileState::rewriteChain(
     const std::function<void(size_t, std::span<std::byte>)>& content) {
   std::vector<uint32_t> chain(count);
   std::vector<std::byte> buf(m_ss);
+  // Runs of consecutive sectors go out in one write: a big stream costs a few calls, not one per
+  // sector.
+  std::vector<std::byte> run;
+  uint32_t runStart = 0;
+  const auto flushRun = [&] {
+    if (run.empty()) return;
+    m_dev->writeAt((uint64_t{runStart} + 1) * m_ss, run);
+    const uint64_t end = runStart + run.size() / m_ss;
+    if (end > m_fileSectors) m_fileSectors = end;
+    run.clear();
+  };
   for (size_t i = 0; i < count; ++i) {
     if (i < old.size() && !dirty(i)) {
       chain[i] = old[i];
@@ -690,9 +707,14 @@ std::vector<uint32_t> FileState::rewriteChain(
       s = allocate();
       if (i < old.size()) setFat(old[i], kFreeSect);
     }
-    writeSector(s, buf);
+    if (run.empty() || s != runStart + run.size() / m_ss || run.size() >= (size_t{1} << 20)) {
+      flushRun();
+      runStart = s;
+    }
+    run.insert(run.end(), buf.begin(), buf.end());
     chain[i] = s;
   }
+  flushRun();
   for (size_t i = count; i < old.size(); ++i)
     setFat(old[i], kFreeSect);
   for (size_t i = 0; i < count; ++i) {
@@ -763,7 +785,7 @@ void FileState::applyStream(uint32_t id, const StreamChanges& changes) {
   std::vector<uint32_t> oldChain;
   if (oldSize > 0) {
     oldChain = oldMini ? walkMiniChain(m_live.dir[id].start, m_live.miniFat.size() + 1,
-                                       m_live.dir[0].size, what)
+                                       miniCapacity(), what)
                        : walkChain(m_live.dir[id].start, m_fat.size() + 1, what);
   }
   const Layout oldLayout{oldMini, oldSize, oldChain};

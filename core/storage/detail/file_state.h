@@ -87,7 +87,8 @@ class FileState {
  public:
   static std::shared_ptr<FileState> open(const std::filesystem::path& path, Access access);
   static std::shared_ptr<FileState> create(const std::filesystem::path& path);
-  static std::shared_ptr<FileState> openMemory(std::vector<std::byte> data, std::string name);
+  static std::shared_ptr<FileState> openMemory(std::vector<std::byte> data, std::string name,
+                                               Access access);
 
   FileState(const FileState&) = delete;
   FileState& operator=(const FileState&) = delete;
@@ -136,6 +137,7 @@ class FileState {
   void initEmpty();
   void buildTree();
   void ensureMini();
+  uint64_t miniCapacity() const;
 
   std::vector<uint32_t> walkChain(uint32_t start, uint64_t limit, const std::string& what) const;
   std::vector<uint32_t> walkMiniChain(uint32_t start, uint64_t limit, uint64_t capacity,
