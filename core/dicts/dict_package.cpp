@@ -57,9 +57,9 @@ std::filesystem::path ResolvePackagePath(const std::filesystem::path& path) {
     std::string names;
     for (const std::filesystem::path& match : matches) {
       names += names.empty() ? "" : ", ";
-      names += FileNamePart(match);
+      names += match.filename().string();
     }
-    throw EDictError(FileNamePart(path) + ": several files match this name: " + names);
+    throw EDictError(wanted + ": several files match this name: " + names);
   }
   return path;
 }
@@ -100,7 +100,7 @@ void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemorySt
       // Line k of one belongs to line k of the other; a package where they disagree would put
       // articles under the wrong words, or under none.
       if (dict.ItemList.size() != dict.IndexList.size()) {
-        throw EDictError(dict.FileName + ": \"~items.dat\" has " +
+        throw EDictError(cp1251::toUtf8(dict.FileName) + ": \"~items.dat\" has " +
                          std::to_string(dict.ItemList.size()) + " lines but \"~index.dat\" has " +
                          std::to_string(dict.IndexList.size()));
       }

@@ -18,7 +18,8 @@
 namespace verbalon::dicts {
 
 // A package that cannot serve as a dictionary although every stream reads: "~items.dat" and
-// "~index.dat" disagree, or a lower-cased name matches several files of its folder.
+// "~index.dat" disagree, or a lower-cased name matches several files of its folder. The message
+// is UTF-8 and names the package.
 class EDictError : public Error {
  public:
   using Error::Error;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <string>
 
+#include "common/cp1251.h"
 #include "index/index_error.h"
 
 namespace verbalon::index {
@@ -38,7 +39,7 @@ IndexPart parsePart(std::string_view part) {
         std::from_chars(number.data(), number.data() + number.size(), result.dict);
     ok = ec == std::errc() && end == number.data() + number.size();
   }
-  if (!ok) throw EIndexError("malformed index entry part '" + std::string(part) + "'");
+  if (!ok) throw EIndexError("malformed index entry part '" + cp1251::toUtf8(part) + "'");
   result.path = part.substr(first + 1, last - first - 1);
   result.line = part.substr(last + 1);
   return result;

@@ -51,14 +51,15 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
     m_key.clear();
     for (const std::string& name : dictList) {
       if (!isPlainFileName(name)) {
-        throw EIndexError("the list of installed dictionaries names \"" + name +
+        throw EIndexError("the list of installed dictionaries names \"" + cp1251::toUtf8(name) +
                           "\", which is not a file name");
       }
       try {
         // An empty name gives a path ending in a separator: a hole, nothing opened.
         dicts::AddDict(m_dicts, dataDir / cp1251::toUtf8(name), ReadBuf);
       } catch (const Error& e) {
-        throw EIndexError("the installed dictionary " + name + " could not be loaded: " + e.what());
+        throw EIndexError("the installed dictionary " + cp1251::toUtf8(name) +
+                          " could not be loaded: " + e.what());
       }
     }
     StringList words = readLines(stgRes, kWordStream, ReadBuf);

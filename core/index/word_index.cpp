@@ -7,6 +7,7 @@
 #include <numeric>
 #include <utility>
 
+#include "common/cp1251.h"
 #include "index/detail/progress_texts.h"
 #include "index/index_entry.h"
 #include "index/index_error.h"
@@ -157,11 +158,11 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
   const StringList& items = dict.ItemList;
   const StringList& locations = dict.IndexList;
   if (items.size() != locations.size()) {
-    throw EIndexError(dict.FileName + ": " + std::to_string(items.size()) + " items but " +
-                      std::to_string(locations.size()) + " article locations");
+    throw EIndexError(cp1251::toUtf8(dict.FileName) + ": " + std::to_string(items.size()) +
+                      " items but " + std::to_string(locations.size()) + " article locations");
   }
   if (items.size() > std::numeric_limits<uint32_t>::max()) {
-    throw EIndexError(dict.FileName + ": too many items");
+    throw EIndexError(cp1251::toUtf8(dict.FileName) + ": too many items");
   }
 
   progress.setStatus(detail::textPreparingInstall());

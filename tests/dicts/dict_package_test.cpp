@@ -130,6 +130,16 @@ TEST_F(DictPackage, RefusesItemAndIndexStreamsOfDifferentLength) {
   EXPECT_TRUE(Dicts.empty());
   EXPECT_TRUE(isClosed(path));
   EXPECT_EQ(ReadBuf.size(), 0U);
+
+  // Messages are UTF-8 whatever the name.
+  const auto cyrillic = package("неровный.brd", dictStreams("Title=x", {"a"}, {}));
+  try {
+    AddDict(Dicts, cyrillic, ReadBuf);
+    FAIL() << "no error";
+  } catch (const EDictError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "неровный.brd: \"~items.dat\" has 1 lines but \"~index.dat\" has 0");
+  }
 }
 
 TEST_F(DictPackage, FindDictComparesFileNamesExactly) {
