@@ -1,6 +1,7 @@
 #include "storage/storage.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -60,23 +61,23 @@ std::span<std::byte> asBytes(char* data, size_t size) {
   return {reinterpret_cast<std::byte*>(data), size};
 }
 
-std::string readWhole(const CompoundFile& root, Stream& stream) {
-  // The stream's recorded size comes from the file; the file's own size bounds what to reserve.
+// The stream's recorded size comes from the file; the file's own size bounds what to reserve.
+size_t plausibleSize(const CompoundFile& root, const Stream& stream) {
   std::error_code ec;
   const uintmax_t fileSize = std::filesystem::file_size(root.path(), ec);
-  const uint64_t expected = ec ? 0 : std::min<uint64_t>(stream.size(), fileSize);
-  std::string bytes;
-  bytes.reserve(static_cast<size_t>(expected) + kReadChunk);
-  // A short read marks the end of the stream; the compound file raises when a read fails, so a
-  // damaged file never passes for a shorter stream.
+  return ec ? 0 : static_cast<size_t>(std::min<uint64_t>(stream.size(), fileSize));
+}
+
+// Hands the stream to consume in chunks of kReadChunk bytes until a read delivers fewer (the
+// end of the stream) or consume returns false. The compound file raises when a read fails, so
+// a damaged file never passes for a shorter stream.
+template <typename Consume>
+void readChunks(Stream& stream, Consume consume) {
+  std::array<char, kReadChunk> chunk;
   for (;;) {
-    const size_t before = bytes.size();
-    bytes.resize(before + kReadChunk);
-    const size_t got = stream.read(asBytes(bytes.data() + before, kReadChunk));
-    bytes.resize(before + got);
-    if (got < kReadChunk) break;
+    const size_t got = stream.read(asBytes(chunk.data(), chunk.size()));
+    if (!consume(std::string_view(chunk.data(), got)) || got < chunk.size()) return;
   }
-  return bytes;
 }
 
 // The name, as the storage spells it, of the element whose name equals name ignoring case.
@@ -103,23 +104,37 @@ MemoryStream& ReadStream(const CompoundFile& root, std::string_view path, Memory
   checkMode(root, mode);
   const StringList names = streamNames(root, path);
 
-  MemoryStream stored;
-  {
-    Storage parent = openStorages(root, names, names.size() - 1);
-    Stream stream = parent.openStream(cp1251::toUtf16(names.back()));
-    // Nothing was written, so the stream is released without a commit: a commit would only
-    // rewrite the file's header for no change.
-    stored.assign(readWhole(root, stream));
-  }
-
+  Storage parent = openStorages(root, names, names.size() - 1);
+  Stream stream = parent.openStream(cp1251::toUtf16(names.back()));
+  // Nothing is written, so the stream is released without a commit: a commit would only
+  // rewrite the file's header for no change.
   if (!decompress) {
-    dest.assign(stored.take());
+    std::string& bytes = dest.bytes();
+    try {
+      bytes.reserve(plausibleSize(root, stream));
+      readChunks(stream, [&bytes](std::string_view chunk) {
+        bytes.append(chunk);
+        return true;
+      });
+    } catch (...) {
+      dest.clear();
+      throw;
+    }
     return dest;
   }
+  // Chunks go straight into inflate, so the compressed bytes are never gathered in memory and
+  // the shared destination block is reused; the rest of the stream after the end of its zlib
+  // stream (left by a longer, earlier content) is not even read.
   try {
-    DecompressStream(stored, dest);
+    Inflater inflater(dest.bytes(), plausibleSize(root, stream));
+    bool anyBytes = false;
+    readChunks(stream, [&](std::string_view chunk) {
+      anyBytes = anyBytes || !chunk.empty();
+      return !inflater.feed(chunk);
+    });
+    // A stream of no bytes at all holds empty content.
+    if (anyBytes) inflater.finish();
   } catch (const EDecompressionError& e) {
-    dest.clear();
     throw EDecompressionError(streamLabel(root, path), e.reason());
   }
   return dest;

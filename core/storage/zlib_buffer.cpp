@@ -48,24 +48,6 @@ class DeflateState {
   bool m_open = true;
 };
 
-class InflateState {
- public:
-  explicit InflateState(z_stream& zs) : m_zs(zs) {}
-  InflateState(const InflateState&) = delete;
-  InflateState& operator=(const InflateState&) = delete;
-  ~InflateState() {
-    if (m_open) inflateEnd(&m_zs);
-  }
-  int end() {
-    m_open = false;
-    return inflateEnd(&m_zs);
-  }
-
- private:
-  z_stream& m_zs;
-  bool m_open = true;
-};
-
 }  // namespace
 
 EDecompressionError::EDecompressionError(std::string reason)
@@ -111,54 +93,90 @@ std::string DeflateBuffer(std::string_view input) {
   return output;
 }
 
-void InflateAppend(std::string_view input, std::string& output, size_t expected, size_t limit) {
-  const size_t n = input.size();
-  const size_t step = std::max<size_t>(roundUp256(n), 256);
-  // One byte beyond the limit tells an output of exactly limit bytes from a larger one.
-  const size_t ceiling = limit == std::numeric_limits<size_t>::max() ? limit : limit + 1;
-  const size_t start = output.size();
-  // Restores output however the function is left; dismissed on success.
-  struct Rollback {
-    std::string& output;
-    size_t size;
-    bool armed = true;
-    ~Rollback() {
-      if (armed) output.resize(size);
-    }
-  } rollback{output, start};
-  output.resize(start + std::min(expected != 0 ? expected : step, ceiling), '\0');
-  size_t produced = 0;
-
+struct Inflater::State {
   z_stream zs{};
-  if (inflateInit2(&zs, 15) != Z_OK) throw EDecompressionError("zlib cannot start inflating");
-  InflateState state(zs);
+  std::string& output;
+  size_t start;  // output's size before this stream
+  size_t produced = 0;
+  size_t step;     // the growth step: the compressed size rounded up to 256 bytes
+  size_t ceiling;  // the most bytes ever offered: one more than the limit
+  size_t limit;
+  bool ended = false;
+  bool finished = false;
 
+  State(std::string& out, size_t stepBytes, size_t limitBytes)
+      : output(out), start(out.size()), step(stepBytes), limit(limitBytes) {
+    // One byte beyond the limit tells an output of exactly limit bytes from a larger one.
+    ceiling = limit == std::numeric_limits<size_t>::max() ? limit : limit + 1;
+  }
+};
+
+Inflater::Inflater(std::string& output, size_t compressedSize, size_t expected, size_t limit)
+    : m_state(std::make_unique<State>(output, std::max<size_t>(roundUp256(compressedSize), 256),
+                                      limit)) {
+  State& st = *m_state;
+  output.resize(st.start + std::min(expected != 0 ? expected : st.step, st.ceiling), '\0');
+  if (inflateInit2(&st.zs, 15) != Z_OK) {
+    output.resize(st.start);
+    throw EDecompressionError("zlib cannot start inflating");
+  }
+}
+
+Inflater::~Inflater() {
+  State& st = *m_state;
+  inflateEnd(&st.zs);
+  if (!st.finished) st.output.resize(st.start);
+}
+
+void Inflater::grow() {
+  State& st = *m_state;
+  if (st.start + st.produced == st.output.size()) {
+    // A full output buffer is no error: the block grows and inflation goes on.
+    if (st.produced >= st.ceiling) {
+      throw EDecompressionError("the decompressed data exceeds the limit of " +
+                                std::to_string(st.limit) + " bytes");
+    }
+    st.output.resize(st.start + std::min(st.produced + st.step, st.ceiling));
+  }
+  st.zs.next_out = outputPointer(st.output, st.start + st.produced);
+  st.zs.avail_out = pieceOf(st.output.size() - st.start - st.produced);
+}
+
+bool Inflater::feed(std::string_view piece) {
+  State& st = *m_state;
+  if (st.ended) return true;
   size_t consumed = 0;
+  st.zs.avail_in = 0;
   for (;;) {
-    if (zs.avail_in == 0 && consumed < n) {
-      zs.next_in = inputPointer(input, consumed);
-      zs.avail_in = pieceOf(n - consumed);
-      consumed += zs.avail_in;
+    if (st.zs.avail_in == 0) {
+      if (consumed == piece.size()) return false;
+      st.zs.next_in = inputPointer(piece, consumed);
+      st.zs.avail_in = pieceOf(piece.size() - consumed);
+      consumed += st.zs.avail_in;
     }
-    if (zs.avail_out == 0) {
-      if (start + produced == output.size()) {
-        // A full output buffer is no error: the block grows and inflation goes on.
-        if (produced >= ceiling) {
-          throw EDecompressionError("the decompressed data exceeds the limit of " +
-                                    std::to_string(limit) + " bytes");
-        }
-        output.resize(start + std::min(produced + step, ceiling));
-      }
-      zs.next_out = outputPointer(output, start + produced);
-      zs.avail_out = pieceOf(output.size() - start - produced);
+    // The block may have moved since the last call; the offered space is set afresh.
+    if (st.zs.avail_out == 0 ||
+        st.zs.next_out != outputPointer(st.output, st.start + st.produced)) {
+      grow();
     }
-    const uInt offered = zs.avail_out;
-    const int rc = inflate(&zs, Z_NO_FLUSH);
-    produced += offered - zs.avail_out;
-    if (rc == Z_STREAM_END) break;
+    const uInt offered = st.zs.avail_out;
+    const int rc = inflate(&st.zs, Z_NO_FLUSH);
+    st.produced += offered - st.zs.avail_out;
     switch (rc) {
+      case Z_STREAM_END:
+        st.ended = true;
+        if (st.produced > st.limit) {
+          throw EDecompressionError("the decompressed data exceeds the limit of " +
+                                    std::to_string(st.limit) + " bytes");
+        }
+        return true;
       case Z_OK:
-      case Z_BUF_ERROR:  // no progress possible: output full or input used up, sorted out below
+        break;
+      case Z_BUF_ERROR:
+        // No progress possible; that happens only with no input or no output space left.
+        if (st.zs.avail_in != 0 && st.zs.avail_out != 0) {
+          throw EDecompressionError("compressed data is corrupt");
+        }
         break;
       case Z_NEED_DICT:
         throw EDecompressionError("compressed data needs a preset dictionary");
@@ -167,18 +185,20 @@ void InflateAppend(std::string_view input, std::string& output, size_t expected,
       default:
         throw EDecompressionError("compressed data is corrupt");
     }
-    // With output space left, inflate stops only for want of input.
-    if (zs.avail_out != 0 && zs.avail_in == 0 && consumed == n) {
-      throw EDecompressionError("compressed data is truncated");
-    }
   }
-  if (produced > limit) {
-    throw EDecompressionError("the decompressed data exceeds the limit of " +
-                              std::to_string(limit) + " bytes");
-  }
-  if (state.end() != Z_OK) throw EDecompressionError("compressed data is corrupt");
-  output.resize(start + produced);
-  rollback.armed = false;
+}
+
+void Inflater::finish() {
+  State& st = *m_state;
+  if (!st.ended) throw EDecompressionError("compressed data is truncated");
+  st.output.resize(st.start + st.produced);
+  st.finished = true;
+}
+
+void InflateAppend(std::string_view input, std::string& output, size_t expected, size_t limit) {
+  Inflater inflater(output, input.size(), expected, limit);
+  inflater.feed(input);
+  inflater.finish();
 }
 
 std::string InflateBuffer(std::string_view input, size_t expected, size_t limit) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -58,5 +59,32 @@ std::string InflateBuffer(std::string_view input, size_t expected = 0,
 // output is left as it was.
 void InflateAppend(std::string_view input, std::string& output, size_t expected = 0,
                    size_t limit = kDefaultInflateLimit);
+
+// Inflation of one zlib stream whose compressed bytes arrive in pieces, as a package stream is
+// read, appending to output without first gathering the compressed bytes in memory. The output
+// grows as InflateBuffer's does for compressedSize bytes of input (0 when unknown).
+//
+// Until finish() succeeds the appended bytes are provisional: an Inflater destroyed without it
+// (after an error, say) leaves output as it found it. output must outlive the Inflater, and
+// nothing else may change it meanwhile.
+class Inflater {
+ public:
+  Inflater(std::string& output, size_t compressedSize, size_t expected = 0,
+           size_t limit = kDefaultInflateLimit);
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  ~Inflater();
+
+  // Inflates the next piece. Returns true once the zlib stream has ended; what follows its end,
+  // in this piece or later ones, is ignored. Throws EDecompressionError.
+  bool feed(std::string_view piece);
+  // After the last piece: EDecompressionError ("truncated") unless the zlib stream has ended.
+  void finish();
+
+ private:
+  struct State;
+  void grow();
+  std::unique_ptr<State> m_state;
+};
 
 }  // namespace verbalon::storage

@@ -131,6 +131,31 @@ TEST_F(StorageTest, CopiesStreamsOfEveryLengthAroundTheChunkSizes) {
   }
 }
 
+TEST_F(StorageTest, ReadsACompressedStreamThatEndsOnAChunkBoundary) {
+  // Incompressible content: its zlib stream grows with it byte for byte, so a few steps find a
+  // length whose stored size is exactly three read chunks.
+  const size_t target = 3 * 8096;
+  size_t length = target;
+  std::string content;
+  std::string stored;
+  for (int step = 0; step < 20 && stored.size() != target; ++step) {
+    content = randomBytes(length);
+    stored = DeflateBuffer(content);
+    length = length + target - stored.size();
+  }
+  ASSERT_EQ(stored.size(), target);
+  WriteStream(file(), "items.dat", content, true);
+  EXPECT_EQ(storedSize(u"", u"items.dat"), target);
+  EXPECT_EQ(read("items.dat"), content);
+}
+
+TEST_F(StorageTest, ReadIgnoresBytesAfterTheZlibStream) {
+  // What a writer that keeps a stream's old size leaves behind.
+  const std::string text = dictionaryText(500);
+  WriteStream(file(), "items.dat", DeflateBuffer(text) + randomBytes(100000), false);
+  EXPECT_EQ(read("items.dat"), text);
+}
+
 TEST_F(StorageTest, EmptyContentIsStoredAsTheEmptyZlibStream) {
   WriteStream(file(), "history.dat", "", true);
   EXPECT_EQ(read("history.dat", false), std::string("\x78\xDA\x03\x00\x00\x00\x00\x01", 8));

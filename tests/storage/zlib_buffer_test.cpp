@@ -123,6 +123,41 @@ TEST(InflateAppend, AppendsAndLeavesTheBlockAsItWasOnFailure) {
   EXPECT_EQ(block.size(), 4 + text.size());
 }
 
+TEST(Inflater, TakesTheStreamInPiecesOfAnySize) {
+  const std::string text = dictionaryText(3000);
+  const std::string stored = DeflateBuffer(text) + "old bytes after the end";
+  for (size_t pieceSize : {size_t{1}, size_t{7}, size_t{8096}, stored.size()}) {
+    std::string block = "kept";
+    {
+      Inflater inflater(block, stored.size());
+      bool ended = false;
+      for (size_t at = 0; at < stored.size() && !ended; at += pieceSize) {
+        ended = inflater.feed(std::string_view(stored).substr(at, pieceSize));
+      }
+      EXPECT_TRUE(ended);
+      EXPECT_TRUE(inflater.feed("ignored"));
+      inflater.finish();
+    }
+    EXPECT_EQ(block, "kept" + text) << pieceSize;
+  }
+}
+
+TEST(Inflater, WithoutFinishLeavesTheBlockAsItWas) {
+  const std::string stored = DeflateBuffer(dictionaryText(3000));
+  std::string block = "kept";
+  {
+    Inflater inflater(block, stored.size());
+    EXPECT_FALSE(inflater.feed(std::string_view(stored).substr(0, stored.size() - 1)));
+    EXPECT_THROW(inflater.finish(), EDecompressionError);
+  }
+  EXPECT_EQ(block, "kept");
+  {
+    Inflater inflater(block, stored.size());
+    inflater.feed(stored);
+  }
+  EXPECT_EQ(block, "kept");
+}
+
 void expectDecompressionError(const std::string& input, const std::string& reason) {
   try {
     InflateBuffer(input);
