@@ -10,9 +10,15 @@ namespace verbalon::storage::detail {
 inline constexpr int kFaultExitCode = 86;
 
 void armFault(uint64_t n);
-// Low-level operations since the last armFault().
+// Low-level operations, and bytes written, since the last armFault().
 uint64_t faultCount();
-// Called by the file layer before each write, sync or truncation.
-void faultPoint();
+uint64_t faultBytes();
+// Crash tests kill processes, not machines: the page cache outlives them, so they may skip the
+// real fsync (it still counts as an operation) to save time.
+void skipSyncs(bool skip);
+bool syncsSkipped();
+
+// Called by the file layer before each write (of `bytes`), sync or truncation.
+void faultPoint(uint64_t bytes = 0);
 
 }  // namespace verbalon::storage::detail

@@ -519,9 +519,17 @@ void FileState::readStored(const Layout& layout, uint64_t offset, std::span<std:
       n = static_cast<size_t>(
           std::min<uint64_t>(total - done, kMiniSectorSize - pos % kMiniSectorSize));
     } else {
-      const uint32_t s = layout.chain[pos / m_ss];
+      // Consecutive sectors are read in one call.
+      size_t k = static_cast<size_t>(pos / m_ss);
+      const uint32_t s = layout.chain[k];
       fileOffset = (uint64_t{s} + 1) * m_ss + pos % m_ss;
-      n = static_cast<size_t>(std::min<uint64_t>(total - done, m_ss - pos % m_ss));
+      uint64_t span = m_ss - pos % m_ss;
+      while (span < total - done && k + 1 < layout.chain.size() &&
+             layout.chain[k + 1] == layout.chain[k] + 1) {
+        span += m_ss;
+        ++k;
+      }
+      n = static_cast<size_t>(std::min<uint64_t>(total - done, span));
     }
     std::span<std::byte> part = out.subspan(done, n);
     const size_t got = m_dev->readAt(fileOffset, part);
