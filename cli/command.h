@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -41,15 +42,22 @@ struct Console {
 // A command line checked against its command: the options given and the arguments, in order.
 class Arguments {
  public:
-  Arguments(std::vector<std::string> options, std::vector<std::string> positional)
-      : m_options(std::move(options)), m_positional(std::move(positional)) {}
+  Arguments(std::vector<std::string> options, std::vector<std::string> positional,
+            std::vector<std::pair<std::string, std::string>> values = {})
+      : m_options(std::move(options)),
+        m_positional(std::move(positional)),
+        m_values(std::move(values)) {}
   bool has(std::string_view option) const;
+  // The value given to an option that takes one ("--app" for "--app=" in Command::options);
+  // the last one when it was given more than once.
+  std::optional<std::string> value(std::string_view option) const;
   // Argument i (from 0), as typed (UTF-8).
   const std::string& operator[](size_t i) const { return m_positional.at(i); }
 
  private:
   std::vector<std::string> m_options;
   std::vector<std::string> m_positional;
+  std::vector<std::pair<std::string, std::string>> m_values;
 };
 
 struct Command {
@@ -57,7 +65,9 @@ struct Command {
   std::string_view usage;    // what follows "vrbx-tool", e.g. "ls [--raw] PACKAGE"
   std::string_view summary;  // one line for the list of commands
   std::string_view help;     // the rest of "--help": what it does, what each argument means
-  std::vector<std::string_view> options;  // accepted options, e.g. "--raw"
+  // Accepted options, e.g. "--raw". One written with a trailing "=" takes a value: "--app="
+  // accepts "--app FOLDER" and "--app=FOLDER".
+  std::vector<std::string_view> options;
   size_t argumentCount;
   // Returns the exit status; throws Error for a failure, which the dispatcher reports.
   int (*run)(const Arguments& arguments, Console& console);

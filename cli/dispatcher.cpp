@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "cli/dict_commands.h"
 #include "cli/inspect_commands.h"
 #include "cli/transfer_commands.h"
 
@@ -12,7 +13,7 @@ namespace {
 const std::vector<Command>& allCommands() {
   static const std::vector<Command> commands = [] {
     std::vector<Command> all;
-    for (std::vector<Command> group : {inspectCommands(), transferCommands()}) {
+    for (std::vector<Command> group : {inspectCommands(), transferCommands(), dictCommands()}) {
       all.insert(all.end(), group.begin(), group.end());
     }
     return all;

@@ -1,0 +1,198 @@
+#include "cli/dict_commands.h"
+
+#include <filesystem>
+#include <string>
+
+#include "common/cp1251.h"
+#include "dicts/dict_package.h"
+#include "index/install_progress.h"
+#include "index/word_filter.h"
+#include "index/word_index.h"
+#include "storage/storage.h"
+
+namespace verbalon::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The application folder: --app, or the folder this tool lies in (where the program lies too).
+fs::path appFolder(const Arguments& arguments) {
+  if (std::optional<std::string> app = arguments.value("--app")) return fs::path(*app);
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) throw EToolError("cannot find the tool's own folder; give it with --app");
+  return self.parent_path();
+}
+
+struct App {
+  explicit App(const Arguments& arguments)
+      : folder(appFolder(arguments)),
+        dataDir(folder / "data"),
+        stgRes(storage::CompoundFile::open(folder / "vrbx.pde")) {}
+  fs::path folder;
+  fs::path dataDir;
+  storage::CompoundFile stgRes;
+  storage::MemoryStream ReadBuf;
+};
+
+// A package name as the installation dialog keeps it: a file of the data folder, its ASCII
+// letters in lower case.
+fs::path packagePath(const App& app, const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+    throw EToolError("\"" + name + "\" is not the file name of a package in " +
+                     app.dataDir.string());
+  }
+  if (cp1251::toUtf8(cp1251::fromUtf8(name)) != name) {
+    throw EToolError("\"" + name + "\" has characters that Windows-1251 cannot hold");
+  }
+  std::string lower = name;
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return app.dataDir / lower;
+}
+
+// Progress on standard error, one line per text.
+class TerminalProgress final : public index::InstallProgress {
+ public:
+  explicit TerminalProgress(std::ostream& err) : m_err(err) {}
+  void setStatus(const std::string& text) override {
+    if (!text.empty()) m_err << cp1251::toUtf8(text) << "\n";
+  }
+  void setCounter(const std::string& text) override {
+    if (!text.empty()) m_err << "  " << cp1251::toUtf8(text) << "\n";
+  }
+  void showGauge() override {}
+  void hideGauge() override {}
+  void setGaugeMax(int) override {}
+  void setGaugeProgress(int) override {}
+  void processMessages() override { m_err.flush(); }
+
+ private:
+  std::ostream& m_err;
+};
+
+int runList(const Arguments& arguments, Console& console) {
+  App app(arguments);
+  const StringList names = index::WordIndex::LoadDictList(app.stgRes, app.ReadBuf);
+  const dicts::TDicts none;
+  int status = kExitOk;
+  for (size_t slot = 0; slot < names.size(); ++slot) {
+    const std::string name = cp1251::toUtf8(names[slot]);
+    if (name.empty()) {
+      console.out << slot << "\t(removed)\n";
+      continue;
+    }
+    try {
+      const std::string title = dicts::GetDictValue(none, app.dataDir / name, "Title", app.ReadBuf);
+      console.out << slot << "\t" << name << "\t" << cp1251::toUtf8(title) << "\n";
+    } catch (const Error& e) {
+      console.out << slot << "\t" << name << "\t(cannot be opened)\n";
+      console.err << "vrbx-tool list: " << e.what() << "\n";
+      status = kExitFailure;
+    }
+  }
+  return status;
+}
+
+int runInstall(const Arguments& arguments, Console& console) {
+  App app(arguments);
+  index::WordIndex index;
+  index.LoadIndex(app.stgRes, app.dataDir, app.ReadBuf);
+  const fs::path path = packagePath(app, arguments[0]);
+  if (dicts::FindDict(index.Dicts(), path) >= 0) {
+    throw EToolError(path.filename().string() + " is installed already");
+  }
+  TerminalProgress progress(console.err);
+  index.AddDict(path, app.ReadBuf);
+  index.InstallDict(index.Dicts().size() - 1, progress);
+  index.SaveIndex(app.stgRes, progress);
+  return kExitOk;
+}
+
+int runRemove(const Arguments& arguments, Console& console) {
+  App app(arguments);
+  index::WordIndex index;
+  index.LoadIndex(app.stgRes, app.dataDir, app.ReadBuf);
+  const fs::path path = packagePath(app, arguments[0]);
+  const int n = dicts::FindDict(index.Dicts(), path);
+  if (n < 0) throw EToolError(path.filename().string() + " is not installed");
+  TerminalProgress progress(console.err);
+  index.RemoveDict(static_cast<size_t>(n), progress);
+  index.SaveIndex(app.stgRes, progress);
+  return kExitOk;
+}
+
+int runWords(const Arguments& arguments, Console& console) {
+  App app(arguments);
+  index::WordIndex index;
+  index.LoadIndex(app.stgRes, app.dataDir, app.ReadBuf);
+  const std::string query = index::FilterQuery(cp1251::fromUtf8(arguments[0]));
+  const index::TFilteredListWord found = index::FilterWords(index.slWord(), query);
+  for (size_t i = 0; i < found.Words.size(); ++i) {
+    const auto position = static_cast<size_t>(found.Indexes[i]);
+    console.out << cp1251::toUtf8(found.Words[i]) << "\t"
+                << cp1251::toUtf8(index.slIndex()[position]) << "\n";
+  }
+  return kExitOk;
+}
+
+constexpr std::string_view kAppHelp =
+    "--app FOLDER  the application folder, holding \"vrbx.pde\" and \"data/\"; by default the\n"
+    "              folder of vrbx-tool itself.";
+
+}  // namespace
+
+std::vector<Command> dictCommands() {
+  static const std::string listHelp =
+      "Prints one line per slot of the installed dictionaries: the dictionary number, a tab,\n"
+      "the package's file name, a tab and its title. A removed dictionary whose number stays\n"
+      "taken shows as \"(removed)\".\n" +
+      std::string(kAppHelp);
+  static const std::string installHelp =
+      "NAME is the file name of a package in the folder's \"data/\"; it is kept with its ASCII\n"
+      "letters in lower case, as the program keeps it. Merges the dictionary's words into the\n"
+      "combined index and saves the index; the progress goes to standard error.\n" +
+      std::string(kAppHelp);
+  static const std::string removeHelp =
+      "Takes the dictionary's words out of the combined index, closes its package and saves\n"
+      "the index; the progress goes to standard error.\n" +
+      std::string(kAppHelp);
+  static const std::string wordsHelp =
+      "Prints every word of the combined index that begins with PREFIX, letter case ignored\n"
+      "(\"ё\" and \"е\" differ), as the find box lists them: one per line, the word, a tab and\n"
+      "its index entry (dictionary:stream:line, several joined by \"|\").\n" +
+      std::string(kAppHelp);
+  return {
+      {"list",
+       "list [--app FOLDER]",
+       "List the installed dictionaries of an application folder",
+       listHelp,
+       {"--app="},
+       0,
+       runList},
+      {"install",
+       "install [--app FOLDER] NAME",
+       "Install a dictionary package of the data folder",
+       installHelp,
+       {"--app="},
+       1,
+       runInstall},
+      {"remove",
+       "remove [--app FOLDER] NAME",
+       "Remove an installed dictionary",
+       removeHelp,
+       {"--app="},
+       1,
+       runRemove},
+      {"words",
+       "words [--app FOLDER] PREFIX",
+       "List the indexed words that begin with PREFIX",
+       wordsHelp,
+       {"--app="},
+       1,
+       runWords},
+  };
+}
+
+}  // namespace verbalon::cli

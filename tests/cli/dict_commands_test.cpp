@@ -1,0 +1,112 @@
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../dicts/package_builder.h"
+#include "cli/dispatcher.h"
+
+namespace verbalon::cli {
+namespace {
+
+using verbalon::testing::dictStreams;
+using verbalon::testing::TempFolder;
+using verbalon::testing::writePackage;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// An application folder with an empty index and the packages the tests put into "data/".
+class DictCommands : public ::testing::Test {
+ protected:
+  DictCommands() {
+    std::filesystem::create_directories(app.path() / "data");
+    writePackage(
+        app.path() / "vrbx.pde",
+        {{"items.dat", ""}, {"index.dat", ""}, {"addeddicts.dat", ""}, {"history.dat", ""}});
+  }
+
+  void addPackage(const std::string& name, const std::string& title, const StringList& items) {
+    StringList locations;
+    for (size_t i = 0; i < items.size(); ++i)
+      locations.push_back("s:" + std::to_string(i));
+    writePackage(app.path() / "data" / name,
+                 dictStreams("Title=" + title + "\r\nShortTitle=" + title, items, locations));
+  }
+
+  Result run(std::vector<std::string> args) {
+    args.insert(args.begin() + 1, {"--app", app.path().string()});
+    std::ostringstream out;
+    std::ostringstream err;
+    Console console{out, err};
+    const int status = runTool(args, console);
+    return {status, out.str(), err.str()};
+  }
+
+  TempFolder app;
+};
+
+TEST_F(DictCommands, InstallListWordsRemove) {
+  addPackage("a.brd", "Толковый", {"дом", "Ёлка"});
+  addPackage("Second.BRD", "Второй", {"ДОМ", "кот"});
+  EXPECT_EQ(run({"list"}).out, "");
+
+  const Result first = run({"install", "a.brd"});
+  EXPECT_EQ(first.status, 0) << first.err;
+  // Into an empty index the first item needs no search, and the second is no 100th.
+  EXPECT_EQ(first.err,
+            "Подготовка к установке...\nУстановка словаря: Толковый\n"
+            "Сохранение результатов...\n");
+  EXPECT_EQ(run({"install", "Second.BRD"}).status, 0);
+  EXPECT_EQ(run({"list"}).out, "0\ta.brd\tТолковый\n1\tsecond.brd\tВторой\n");
+
+  EXPECT_EQ(run({"words", "Д"}).out, "дом\t0:s:0|1:s:0\n");
+  EXPECT_EQ(run({"words", "  ё "}).out, "Ёлка\t0:s:1\n");
+  EXPECT_EQ(run({"words", "е"}).out, "");
+
+  const Result removed = run({"remove", "a.brd"});
+  EXPECT_EQ(removed.status, 0) << removed.err;
+  EXPECT_EQ(removed.err,
+            "Подготовка к удалению...\nУдаление словаря: Толковый\n"
+            "Сохранение результатов...\n");
+  EXPECT_EQ(run({"list"}).out, "0\t(removed)\n1\tsecond.brd\tВторой\n");
+  EXPECT_EQ(run({"words", "д"}).out, "дом\t1:s:0\n");  // the display form merged first stays
+}
+
+TEST_F(DictCommands, RefusalsAndMistakes) {
+  addPackage("a.brd", "A", {"дом"});
+  ASSERT_EQ(run({"install", "a.brd"}).status, 0);
+  Result again = run({"install", "A.brd"});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.err, "vrbx-tool install: a.brd is installed already\n");
+  Result missing = run({"remove", "b.brd"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "vrbx-tool remove: b.brd is not installed\n");
+  EXPECT_EQ(run({"install", "../vrbx.pde"}).status, 1);
+  EXPECT_EQ(run({"list", "extra"}).status, 2);
+
+  std::ostringstream out;
+  std::ostringstream err;
+  Console console{out, err};
+  const std::vector<std::string> noValue = {"list", "--app"};
+  EXPECT_EQ(runTool(noValue, console), 2);
+  EXPECT_NE(err.str().find("option --app needs a value"), std::string::npos) << err.str();
+}
+
+TEST_F(DictCommands, ListReportsAPackageThatCannotBeOpened) {
+  addPackage("a.brd", "A", {"дом"});
+  ASSERT_EQ(run({"install", "a.brd"}).status, 0);
+  std::filesystem::remove(app.path() / "data" / "a.brd");
+  const Result list = run({"list"});
+  EXPECT_EQ(list.status, 1);
+  EXPECT_EQ(list.out, "0\ta.brd\t(cannot be opened)\n");
+  EXPECT_NE(list.err.find("STG_E_FILENOTFOUND"), std::string::npos) << list.err;
+  EXPECT_EQ(run({"words", "д"}).status, 1);  // the index cannot load without it
+}
+
+}  // namespace
+}  // namespace verbalon::cli
