@@ -203,7 +203,7 @@ size_t Stream::write(std::span<const std::byte> in) {
   s.check();
   if (in.empty()) return 0;
   const uint64_t end = s.position + in.size();
-  if (end < s.position || (s.file->sectorSize() == 512 && end > 0xFFFFFFFFu)) {
+  if (end < s.position || (s.file->version3() && end > 0xFFFFFFFFu)) {
     s.file->fail(hresult::kMediumFull, "a stream of a version 3 file cannot exceed 4 GB");
   }
   s.beginChanges();
@@ -234,7 +234,7 @@ size_t Stream::write(std::span<const std::byte> in) {
 void Stream::setSize(uint64_t size) {
   State& s = *m_state;
   s.check();
-  if (s.file->sectorSize() == 512 && size > 0xFFFFFFFFu) {
+  if (s.file->version3() && size > 0xFFFFFFFFu) {
     s.file->fail(hresult::kMediumFull, "a stream of a version 3 file cannot exceed 4 GB");
   }
   s.beginChanges();

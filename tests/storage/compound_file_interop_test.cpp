@@ -168,6 +168,14 @@ void checkWithGsf(const std::filesystem::path& path, const Expected& expected, s
   }
 }
 
+// 7-Zip's own compound-file reader, when it is installed: one more independent reader.
+void checkWith7zip(const std::filesystem::path& path) {
+  if (run("command -v 7zz").status != 0) return;
+  const auto r = run("7zz t -tCompound '" + path.string() + "'");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Everything is Ok"), std::string::npos) << r.out;
+}
+
 Expected richContent() {
   Expected e;
   e[u"empty"] = {};
@@ -203,6 +211,7 @@ TEST(CompoundFileInterop, OlefileStrictAndGsfReadWhatWeWrite) {
   }
   EXPECT_EQ(olefileLines(path, true), expectedLines(expected));
   checkWithGsf(path, expected, 30);
+  checkWith7zip(path);
 
   // Rewritten in place: streams cross the cutoff both ways, some shrink, some grow.
   {
@@ -221,6 +230,7 @@ TEST(CompoundFileInterop, OlefileStrictAndGsfReadWhatWeWrite) {
   }
   EXPECT_EQ(olefileLines(path, true), expectedLines(expected));
   checkWithGsf(path, expected, 10);
+  checkWith7zip(path);
 }
 
 TEST(CompoundFileInterop, BigStreamNeedingDifatReadsInPeers) {
@@ -241,6 +251,7 @@ TEST(CompoundFileInterop, BigStreamNeedingDifatReadsInPeers) {
   EXPECT_EQ(raw[0x48], std::byte{1});  // one DIFAT sector
   EXPECT_EQ(olefileLines(path, true), expectedLines(expected));
   checkWithGsf(path, expected, 2);
+  checkWith7zip(path);
 }
 
 TEST(CompoundFileInterop, ReadsWhatGsfWrites) {

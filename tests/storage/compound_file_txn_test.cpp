@@ -5,10 +5,12 @@
 // sequence completes. After each death the file must open, pass the structure check that guards
 // writing, and hold for every stream either the old or the new content.
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <map>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,6 +134,51 @@ TEST(CompoundFileTransaction, MisuseIsRefused) {
   { CompoundFile::create(dir / "b.cfb"); }
   auto ro = CompoundFile::open(dir / "b.cfb", Access::ReadOnly);
   EXPECT_EQ(codeOf([&] { ro.beginTransaction(); }), hresult::kAccessDenied);
+}
+
+// A full disk (here a file size limit) fails the commit with STG_E_MEDIUMFULL and leaves the file
+// and the open handles as they were, ready for the next commit.
+TEST(CompoundFileTransaction, FailedWritesLeaveFileAndHandlesAsTheyWere) {
+  TempDir dir;
+  const auto path = dir / "a.cfb";
+  {
+    auto file = CompoundFile::create(path);
+    putStream(file.root(), u"a", pattern(100, 1));
+    putStream(file.root(), u"b", pattern(6000, 2));
+  }
+  const auto before = testing::readFile(path);
+  const pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{before.size() + 4096, before.size() + 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int failures = 0;
+    const auto expect = [&](bool ok) { failures += ok ? 0 : 1; };
+    auto file = CompoundFile::open(path);
+    Stream b = file.root().openStream(u"b");
+    b.write(pattern(100000, 3));
+    expect(codeOf([&] { b.commit(); }) == hresult::kMediumFull);
+    expect(readStream(file.root(), u"b") == pattern(6000, 2));
+    {
+      auto txn = file.beginTransaction();
+      putStream(file.root(), u"a", pattern(200, 4));
+      expect(codeOf([&] { putStream(file.root(), u"big", pattern(100000, 5)); }) ==
+             hresult::kMediumFull);
+      expect(codeOf([&] { txn.commit(); }) == hresult::kReverted);
+    }
+    expect(readStream(file.root(), u"a") == pattern(100, 1));
+    expect(!file.root().find(u"big"));
+    putStream(file.root(), u"a", pattern(300, 6));  // small enough to fit: works
+    std::_Exit(failures);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "checks that failed in the child";
+  auto file = CompoundFile::open(path);
+  EXPECT_EQ(readStream(file.root(), u"a"), pattern(300, 6));
+  EXPECT_EQ(readStream(file.root(), u"b"), pattern(6000, 2));
+  { auto check = file.beginTransaction(); }
 }
 
 // --- Crash tests -----------------------------------------------------------------------------

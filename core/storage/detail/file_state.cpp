@@ -217,6 +217,7 @@ void FileState::load() {
   const uint16_t major = rd16(h + 0x1A);
   if (rd16(h + 0x1C) != 0xFFFE) corrupt("header: bad byte order mark");
   if (major != 3 && major != 4) corrupt("header: unknown major version " + std::to_string(major));
+  m_major = major;
   // Checked before any shift: a hostile shift would overflow it.
   const uint16_t shift = rd16(h + 0x1E);
   if (shift != 9 && shift != 12) corrupt("header: sector shift " + std::to_string(shift));
@@ -1029,7 +1030,7 @@ void FileState::finalizeFat() {
 
 void FileState::flush() {
   Model& m = m_live;
-  const bool v3 = m_ss == 512;
+  const bool v3 = m_major == 3;
   std::vector<std::byte> buf(m_ss);
 
   // The mini FAT covers the mini stream exactly (in whole sectors).
@@ -1087,15 +1088,20 @@ void FileState::flush() {
   // Everything the new header points to is on disk before the header is.
   m_dev->sync();
   writeHeader();
-  m_dev->sync();
+  // From here the new state is the file's, even if what follows fails.
   afterCommit();
+  m_dev->sync();
+  trimTail();
 }
 
 void FileState::writeHeader() {
   const Model& m = m_live;
   std::byte* h = m_header.data();
+  std::fill(h + 0x08, h + 0x18, std::byte{0});  // the header CLSID must be null
   wr16(h + 0x18, 0x3E);
-  wr32(h + 0x28, m_ss == 512 ? 0 : static_cast<uint32_t>(m.dirChain.size()));
+  // Outlook refuses a version 3 file with a count here; ole32 misses entries of a version 4 file
+  // whose count is stale.
+  wr32(h + 0x28, m_major == 3 ? 0 : static_cast<uint32_t>(m.dirChain.size()));
   wr32(h + 0x2C, static_cast<uint32_t>(m.fatSectors.size()));
   wr32(h + 0x30, m.dirChain[0]);
   wr32(h + 0x34, 0);
@@ -1124,16 +1130,22 @@ void FileState::afterCommit() {
   m_committedSpecial.insert(m_live.difatSectors.begin(), m_live.difatSectors.end());
   m_live.miniFatStart = m_live.miniFatChain.empty() ? kEndOfChain : m_live.miniFatChain[0];
   m_committed = m_live;
+  if (m_txnBase) m_txnBase = m_live;  // a failure after this point must not roll back
   m_modified = false;
   m_allocHint = 0;
-  // Free sectors at the end are dropped; the new header no longer needs them, and a crash
-  // before this only leaves them in the file.
+}
+
+// Free sectors at the end are dropped: the header no longer needs them. A crash before this, or
+// a failure of it, only leaves them in the file.
+void FileState::trimTail() {
   size_t used = m_fat.size();
   while (used > 0 && m_fat[used - 1] == kFreeSect)
     --used;
-  if (m_fileSectors > used) {
+  if (m_fileSectors <= used) return;
+  try {
     m_dev->truncate((uint64_t{used} + 1) * m_ss);
     m_fileSectors = used;
+  } catch (const EStorageError&) {
   }
 }
 

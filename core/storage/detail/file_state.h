@@ -97,6 +97,8 @@ class FileState {
   const std::string& name() const { return m_name; }
   bool readOnly() const { return m_access == Access::ReadOnly; }
   uint32_t sectorSize() const { return m_ss; }
+  // Version 3 stream sizes are 32-bit.
+  bool version3() const { return m_major == 3; }
   // Bumped by every change of the model; handles compare it to drop cached layouts.
   uint64_t generation() const { return m_gen; }
 
@@ -164,6 +166,7 @@ class FileState {
   std::vector<std::byte> difatSector(const Model& model, size_t index) const;
   void writeHeader();
   void afterCommit();
+  void trimTail();
   void restore(const Model& base) noexcept;
 
   std::unique_ptr<Device> m_dev;
@@ -171,6 +174,7 @@ class FileState {
   std::string m_name;
   Access m_access;
   std::array<std::byte, 512> m_header{};
+  uint16_t m_major = 3;
   uint32_t m_ss = 512;
   uint32_t m_perFat = 128;  // entries per FAT (and mini FAT) sector
   uint32_t m_perDir = 4;
