@@ -123,7 +123,7 @@ bool TCustomDirectoryScanner::ScanDir(const std::string& folder) {
         throw;
       }
       if (!OnQuestion(kQuestionCaption,
-                      kQuestionHead + std::string(error.what()) + kQuestionTail)) {
+                      kQuestionHead + cp1251::fromUtf8(error.what()) + kQuestionTail)) {
         result = false;
       }
     }
@@ -171,8 +171,7 @@ void TDirectoryScanner::AddFoundFile(TCustomDirectoryScanner& /*scanner*/,
   struct stat info {};
   if (stat(item.FileName.c_str(), &info) != 0) {
     const int error = errno;
-    throw EDirScanError(cp1251::fromUtf8(item.FileName.native()) + ": " +
-                        std::generic_category().message(error));
+    throw EDirScanError(item.FileName.native() + ": " + std::generic_category().message(error));
   }
   item.LastWrite = FileTimeToDateTime(toFileTime(info.st_mtim));
   m_items.push_back(std::move(item));

@@ -23,7 +23,7 @@
 // bytes the file system holds (UTF-8 on the systems we run on), and `Mask` is UTF-8 too. Nothing
 // here converts to or from Windows-1251. Whoever shows a path converts it (cp1251::fromUtf8)
 // and opens the file by the path exactly as the scanner reported it. The messages of the errors
-// raised here are Windows-1251, like every message of the system.
+// raised here are UTF-8, like every error message of the core.
 //
 // What the walk sees. Every entry of a folder is considered, hidden ones (names beginning with
 // ".") included. A folder is an entry that is a directory after following symbolic links, so

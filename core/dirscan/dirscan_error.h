@@ -4,8 +4,8 @@
 
 namespace verbalon::dirscan {
 
-// Root of the directory scanner's errors. Messages are Windows-1251 like every message of the
-// system; a path in one is the file system's name converted to that code page.
+// Root of the directory scanner's errors. Messages are UTF-8, like every error message of the
+// core; a path in one is the file system's name as it stands.
 class EDirScanError : public Error {
  public:
   using Error::Error;

@@ -358,7 +358,7 @@ TEST(DirectoryScanner, HandlerErrorAsksWhetherToGoOn) {
   for (const char* name : {"a.brd", "b.brd", "c.brd", "d.brd"})
     temp.file(name);
   auto failOnB = [](TCustomDirectoryScanner&, const fs::path&, const FindRecord& entry, bool&) {
-    if (entry.name == "b.brd") throw Error("b.brd: \xCE\xF8\xE8\xE1\xEA\xE0");  // "Ошибка"
+    if (entry.name == "b.brd") throw Error("b.brd: Ошибка");  // messages are UTF-8
   };
 
   TCustomDirectoryScanner scanner;
@@ -373,7 +373,9 @@ TEST(DirectoryScanner, HandlerErrorAsksWhetherToGoOn) {
   EXPECT_TRUE(scanner.Scan(temp.path()));
   EXPECT_EQ(calls, 4);
   EXPECT_EQ(scanner.Count(), 3);  // the failed file is not counted
-  EXPECT_THAT(yes.questions, ElementsAre(question("b.brd: \xCE\xF8\xE8\xE1\xEA\xE0")));
+  EXPECT_THAT(
+      yes.questions,
+      ElementsAre(question("b.brd: \xCE\xF8\xE8\xE1\xEA\xE0")));  // the question is Windows-1251
 
   Recorder no;
   no.answer(scanner, false);

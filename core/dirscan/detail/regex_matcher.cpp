@@ -5,7 +5,6 @@
 
 #include <pcre2.h>
 
-#include "common/cp1251.h"
 #include "dirscan/dirscan_error.h"
 
 namespace verbalon::dirscan::detail {
@@ -48,15 +47,15 @@ void RegexMatcher::compile() {
       pcre2_compile(reinterpret_cast<PCRE2_SPTR>(m_expression.data()), m_expression.size(),
                     PCRE2_UTF | PCRE2_MATCH_INVALID_UTF, &errorCode, &errorOffset, nullptr);
   if (code == nullptr) {
-    m_compileError = "mask \"" + cp1251::fromUtf8(m_expression) + "\": " + errorText(errorCode) +
-                     " at offset " + std::to_string(errorOffset);
+    m_compileError = "mask \"" + m_expression + "\": " + errorText(errorCode) + " at offset " +
+                     std::to_string(errorOffset);
     return;
   }
   auto compiled = std::make_unique<Compiled>();
   compiled->code.reset(code);
   compiled->matchData.reset(pcre2_match_data_create_from_pattern(code, nullptr));
   if (!compiled->matchData) {
-    m_compileError = "mask \"" + cp1251::fromUtf8(m_expression) + "\": out of memory";
+    m_compileError = "mask \"" + m_expression + "\": out of memory";
     return;
   }
   m_compiled = std::move(compiled);
@@ -79,8 +78,8 @@ bool RegexMatcher::containsMatch(std::string_view text) {
   if (rc == PCRE2_ERROR_NOMATCH) {
     return false;
   }
-  throw EMaskError("mask \"" + cp1251::fromUtf8(m_expression) + "\" on \"" +
-                   cp1251::fromUtf8(text) + "\": " + errorText(rc));
+  throw EMaskError("mask \"" + m_expression + "\" on \"" + std::string(text) +
+                   "\": " + errorText(rc));
 }
 
 }  // namespace verbalon::dirscan::detail
