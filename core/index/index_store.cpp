@@ -1,3 +1,4 @@
+#include <future>
 #include <utility>
 
 #include "common/cp1251.h"
@@ -54,6 +55,18 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
         throw EIndexError("the list of installed dictionaries names \"" + cp1251::toUtf8(name) +
                           "\", which is not a file name");
       }
+    }
+    // The stored word list and index are read on a second thread while this one opens the
+    // dictionaries: the two take about as long, and touch different files. stgRes belongs to
+    // that thread until get() returns (also when a dictionary fails, since the future waits).
+    std::future<std::pair<StringList, StringList>> stored =
+        std::async(std::launch::async, [&stgRes] {
+          storage::MemoryStream buffer;
+          StringList words = readLines(stgRes, kWordStream, buffer);
+          StringList entries = readLines(stgRes, kIndexStream, buffer);
+          return std::make_pair(std::move(words), std::move(entries));
+        });
+    for (const std::string& name : dictList) {
       try {
         // An empty name gives a path ending in a separator: a hole, nothing opened.
         dicts::AddDict(m_dicts, dataDir / cp1251::toUtf8(name), ReadBuf);
@@ -62,8 +75,7 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
                           " could not be loaded: " + e.what());
       }
     }
-    StringList words = readLines(stgRes, kWordStream, ReadBuf);
-    StringList entries = readLines(stgRes, kIndexStream, ReadBuf);
+    auto [words, entries] = stored.get();
     if (words.size() != entries.size()) {
       throw EIndexError("the stored word list has " + std::to_string(words.size()) +
                         " lines but the stored index has " + std::to_string(entries.size()));
@@ -74,8 +86,8 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
     // The lists now lack the words of what did not load; saving them would overwrite the
     // complete index on disk with this smaller one.
     m_refusal = std::string(
-                    "Installing and removing dictionaries is disabled until the "
-                    "program is restarted, because the dictionary index did not load: ") +
+                    "Installing and removing dictionaries is disabled until the program is "
+                    "restarted, because the dictionary index did not load: ") +
                 e.what();
     throw;
   }

@@ -77,7 +77,8 @@ class WordIndex {
                                  storage::MemoryStream& ReadBuf);
 
   // Reads the dictionary list and the history, opens every listed package of dataDir as a slot
-  // (an empty line gives a hole), then reads `slWord` and `slIndex`. Runs once per run. A failure
+  // (an empty line gives a hole), then reads `slWord` and `slIndex` (on a second thread, while
+  // the packages open; stgRes must not be used elsewhere meanwhile). Runs once per run. A failure
   // part way keeps what was loaded, raises an error that names what failed (the package, for a
   // package), and refuses every later change of the index in this run: saving the partial index
   // would lose the words of the dictionaries that did not load.
