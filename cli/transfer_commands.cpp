@@ -60,6 +60,15 @@ int runPack(const Arguments& arguments, Console&) {
   const fs::path folder = arguments[0];
   const fs::path package = arguments[1];
   if (!fs::is_directory(folder)) throw EToolError(folder.string() + ": not a folder");
+  // Inside the folder, the new package would be packed into itself, half written.
+  const fs::path absoluteFolder = fs::weakly_canonical(folder);
+  const fs::path absolutePackage = fs::weakly_canonical(package);
+  const auto differ = std::mismatch(absoluteFolder.begin(), absoluteFolder.end(),
+                                    absolutePackage.begin(), absolutePackage.end());
+  if (differ.first == absoluteFolder.end()) {
+    throw EToolError(package.string() +
+                     ": the package cannot lie inside the folder it is made from");
+  }
   bool created = false;
   try {
     CompoundFile file = CompoundFile::create(package);

@@ -162,6 +162,9 @@ TEST_F(ToolTest, PackRefusesWhatAPackageCannotHold) {
   EXPECT_FALSE(fs::exists(package));
 
   fs::remove(src / "Пусто.TXT");
+  EXPECT_EQ(run({"pack", src.string(), (src / "templates" / "self.brd").string()}).status, 1);
+  EXPECT_FALSE(fs::exists(src / "templates" / "self.brd"));
+
   spill(package, "already here");
   EXPECT_EQ(run({"pack", src.string(), package.string()}).status, 1);
   EXPECT_EQ(slurp(package), "already here");
