@@ -23,9 +23,11 @@
 // Errors: a failing compound-file call raises its EStorageError (a missing element is
 // STG_E_FILENOTFOUND), a damaged stream EDecompressionError naming the file and the stream, and
 // an empty path EStorageError STG_E_INVALIDNAME before anything is opened. Messages are UTF-8,
-// like those of the compound file. Every storage and
-// stream opened on the way is released before a call returns, also when it fails; the root
-// stays open.
+// like those of the compound file. Every storage and stream opened on the way is released
+// before a call returns, also when it fails; the root stays open.
+//
+// Streams are read in chunks of 8096 bytes, each handed straight to inflate, and written in
+// chunks of 65536 bytes.
 namespace verbalon::storage {
 
 // STGM_* access flags, with their Windows values. Packages are opened read-write and exclusive.
@@ -52,7 +54,7 @@ MemoryStream& ReadStream(const CompoundFile& root, std::string_view path, Memory
 // otherwise the stream is created. Storages on the path are never created: a missing one raises
 // STG_E_FILENOTFOUND. The stream ends up exactly as long as the new content, so no bytes of an
 // older, longer content stay behind in the file's stream. The change is committed (durable)
-// when the call returns; a call that fails leaves the stream as it was.
+// when the call returns; a call that fails leaves an existing stream as it was.
 void WriteStream(const CompoundFile& root, std::string_view path, std::string_view content,
                  bool compress);
 // The same for the whole content of source, whatever its position; source's position is set
