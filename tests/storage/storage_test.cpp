@@ -297,6 +297,17 @@ TEST_F(StorageTest, HandlesAreReleasedAfterFailures) {
   EXPECT_NO_THROW(CompoundFile::open(m_path));
 }
 
+TEST_F(StorageTest, AWriteThatFailsIsAnErrorAndChangesNothing) {
+  WriteStream(file(), "history.dat", "old", true);
+  m_file.reset();
+  m_file.emplace(CompoundFile::open(m_path, Access::ReadOnly));
+  EXPECT_THROW(WriteStream(file(), "history.dat", "new", true), EStorageError);
+  EXPECT_THROW(WriteStream(file(), "new.dat", "new", true), EStorageError);
+  reopen();
+  EXPECT_EQ(read("history.dat"), "old");
+  EXPECT_EQ(ListElements(file(), ""), StringList{"history.dat"});
+}
+
 TEST_F(StorageTest, ListElementsListsStreamsAndStoragesOfAStorage) {
   file().root().createStorage(u"templates").createStorage(u"img");
   WriteStream(file(), "templates\\default.html", "x", true);
