@@ -155,12 +155,7 @@ void BM_MemoryOfMillionWordIndex(benchmark::State& state) {
     const size_t keyed = allocatedBytes();
     // The base dictionary's own lists are part of Dicts, not of the index lists.
     const auto& slot = index->Dicts()[0];
-    size_t slotBytes = 0;
-    for (const StringList* list : {&slot.ItemList, &slot.IndexList}) {
-      slotBytes += list->capacity() * sizeof(std::string);
-      for (const std::string& s : *list)
-        slotBytes += s.size() > 15 ? s.capacity() + 1 : 0;
-    }
+    const size_t slotBytes = slot.ItemList.memoryBytes() + slot.IndexList.memoryBytes();
     state.counters["MB_slWord_slIndex"] = static_cast<double>(loaded - before - slotBytes) / 1e6;
     state.counters["MB_with_slKey"] = static_cast<double>(keyed - before - slotBytes) / 1e6;
     state.counters["MB_slKey_bytes"] = static_cast<double>(index->slKey().byteSize()) / 1e6;

@@ -56,10 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   index.assignLists(words, entries);
   verbalon::dicts::TDict added;
   added.FileName = "new.brd";
+  StringList items;
+  StringList locations;
   for (size_t i = 0; i < lines.size() && i < 8; ++i) {
-    added.ItemList.push_back(lines[i]);
-    added.IndexList.push_back("s:" + std::to_string(i));
+    items.push_back(lines[i]);
+    locations.push_back("s:" + std::to_string(i));
   }
+  added.ItemList = verbalon::dicts::TextLines(items);
+  added.IndexList = verbalon::dicts::TextLines(locations);
   index.appendSlot(std::move(added));
   try {
     index.InstallDict(3, none);

@@ -20,6 +20,13 @@ StringList readLines(const storage::CompoundFile& package, std::string_view stre
   return splitLines(ReadBuf.bytes());
 }
 
+// The stream's lines, keeping the decompressed text itself; ReadBuf is left empty.
+TextLines readTextLines(const storage::CompoundFile& package, std::string_view stream,
+                        storage::MemoryStream& ReadBuf) {
+  storage::ReadStream(package, stream, ReadBuf, storage::kPackageMode, true);
+  return TextLines(ReadBuf.take());
+}
+
 char asciiLower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -67,8 +74,8 @@ std::filesystem::path ResolvePackagePath(const std::filesystem::path& path) {
 void OpenDictPackage(TDict& dict, const std::filesystem::path& path,
                      storage::MemoryStream& ReadBuf) {
   dict.IniList.clear();
-  dict.ItemList.clear();
-  dict.IndexList.clear();
+  dict.ItemList = {};
+  dict.IndexList = {};
   dict.Storage.reset();
   dict.FileName = FileNamePart(path);
   if (dict.FileName.empty()) return;
@@ -95,8 +102,8 @@ void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemorySt
       dict.ShortTitle = settingValue(dict.IniList, "ShortTitle");
       dict.Title = settingValue(dict.IniList, "Title");
       dict.ViewControl = settingValue(dict.IniList, "viewcontrol");
-      dict.ItemList = readLines(package, "~items.dat", ReadBuf);
-      dict.IndexList = readLines(package, "~index.dat", ReadBuf);
+      dict.ItemList = readTextLines(package, "~items.dat", ReadBuf);
+      dict.IndexList = readTextLines(package, "~index.dat", ReadBuf);
       // Line k of one belongs to line k of the other; a package where they disagree would put
       // articles under the wrong words, or under none.
       if (dict.ItemList.size() != dict.IndexList.size()) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/string_list.h"
+#include "dicts/text_lines.h"
 #include "storage/compound_file.h"
 
 // TDict, the record of one dictionary slot, and TDicts, the array of slots.
@@ -30,12 +31,12 @@ struct TDict {
   std::string Info;         // the text of "~info.dat"
   // The open package; it stays open, exclusively, while the slot lives. Empty in an empty slot.
   std::optional<storage::CompoundFile> Storage;
-  StringList ItemList;  // the lines of "~items.dat"
+  TextLines ItemList;  // the lines of "~items.dat"
   // At most 5 characters each: the values of the keys of the same names, cut.
   std::string ItemDelimiter;
   std::string RowDelimiter;
   std::string FormDelimiter;
-  StringList IndexList;  // the lines of "~index.dat", parallel to ItemList
+  TextLines IndexList;  // the lines of "~index.dat", parallel to ItemList
 
   // A hole: a removed dictionary whose number stays taken, or a slot of an empty name.
   bool isEmptySlot() const { return FileName.empty(); }

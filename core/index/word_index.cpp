@@ -155,8 +155,8 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
   if (dict.isEmptySlot()) {
     throw EIndexError("slot " + std::to_string(n) + " holds no dictionary to merge");
   }
-  const StringList& items = dict.ItemList;
-  const StringList& locations = dict.IndexList;
+  const dicts::TextLines& items = dict.ItemList;
+  const dicts::TextLines& locations = dict.IndexList;
   if (items.size() != locations.size()) {
     throw EIndexError(cp1251::toUtf8(dict.FileName) + ": " + std::to_string(items.size()) +
                       " items but " + std::to_string(locations.size()) + " article locations");
@@ -181,7 +181,7 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
 
   KeyList itemKeys;
   size_t bytes = 0;
-  for (const std::string& item : items)
+  for (std::string_view item : items)
     bytes += item.size();
   itemKeys.reserve(count, bytes * 2);
   int step = 0;
@@ -237,7 +237,7 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
   // The new words go in from the back, so every line moves at most once and the lists grow in
   // place rather than being copied into new ones.
   size_t run = insertions.size();
-  insertInPlace(m_word, insertions, [&] { return items[order[runs[--run].first]]; });
+  insertInPlace(m_word, insertions, [&] { return std::string(items[order[runs[--run].first]]); });
   run = insertions.size();
   insertInPlace(m_index, insertions, [&] {
     --run;

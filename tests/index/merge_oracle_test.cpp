@@ -40,8 +40,8 @@ dicts::TDict toSlot(const OracleDict& d) {
   dicts::TDict slot;
   slot.FileName = d.fileName;
   slot.ShortTitle = d.shortTitle;
-  slot.ItemList = d.items;
-  slot.IndexList = d.locations;
+  slot.ItemList = dicts::TextLines(d.items);
+  slot.IndexList = dicts::TextLines(d.locations);
   return slot;
 }
 

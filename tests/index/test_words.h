@@ -39,12 +39,12 @@ inline dicts::TDict makeDict(const std::string& fileName, const StringList& item
   dicts::TDict d;
   d.FileName = fileName;
   d.ShortTitle = "T-" + fileName;
-  d.ItemList = items;
+  d.ItemList = dicts::TextLines(items);
   if (locations.empty()) {
     for (size_t i = 0; i < items.size(); ++i)
       locations.push_back("s:" + std::to_string(i));
   }
-  d.IndexList = locations;
+  d.IndexList = dicts::TextLines(locations);
   return d;
 }
 
