@@ -268,7 +268,7 @@ TEST(CompoundFileMalformed, ToleratesQuirksOfRealFiles) {
   for (uint32_t i = 20; i < 128; ++i)
     raw.setFat(i, 0);                      // FAT entries past the end, not free
   raw.set32(0x2C, 3);                      // DIFAT ends in FREESECT before the count
-  raw.set32(RawFile::field(0, 120), 200);  // mini stream size not whole mini sectors
+  raw.set32(RawFile::field(0, 120), 100);  // ends inside the last mini sector of B
   auto path = raw.save(dir);
   {
     auto file = CompoundFile::open(path);
