@@ -166,6 +166,40 @@ TEST_F(IndexStore, StoredListsOfDifferentLengthFailTheLoad) {
   EXPECT_FALSE(index.refusal().empty());
 }
 
+TEST_F(IndexStore, DamagedOrMissingStoredListsFailTheLoadAfterThePackages) {
+  writeDict("a.brd", {"дом"});
+  writeResource({"a.brd"}, {"w1"}, {"0:s:0"});
+  {
+    storage::CompoundFile file = storage::CompoundFile::open(resource);
+    storage::WriteStream(file, "index.dat", std::string("not zlib"), false);
+  }
+  {
+    storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+    WordIndex index;
+    try {
+      index.LoadIndex(stgRes, dataDir, ReadBuf);
+      FAIL() << "no error";
+    } catch (const storage::EDecompressionError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Error: vrbx.pde, stream \"index.dat\": compressed data is corrupt");
+    }
+    EXPECT_EQ(index.Dicts().size(), 1U);
+    EXPECT_TRUE(index.slWord().empty());
+    EXPECT_FALSE(index.refusal().empty());
+  }
+  // With a package missing as well, the package is what the load reports, as it comes first.
+  std::filesystem::remove(resource);
+  writePackage(resource, {{"addeddicts.dat", joinLines({"gone.brd"})}, {"history.dat", ""}});
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  WordIndex index;
+  try {
+    index.LoadIndex(stgRes, dataDir, ReadBuf);
+    FAIL() << "no error";
+  } catch (const EIndexError& e) {
+    EXPECT_NE(std::string(e.what()).find("gone.brd"), std::string::npos) << e.what();
+  }
+}
+
 TEST_F(IndexStore, DictionaryListNamingAPathOutsideTheDataFolderFailsTheLoad) {
   writeDict("a.brd", {"дом"});
   writeResource({"../vrbx.pde"}, {}, {});
