@@ -19,12 +19,16 @@
 // Everything read from a file is checked before it is used: a malformed file raises
 // EStorageError (STG_E_DOCFILECORRUPT, or STG_E_FILEALREADYEXISTS for a file that is not a
 // compound file at all) naming the file and the fault, never a crash, a hang or an allocation
-// beyond what the file's size can justify.
+// beyond what the file's size can justify. Reading is tolerant: a broken stream fails when it is
+// opened, the rest of the file still reads. Before the first change, the whole structure is
+// checked (every chain inside the file, no sector used twice); a file that fails the check is
+// never written to (STG_E_DOCFILECORRUPT from every writing call).
 //
 // Writing is copy-on-write: new stream data, FAT, mini FAT, DIFAT and directory sectors go to
 // sectors that the file's current header does not use, the file is synced, and only then is the
 // header rewritten (and synced). A process killed at any moment leaves a file that opens with
-// either the old or the new content of every stream.
+// either the old or the new content of every stream. A commit that fails (a full disk, say)
+// leaves the file, and the in-memory state of every handle, as before it.
 //
 // All handles of one file share it; they stay valid while any of them is alive. Not thread-safe:
 // one thread uses a file at a time.
@@ -114,9 +118,11 @@ class Stream {
   size_t write(std::span<const std::byte> in);
   void setSize(uint64_t size);
 
-  // Puts this stream's writes into the file. Outside a transaction the file's header is
-  // rewritten at once and the change is durable when commit() returns; inside one it becomes
-  // visible when the transaction commits.
+  // Puts this stream's writes into the file, with any elements created since the last commit.
+  // Outside a transaction the file's header is rewritten at once and the change is durable when
+  // commit() returns; inside one it becomes visible when the transaction commits. On a file
+  // opened read-only, and on a stream without changes, it does nothing. A failed commit keeps
+  // the stream's writes, so that it can be retried.
   void commit();
 
  private:
@@ -143,8 +149,11 @@ class CompoundFile {
 
   // Groups stream commits so that they reach the file together or not at all. Commits made
   // while a transaction is active are held back until commit(); a transaction destroyed without
-  // commit() discards them, and the file and every handle return to the state before it began.
-  // Transactions do not nest.
+  // commit() discards them, and the file and every handle return to the state before it began:
+  // handles of elements created meanwhile raise STG_E_REVERTED from then on. If a stream commit
+  // inside the transaction fails, the transaction is rolled back at once and its commit() raises
+  // STG_E_REVERTED. Transactions do not nest (STG_E_INVALIDFUNCTION); a read-only file has none
+  // (STG_E_ACCESSDENIED).
   class Transaction {
    public:
     Transaction(Transaction&& other) noexcept;

@@ -130,7 +130,14 @@ std::shared_ptr<FileState> FileState::create(const std::filesystem::path& path) 
   std::shared_ptr<FileState> file(new FileState(
       openFileDevice(path, Access::ReadWriteExclusive, true), path, Access::ReadWriteExclusive));
   file->initEmpty();
-  file->flush();
+  try {
+    file->flush();
+  } catch (const EStorageError&) {
+    // A half-written new file is no compound file; it goes rather than blocking the name.
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    throw;
+  }
   return file;
 }
 
