@@ -17,7 +17,7 @@ TextLines::TextLines(std::string text) : m_text(std::move(text)) {
   const size_t size = m_text.size();
   size_t breaks = 0;
   for (size_t i = 0; i < size; ++i) {
-    if (data[i] == '\r' || data[i] == '\n') ++breaks;
+    if (data[i] == '\n' || (data[i] == '\r' && (i + 1 == size || data[i + 1] != '\n'))) ++breaks;
   }
   m_spans.reserve(breaks + 1);
   size_t start = 0;
