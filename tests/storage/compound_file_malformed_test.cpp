@@ -289,6 +289,10 @@ TEST(CompoundFileMalformed, ShortLastSectorReadsAsZeros) {
   auto expected = pattern(5000, 1);
   std::fill(expected.begin() + 9 * 512 + 200, expected.end(), std::byte{0});
   EXPECT_EQ(readStream(file.root(), u"A"), expected);
+  // The first commit completes the sector, so the file is whole sectors again.
+  testing::putStream(file.root(), u"B", pattern(10, 3));
+  EXPECT_EQ(std::filesystem::file_size(dir / "words.brd") % 512, 0u);
+  EXPECT_EQ(readStream(file.root(), u"A"), expected);
 }
 
 TEST(CompoundFileMalformed, SharedSectorsReadButAreNeverWritten) {

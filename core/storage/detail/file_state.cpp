@@ -1142,16 +1142,19 @@ void FileState::afterCommit() {
   m_allocHint = 0;
 }
 
-// Free sectors at the end are dropped: the header no longer needs them. A crash before this, or
-// a failure of it, only leaves them in the file.
+// Free sectors at the end are dropped: the header no longer needs them. A short last sector
+// (files in the wild have them) is completed with the zeros readers assume. A crash before this,
+// or a failure of it, only leaves the file longer or shorter than whole sectors.
 void FileState::trimTail() {
   size_t used = m_fat.size();
   while (used > 0 && m_fat[used - 1] == kFreeSect)
     --used;
-  if (m_fileSectors <= used) return;
   try {
-    m_dev->truncate((uint64_t{used} + 1) * m_ss);
-    m_fileSectors = used;
+    const uint64_t whole = (uint64_t{used} + 1) * m_ss;
+    if (m_dev->size() != whole) {
+      m_dev->truncate(whole);
+      m_fileSectors = used;
+    }
   } catch (const EStorageError&) {
   }
 }
