@@ -21,8 +21,8 @@ dicts::TDict makeSlot(const std::string& name, StringList items, StringList loca
   dicts::TDict d;
   d.FileName = name;
   d.ShortTitle = name;
-  d.ItemList = std::move(items);
-  d.IndexList = std::move(locations);
+  d.ItemList = dicts::TextLines(items);
+  d.IndexList = dicts::TextLines(locations);
   return d;
 }
 
