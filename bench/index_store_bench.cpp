@@ -1,5 +1,6 @@
 // Loading and saving a stored index of a million words from ten dictionaries of a hundred
 // thousand items, against zlib's own level-9 deflate of the same bytes.
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -25,9 +26,23 @@ constexpr size_t kItemsPerDict = 100'000;
 // An application folder with "vrbx.pde" and "data/", removed at exit.
 class AppFolder {
  public:
+  // VERBALON_BENCH_APP names a folder to keep between runs: made on the first run and only
+  // loaded on later ones, so that a run's peak memory is the load's own.
   AppFolder() {
-    m_path = std::filesystem::temp_directory_path() /
-             ("verbalon-index-bench-" + std::to_string(getpid()));
+    if (const char* kept = std::getenv("VERBALON_BENCH_APP")) {
+      m_path = kept;
+      m_keep = true;
+      if (std::filesystem::exists(resource())) {
+        storage::CompoundFile stgRes = storage::CompoundFile::open(resource());
+        storage::MemoryStream ReadBuf;
+        storage::ReadStream(stgRes, "items.dat", ReadBuf, storage::kPackageMode, true);
+        m_words = splitLines(ReadBuf.bytes()).size();
+        return;
+      }
+    } else {
+      m_path = std::filesystem::temp_directory_path() /
+               ("verbalon-index-bench-" + std::to_string(getpid()));
+    }
     std::filesystem::remove_all(m_path);
     std::filesystem::create_directories(m_path / "data");
     RussianWords maker(99);
@@ -66,7 +81,7 @@ class AppFolder {
   }
   ~AppFolder() {
     std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
+    if (!m_keep) std::filesystem::remove_all(m_path, ec);
   }
 
   std::filesystem::path resource() const { return m_path / "vrbx.pde"; }
@@ -76,6 +91,7 @@ class AppFolder {
  private:
   std::filesystem::path m_path;
   size_t m_words = 0;
+  bool m_keep = false;
 };
 
 const AppFolder& app() {
