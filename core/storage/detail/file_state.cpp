@@ -606,7 +606,10 @@ void FileState::checkStructure() {
   for (uint32_t s : m_live.miniFatChain)
     claim(s, "the mini FAT");
   const uint64_t rootSize = m_live.dir[0].size;
-  m_live.rootChain = walkChain(m_live.dir[0].start, m_fat.size() + 1, "the mini stream");
+  // An empty mini stream has no chain, whatever its start says.
+  m_live.rootChain = rootSize == 0
+                         ? std::vector<uint32_t>{}
+                         : walkChain(m_live.dir[0].start, m_fat.size() + 1, "the mini stream");
   if (uint64_t{m_live.rootChain.size()} * m_ss < rootSize) {
     corrupt("sector chain of the mini stream is shorter than its size");
   }
@@ -1037,7 +1040,13 @@ void FileState::finalizeFat() {
 
 void FileState::flush() {
   Model& m = m_live;
-  const bool v3 = m_major == 3;
+  // The version follows the sector size. Zeiss writes version 3 with 4096-byte sectors, which
+  // 7-Zip and strict readers refuse; what we write of such a file is a proper version 4 file.
+  const uint16_t major = m_ss == 4096 ? 4 : 3;
+  // Version 3 entries may hold garbage in the high half of their sizes, which a version 4
+  // reader would take at its word: every directory sector is written anew then.
+  const bool rewriteDirectory = major != m_major;
+  const bool v3 = major == 3;
   std::vector<std::byte> buf(m_ss);
 
   // The mini FAT covers the mini stream exactly (in whole sectors).
@@ -1065,7 +1074,7 @@ void FileState::flush() {
   m.dirChain = rewriteChain(
       m.dirChain, m.dir.size() / m_perDir,
       [&](size_t k) {
-        if (k >= m_committed.dirChain.size()) return true;
+        if (rewriteDirectory || k >= m_committed.dirChain.size()) return true;
         for (size_t i = k * m_perDir; i < (k + 1) * m_perDir; ++i) {
           if (i >= m_committed.dir.size() || !(m.dir[i] == m_committed.dir[i])) return true;
         }
@@ -1094,6 +1103,7 @@ void FileState::flush() {
   }
   // Everything the new header points to is on disk before the header is.
   m_dev->sync();
+  m_major = major;
   writeHeader();
   // From here the new state is the file's, even if what follows fails.
   afterCommit();
@@ -1106,6 +1116,7 @@ void FileState::writeHeader() {
   std::byte* h = m_header.data();
   std::fill(h + 0x08, h + 0x18, std::byte{0});  // the header CLSID must be null
   wr16(h + 0x18, 0x3E);
+  wr16(h + 0x1A, m_major);
   // Outlook refuses a version 3 file with a count here; ole32 misses entries of a version 4 file
   // whose count is stale.
   wr32(h + 0x28, m_major == 3 ? 0 : static_cast<uint32_t>(m.dirChain.size()));
