@@ -60,16 +60,22 @@ void KeyList::compact(const std::vector<bool>& keep) noexcept {
   m_bytes.resize(write);
 }
 
+void KeyList::reserveMore(size_t keys, size_t bytes) {
+  checkRoom(bytes);
+  const size_t newCount = m_ends.size() + keys;
+  const size_t newBytes = m_bytes.size() + bytes;
+  if (m_bytes.capacity() < newBytes) m_bytes.reserve(newBytes + newBytes / 4);
+  if (m_ends.capacity() < newCount) m_ends.reserve(newCount + newCount / 4);
+}
+
 void KeyList::insertSorted(const std::vector<KeyInsertion>& insertions) {
   size_t added = 0;
   for (const KeyInsertion& insertion : insertions)
     added += insertion.sortKey.size();
-  checkRoom(added);
+  reserveMore(insertions.size(), added);
   const size_t oldCount = m_ends.size();
   const size_t newCount = oldCount + insertions.size();
   const size_t newBytes = m_bytes.size() + added;
-  if (m_bytes.capacity() < newBytes) m_bytes.reserve(newBytes + newBytes / 4);
-  if (m_ends.capacity() < newCount) m_ends.reserve(newCount + newCount / 4);
   m_bytes.resize(newBytes);
   m_ends.resize(newCount);
   char* bytes = m_bytes.data();

@@ -32,6 +32,9 @@ class KeyList {
   // Appends the sort key of a word (normalisation included).
   void pushWord(std::string_view word);
 
+  // Makes room for `keys` more keys of `bytes` bytes in all (with some to spare), so that an
+  // insertSorted of them allocates nothing and cannot fail.
+  void reserveMore(size_t keys, size_t bytes);
   // Inserts every key before its position in one pass from the back, growing in place.
   // Requires: insertions in ascending position (equal positions keep their order), and no
   // sortKey pointing into this list.

@@ -53,24 +53,27 @@ bool strictlyAscending(const KeyList& keys) {
   return true;
 }
 
-// Inserts one new line per insertion, before old line `position` (insertions in ascending
-// position; several at one position keep their order). makeLine is called once per insertion,
-// from the last to the first.
-template <typename MakeLine>
+// Makes room for `extra` more lines, with some to spare so that the next merges grow without
+// copying; capacity that is never used costs no memory.
+void reserveRoom(StringList& lines, size_t extra) {
+  const size_t needed = lines.size() + extra;
+  if (lines.capacity() < needed) lines.reserve(needed + needed / 4);
+}
+
+// Inserts newLines[t] before old line insertions[t].position, in one pass from the back, so
+// every line moves at most once. Requires: room reserved; insertions in ascending position
+// (several at one position keep their order).
 void insertInPlace(StringList& lines, const std::vector<KeyInsertion>& insertions,
-                   MakeLine makeLine) {
+                   StringList& newLines) noexcept {
   const size_t oldCount = lines.size();
   const size_t newCount = oldCount + insertions.size();
-  // Room to spare, so the next merges grow without copying; capacity never touched costs no
-  // memory.
-  if (lines.capacity() < newCount) lines.reserve(newCount + newCount / 4);
   lines.resize(newCount);
   size_t write = newCount;
   size_t read = oldCount;
   for (size_t t = insertions.size(); t-- > 0;) {
     while (read > insertions[t].position)
       lines[--write] = std::move(lines[--read]);
-    lines[--write] = makeLine();
+    lines[--write] = std::move(newLines[t]);
   }
 }
 
@@ -211,10 +214,14 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
   };
 
   // One pass over the index and the sorted items together: a run of equal item keys either
-  // meets a word of the index, whose entry gains the run's parts at once, or becomes a new word
-  // to be inserted before index line `position`.
+  // meets a word of the index, whose entry gains the run's parts, or becomes a new word to be
+  // inserted before index line `position`. Everything that allocates happens here, before the
+  // lists change, so that an error leaves them as they were.
   std::vector<KeyInsertion> insertions;
-  std::vector<std::pair<size_t, size_t>> runs;  // per insertion: its span of `order`
+  StringList newWords;
+  StringList newEntries;
+  std::vector<std::pair<size_t, std::string>> grownEntries;
+  size_t newKeyBytes = 0;
   const size_t oldCount = m_word.size();
   size_t j = 0;
   for (size_t g = 0; g < count;) {
@@ -225,26 +232,28 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
     while (j < oldCount && m_key[j] < key)
       ++j;
     if (j < oldCount && m_key[j] == key) {
-      appendParts(m_index[j], g, h, true);
+      std::string entry = m_index[j];
+      appendParts(entry, g, h, true);
+      grownEntries.emplace_back(j, std::move(entry));
       ++j;
     } else {
       insertions.push_back({j, key});
-      runs.emplace_back(g, h);
+      newWords.emplace_back(items[order[g]]);
+      std::string entry;
+      appendParts(entry, g, h, false);
+      newEntries.push_back(std::move(entry));
+      newKeyBytes += key.size();
     }
     g = h;
   }
+  reserveRoom(m_word, insertions.size());
+  reserveRoom(m_index, insertions.size());
+  m_key.reserveMore(insertions.size(), newKeyBytes);
 
-  // The new words go in from the back, so every line moves at most once and the lists grow in
-  // place rather than being copied into new ones.
-  size_t run = insertions.size();
-  insertInPlace(m_word, insertions, [&] { return std::string(items[order[runs[--run].first]]); });
-  run = insertions.size();
-  insertInPlace(m_index, insertions, [&] {
-    --run;
-    std::string entry;
-    appendParts(entry, runs[run].first, runs[run].second, false);
-    return entry;
-  });
+  for (auto& [line, entry] : grownEntries)
+    m_index[line].swap(entry);
+  insertInPlace(m_word, insertions, newWords);
+  insertInPlace(m_index, insertions, newEntries);
   m_key.insertSorted(insertions);
   progress.hideGauge();
 }

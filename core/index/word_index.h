@@ -52,7 +52,7 @@ class WordIndex {
   // Appends a slot that the caller has filled (an installer that opened the package itself).
   void appendSlot(dicts::TDict dict);
   // Replaces `slWord` and `slIndex` as if loaded from a stored index, and empties `slKey`.
-  // Requires: words.size() == entries.size().
+  // Lists of different lengths raise EIndexError and change nothing.
   void assignLists(StringList words, StringList entries);
 
   // Merges the items of slot n into the index. Requires (EIndexError otherwise, nothing
@@ -62,7 +62,8 @@ class WordIndex {
   // one by one in item order: a new word takes the display form of its first item, parts follow
   // in merge order. Progress shows "Подготовка к установке...", then "Установка словаря: " and
   // the ShortTitle, and the counter "k из last" every 100th item.
-  // An error leaves the lists as they were; the gauge then stays visible.
+  // An error leaves the lists as they were (everything that can fail happens before they
+  // change); the gauge then stays visible.
   void InstallDict(size_t n, InstallProgress& progress);
 
   // Takes every part of dictionary n out of the index, deletes words left without parts (from
