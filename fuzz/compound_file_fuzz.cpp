@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the compound-file reader, then to its writer: opens the input
-// read-only, walks the whole tree and reads every stream; then opens it read-write and commits a
-// new stream and a rewritten one, and reads everything again. Any error but verbalon::Error is
+// read-only, walks the whole tree and reads every stream; then opens it read-write, commits a new
+// stream and a rewritten one (moved across the mini stream cutoff), rolls a transaction back,
+// and reads everything again. Any error but verbalon::Error is
 // a finding, as is a crash, a hang or a leak.
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +57,14 @@ void writeSome(CompoundFile& file) {
     Stream s = first->first.openStream(first->second);
     s.seek(s.size() / 2);
     s.write(std::span<const std::byte>(data).first(100));
+    s.commit();
+    s.setSize(s.size() > 4096 ? 100 : 4200);  // across the mini stream cutoff
+    s.commit();
+  }
+  {
+    auto discarded = file.beginTransaction();
+    Stream s = file.root().createStorage(u"fuzz-txn").createStream(u"s");
+    s.write(data);
     s.commit();
   }
   walk(file);
