@@ -209,6 +209,24 @@ TEST_F(IndexStore, DictionaryListNamingAPathOutsideTheDataFolderFailsTheLoad) {
   EXPECT_TRUE(index.Dicts().empty());
 }
 
+// A write that fails part way leaves all three streams as they were, not the first ones new.
+TEST_F(IndexStore, SaveIndexThatFailsChangesNoStream) {
+  writePackage(resource, {{"items.dat", joinLines({"old"})}, {"index.dat", joinLines({"0:s:0"})}});
+  {
+    // "addeddicts.dat" is a storage here, so the third write of the save fails.
+    storage::CompoundFile file = storage::CompoundFile::open(resource);
+    file.root().createStorage(u"addeddicts.dat");
+    storage::WriteStream(file, "history.dat", std::string(), true);
+  }
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  WordIndex index;
+  index.appendSlot(testing::makeDict("a.brd", testing::ws({"новое"})));
+  index.InstallDict(0, none);
+  EXPECT_THROW(index.SaveIndex(stgRes, none), storage::EStorageError);
+  EXPECT_EQ(readLines("items.dat", &stgRes), (Lines{"old"}));
+  EXPECT_EQ(readLines("index.dat", &stgRes), (Lines{"0:s:0"}));
+}
+
 // The process is killed at every write, sync or truncation of the save in turn; whatever the
 // moment, the package must then hold the old three streams or the new three, never a mixture.
 TEST_F(IndexStore, SaveIndexCrashLeavesOldOrNewIndexWhole) {
