@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cli/dict_commands.h"
-#include "cli/inspect_commands.h"
+#include "cli/read_commands.h"
 #include "cli/transfer_commands.h"
 
 namespace verbalon::cli {
@@ -13,7 +13,7 @@ namespace {
 const std::vector<Command>& allCommands() {
   static const std::vector<Command> commands = [] {
     std::vector<Command> all;
-    for (std::vector<Command> group : {inspectCommands(), transferCommands(), dictCommands()}) {
+    for (std::vector<Command> group : {readCommands(), transferCommands(), dictCommands()}) {
       all.insert(all.end(), group.begin(), group.end());
     }
     return all;

@@ -1,4 +1,4 @@
-#include "cli/inspect_commands.h"
+#include "cli/read_commands.h"
 
 #include <iomanip>
 #include <optional>
@@ -121,7 +121,7 @@ int runVerify(const Arguments& arguments, Console& console) {
 
 }  // namespace
 
-std::vector<Command> inspectCommands() {
+std::vector<Command> readCommands() {
   return {
       {"ls",
        "ls [--raw] PACKAGE",
