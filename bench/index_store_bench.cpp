@@ -114,7 +114,7 @@ void BM_LoadIndexOfMillionWords(benchmark::State& state) {
     index->LoadIndex(stgRes, app().dataDir(), ReadBuf);
     state.PauseTiming();
     state.counters["words"] = static_cast<double>(index->slWord().size());
-    // Dicts included: every slot holds its ItemList and IndexList.
+    // Dicts included: every slot holds its settings and open package, not its item lists.
     state.counters["MB_heap_after_load"] = static_cast<double>(allocatedBytes() - before) / 1e6;
     index.reset();
     state.ResumeTiming();

@@ -88,7 +88,8 @@ void OpenDictPackage(TDict& dict, const std::filesystem::path& path,
   }
 }
 
-void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemoryStream& ReadBuf) {
+void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemoryStream& ReadBuf,
+             ItemLists lists) {
   TDict dict;
   try {
     OpenDictPackage(dict, path, ReadBuf);
@@ -102,6 +103,9 @@ void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemorySt
       dict.ShortTitle = settingValue(dict.IniList, "ShortTitle");
       dict.Title = settingValue(dict.IniList, "Title");
       dict.ViewControl = settingValue(dict.IniList, "viewcontrol");
+    }
+    if (!dict.FileName.empty() && lists == ItemLists::kLoad) {
+      const storage::CompoundFile& package = *dict.Storage;
       dict.ItemList = readTextLines(package, "~items.dat", ReadBuf);
       dict.IndexList = readTextLines(package, "~index.dat", ReadBuf);
       // Line k of one belongs to line k of the other; a package where they disagree would put

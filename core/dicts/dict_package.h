@@ -39,12 +39,20 @@ std::filesystem::path ResolvePackagePath(const std::filesystem::path& path);
 void OpenDictPackage(TDict& dict, const std::filesystem::path& path,
                      storage::MemoryStream& ReadBuf);
 
+// Whether AddDict reads a package's "~items.dat" and "~index.dat" into ItemList and IndexList.
+// Only a merge into the word index reads those lists, and only for the slot just added; the
+// packages opened at start-up are merged already, and their lists would be about half of the
+// memory a start-up touches. kSkip leaves both lists empty and does not read the two streams.
+enum class ItemLists { kLoad, kSkip };
+
 // Opens the package at path and appends it to Dicts as the next slot, with Info, the
-// delimiters (first 5 characters), ShortTitle, Title, ViewControl, ItemList and IndexList
-// loaded; a path with an empty file name appends an empty slot. On any error nothing is
-// appended and the package is closed again; a package whose item and index streams have
-// different line counts raises EDictError naming it. ReadBuf is left empty.
-void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemoryStream& ReadBuf);
+// delimiters (first 5 characters), ShortTitle, Title, ViewControl and, unless lists is kSkip,
+// ItemList and IndexList loaded; a path with an empty file name appends an empty slot. On any
+// error nothing is appended and the package is closed again; when the lists are loaded, a
+// package whose item and index streams have different line counts raises EDictError naming it.
+// ReadBuf is left empty.
+void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemoryStream& ReadBuf,
+             ItemLists lists = ItemLists::kLoad);
 
 // The first slot whose FileName equals the file name part of path exactly (case-sensitive),
 // or -1.

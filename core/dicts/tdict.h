@@ -31,7 +31,8 @@ struct TDict {
   std::string Info;         // the text of "~info.dat"
   // The open package; it stays open, exclusively, while the slot lives. Empty in an empty slot.
   std::optional<storage::CompoundFile> Storage;
-  TextLines ItemList;  // the lines of "~items.dat"
+  // The lines of "~items.dat"; read only for a slot about to be merged (see AddDict's ItemLists).
+  TextLines ItemList;
   // At most 5 characters each: the values of the keys of the same names, cut.
   std::string ItemDelimiter;
   std::string RowDelimiter;

@@ -92,8 +92,10 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
     }
     for (const std::string& name : dictList) {
       try {
-        // An empty name gives a path ending in a separator: a hole, nothing opened.
-        dicts::AddDict(m_dicts, dataDir / cp1251::toUtf8(name), ReadBuf);
+        // An empty name gives a path ending in a separator: a hole, nothing opened. The item
+        // lists stay unread: these dictionaries are merged already, InstallDict reads the lists
+        // only of a slot added in this run, and reading them would double what start-up loads.
+        dicts::AddDict(m_dicts, dataDir / cp1251::toUtf8(name), ReadBuf, dicts::ItemLists::kSkip);
       } catch (const Error& e) {
         throw EIndexError("the installed dictionary " + cp1251::toUtf8(name) +
                           " could not be loaded: " + e.what());

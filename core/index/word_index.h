@@ -46,8 +46,9 @@ class WordIndex {
   StringList& slHistory() { return m_history; }
   const StringList& slHistory() const { return m_history; }
 
-  // Opens the package at path (dicts::AddDict) and appends it as the next slot; a path with an
-  // empty file name appends a hole. Refused (EIndexError) after a failed LoadIndex.
+  // Opens the package at path (dicts::AddDict, with its item lists) and appends it as the next
+  // slot; a path with an empty file name appends a hole. Refused (EIndexError) after a failed
+  // LoadIndex.
   void AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf);
   // Appends a slot that the caller has filled (an installer that opened the package itself).
   void appendSlot(dicts::TDict dict);
@@ -78,11 +79,12 @@ class WordIndex {
                                  storage::MemoryStream& ReadBuf);
 
   // Reads the dictionary list and the history, opens every listed package of dataDir as a slot
-  // (an empty line gives a hole), then reads `slWord` and `slIndex` (on a second thread, while
-  // the packages open; stgRes must not be used elsewhere meanwhile). Runs once per run. A failure
-  // part way keeps what was loaded, raises an error that names what failed (the package, for a
-  // package), and refuses every later change of the index in this run: saving the partial index
-  // would lose the words of the dictionaries that did not load.
+  // (an empty line gives a hole; ItemList and IndexList stay empty and their streams unread,
+  // since these dictionaries are merged already: dicts::ItemLists::kSkip), then reads `slWord` and
+  // `slIndex` (on a second thread, while the packages open; stgRes must not be used elsewhere
+  // meanwhile). Runs once per run. A failure part way keeps what was loaded, raises an error that
+  // names what failed (the package, for a package), and refuses every later change of the index in
+  // this run: saving the partial index would lose the words of the dictionaries that did not load.
   void LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
                  storage::MemoryStream& ReadBuf);
 

@@ -120,6 +120,50 @@ TEST_F(IndexStore, SavedIndexLoadsBackLineForLine) {
   EXPECT_EQ(loaded.slIndex()[1], "0:s:1|3:s:0");
 }
 
+// Start-up leaves the item lists of installed packages unread; removing such a slot and merging
+// a package added in the same run must give what the run that installed them gives.
+TEST_F(IndexStore, SlotsOpenedAtStartUpRemoveAndLaterMergesMatchTheInstallingRun) {
+  writeDict("a.brd", {"дом", "ёж"});
+  writeDict("b.brd", {"Дом", "лес"});
+  writeDict("c.brd", {"ЛЕС", "аист", "дом"});
+  writeResource({}, {}, {});
+  Lines words;
+  Lines entries;
+  {
+    storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+    WordIndex index;
+    index.LoadIndex(stgRes, dataDir, ReadBuf);
+    for (const char* name : {"a.brd", "b.brd"}) {
+      index.AddDict(dataDir / name, ReadBuf);
+      index.InstallDict(index.Dicts().size() - 1, none);
+    }
+    index.SaveIndex(stgRes, none);
+    EXPECT_TRUE(index.RemoveDict(0, none));
+    index.AddDict(dataDir / "c.brd", ReadBuf);
+    index.InstallDict(2, none);
+    words = index.slWord();
+    entries = index.slIndex();
+  }
+  EXPECT_EQ(testing::us(words), (Lines{"аист", "дом", "лес"}));
+  EXPECT_EQ(entries, (Lines{"2:s:1", "1:s:0|2:s:2", "1:s:1|2:s:0"}));
+
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  WordIndex loaded;
+  loaded.LoadIndex(stgRes, dataDir, ReadBuf);
+  ASSERT_EQ(loaded.Dicts().size(), 2U);
+  EXPECT_EQ(loaded.Dicts()[0].ShortTitle, "a.brd");
+  EXPECT_TRUE(loaded.Dicts()[0].ItemList.empty());
+  EXPECT_TRUE(loaded.Dicts()[1].IndexList.empty());
+  EXPECT_TRUE(loaded.RemoveDict(0, none));
+  ASSERT_EQ(loaded.Dicts().size(), 2U);
+  EXPECT_TRUE(loaded.Dicts()[0].isEmptySlot());
+  loaded.AddDict(dataDir / "c.brd", ReadBuf);
+  EXPECT_EQ(loaded.Dicts()[2].ItemList.size(), 3U);
+  loaded.InstallDict(2, none);
+  EXPECT_EQ(loaded.slWord(), words);
+  EXPECT_EQ(loaded.slIndex(), entries);
+}
+
 TEST_F(IndexStore, FailedLoadNamesThePackageAndRefusesLaterChanges) {
   writeDict("a.brd", {"дом"});
   writeDict("c.brd", {"кот"});
