@@ -1,6 +1,7 @@
 #include "common/string_list.h"
 
 #include "common/cp1251.h"
+#include "common/huge_pages.h"
 
 namespace verbalon {
 
@@ -14,7 +15,7 @@ StringList splitLines(std::string_view text) {
     }
   }
   StringList lines;
-  lines.reserve(breaks + 1);
+  reserveWithHugePages(lines, breaks + 1);
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find_first_of("\r\n", start);

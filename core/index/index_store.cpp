@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <exception>
 #include <future>
 #include <utility>
 
 #include "common/cp1251.h"
+#include "common/huge_pages.h"
 #include "dicts/dict_package.h"
 #include "index/detail/progress_texts.h"
 #include "index/index_error.h"
@@ -16,6 +18,10 @@ constexpr std::string_view kWordStream = "items.dat";
 constexpr std::string_view kIndexStream = "index.dat";
 constexpr std::string_view kDictListStream = "addeddicts.dat";
 constexpr std::string_view kHistoryStream = "history.dat";
+// The stored lists compress about 4:1. The block for their text is reserved at twice that, as
+// address space only, so that it never moves while it fills; a text that compresses better
+// still reads, growing the usual way.
+constexpr size_t kTextPerCompressedByte = 8;
 
 StringList readLines(const storage::CompoundFile& stgRes, std::string_view stream,
                      storage::MemoryStream& ReadBuf) {
@@ -30,6 +36,9 @@ StringList readLines(const storage::CompoundFile& stgRes, std::string_view strea
 StringList decompressLines(const storage::CompoundFile& stgRes, std::string_view stream,
                            const storage::MemoryStream& raw) {
   storage::MemoryStream text;
+  // A fresh block of tens of megabytes, filled once: see huge_pages.h.
+  reserveWithHugePages(
+      text.bytes(), std::min(raw.size() * kTextPerCompressedByte, storage::kDefaultInflateLimit));
   try {
     storage::DecompressStream(raw, text);
   } catch (const storage::EDecompressionError& e) {
