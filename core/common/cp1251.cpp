@@ -99,18 +99,24 @@ void appendUtf8(std::string& out, char16_t u) {
 
 }  // namespace
 
-char toUpper(char c) { return kTables.upper[static_cast<uint8_t>(c)]; }
-char toLower(char c) { return kTables.lower[static_cast<uint8_t>(c)]; }
+char toUpper(char c) {
+  return kTables.upper[static_cast<uint8_t>(c)];
+}
+char toLower(char c) {
+  return kTables.lower[static_cast<uint8_t>(c)];
+}
 
 std::string toUpper(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = toUpper(c);
+  for (char& c : out)
+    c = toUpper(c);
   return out;
 }
 
 std::string toLower(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = toLower(c);
+  for (char& c : out)
+    c = toLower(c);
   return out;
 }
 
@@ -122,19 +128,23 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-char16_t toUnicode(char c) { return unicodeOf(static_cast<uint8_t>(c)); }
+char16_t toUnicode(char c) {
+  return unicodeOf(static_cast<uint8_t>(c));
+}
 
 std::u16string toUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
-  for (char c : text) out += toUnicode(c);
+  for (char c : text)
+    out += toUnicode(c);
   return out;
 }
 
 std::string toUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size() * 2);
-  for (char c : text) appendUtf8(out, toUnicode(c));
+  for (char c : text)
+    appendUtf8(out, toUnicode(c));
   return out;
 }
 
@@ -162,7 +172,10 @@ std::string fromUtf8(std::string_view text) {
   while (i < text.size()) {
     auto lead = static_cast<uint8_t>(text[i]);
     size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    char32_t cp = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    char32_t cp = length == 1   ? lead
+                  : length == 2 ? lead & 0x1F
+                  : length == 3 ? lead & 0x0F
+                                : lead & 0x07;
     bool valid = length != 0 && lead < 0xF8 && i + length <= text.size();
     for (size_t k = 1; valid && k < length; ++k) {
       auto next = static_cast<uint8_t>(text[i + k]);
