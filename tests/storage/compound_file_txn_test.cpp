@@ -396,5 +396,24 @@ TEST(CompoundFileCost, SmallUpdatesInABigFileWriteLittle) {
   EXPECT_EQ(readAll(big), expected);
 }
 
+// Each commit writes the stream to fresh sectors; the old ones become free once the header has
+// moved on and must serve the next commit, or the file grows by a copy every time.
+TEST(CompoundFileCost, RepeatedRewritesReuseTheSectorsTheyFreed) {
+  TempDir dir;
+  const auto path = dir / "history.cfb";
+  auto file = CompoundFile::create(path);
+  putStream(file.root(), u"bulk", pattern(1'000'000, 1));
+  putStream(file.root(), u"history", pattern(20000, 2));
+  putStream(file.root(), u"history", pattern(20000, 3));
+  const auto size = std::filesystem::file_size(path);
+  for (unsigned i = 0; i < 30; ++i)
+    putStream(file.root(), u"history", pattern(20000, 4 + i));
+  EXPECT_LE(std::filesystem::file_size(path), size + 2048);
+  Stream history = file.root().openStream(u"history");
+  EXPECT_EQ(readAll(history), pattern(20000, 33));
+  Stream bulk = file.root().openStream(u"bulk");
+  EXPECT_EQ(readAll(bulk), pattern(1'000'000, 1));
+}
+
 }  // namespace
 }  // namespace verbalon::storage

@@ -27,6 +27,8 @@ constexpr size_t kEntrySize = 128;
 // The v4 range-lock sector (bytes 0x7FFFFF00..0x7FFFFFFF) belongs to ole32's locking; no data
 // may go there. v3 files end below it anyway (2 GB limit).
 constexpr uint64_t kLockOffset = 0x7FFFFF00;
+// The most one read of stream data asks for at once.
+constexpr uint64_t kMaxRead = uint64_t{1} << 20;
 
 uint16_t rd16(const std::byte* p) {
   return static_cast<uint16_t>(std::to_integer<unsigned>(p[0]) |
@@ -514,7 +516,6 @@ void FileState::readStored(const Layout& layout, uint64_t offset, std::span<std:
   if (offset >= layout.size) return;
   size_t done = 0;
   const size_t total = static_cast<size_t>(std::min<uint64_t>(out.size(), layout.size - offset));
-  std::vector<std::byte> buf;
   while (done < total) {
     const uint64_t pos = offset + done;
     uint64_t fileOffset = 0;
@@ -527,12 +528,12 @@ void FileState::readStored(const Layout& layout, uint64_t offset, std::span<std:
       n = static_cast<size_t>(
           std::min<uint64_t>(total - done, kMiniSectorSize - pos % kMiniSectorSize));
     } else {
-      // Consecutive sectors are read in one call.
+      // Consecutive sectors are read in one call, up to kMaxRead bytes.
       size_t k = static_cast<size_t>(pos / m_ss);
       const uint32_t s = layout.chain[k];
       fileOffset = (uint64_t{s} + 1) * m_ss + pos % m_ss;
       uint64_t span = m_ss - pos % m_ss;
-      while (span < total - done && k + 1 < layout.chain.size() &&
+      while (span < total - done && span < kMaxRead && k + 1 < layout.chain.size() &&
              layout.chain[k + 1] == layout.chain[k] + 1) {
         span += m_ss;
         ++k;
@@ -661,23 +662,47 @@ void FileState::setFat(uint32_t index, uint32_t value) {
     m_fat.resize(ceilDiv(uint64_t{index} + 1, m_perFat) * m_perFat, kFreeSect);
   }
   if (m_fat[index] == value) return;
+  if (value == kFreeSect) {
+    if (isPinned(index)) {
+      m_freedPinned.push_back(index);
+    } else if (index < m_scanFrom) {
+      m_spare.insert(index);
+    }
+  }
   m_fat[index] = value;
   m_dirtyFat.insert(index / m_perFat);
   m_modified = true;
 }
 
+// Free, outside the range-lock sector, and not needed by the header on disk.
+bool FileState::reusable(uint32_t sector) const {
+  const uint64_t begin = (uint64_t{sector} + 1) * m_ss;
+  if (begin < kLockOffset + 0x100 && begin + m_ss > kLockOffset) return false;
+  if (sector < m_fat.size() && m_fat[sector] != kFreeSect) return false;
+  return !isPinned(sector);
+}
+
+// The lowest reusable sector: from the known spare ones, else the first the scan reaches. Each
+// sector is scanned past once between loads, so a commit costs what it allocates, not the size
+// of the file.
 uint32_t FileState::allocate() {
+  while (!m_spare.empty()) {
+    const uint32_t s = *m_spare.begin();
+    m_spare.erase(m_spare.begin());
+    if (reusable(s)) {
+      setFat(s, kEndOfChain);
+      return s;
+    }
+  }
   const uint64_t maxBytes = m_ss == 512 ? 0x80000000ull : 0xFFFFFFFBull * m_ss;
-  for (uint64_t i = m_allocHint;; ++i) {
+  for (uint64_t i = m_scanFrom;; ++i) {
     const uint64_t begin = (i + 1) * m_ss;
     if (begin + m_ss > maxBytes || i > kMaxRegSect) {
       fail(hresult::kMediumFull, "the file has reached the format's size limit");
     }
-    if (begin < kLockOffset + 0x100 && begin + m_ss > kLockOffset) continue;
     const auto s = static_cast<uint32_t>(i);
-    if (s < m_fat.size() && m_fat[s] != kFreeSect) continue;
-    if (isPinned(s)) continue;
-    m_allocHint = s + 1;
+    if (!reusable(s)) continue;
+    m_scanFrom = s + 1;
     setFat(s, kEndOfChain);
     return s;
   }
@@ -992,6 +1017,19 @@ std::vector<std::byte> FileState::difatSector(const Model& model, size_t index) 
   return buf;
 }
 
+// Whether DIFAT sector `index` differs from the header state's, from the FAT locations this
+// commit changed rather than from both sectors' bytes: a commit checks every DIFAT sector.
+bool FileState::difatChanged(size_t index) const {
+  if (index >= m_committed.difatSectors.size()) return true;
+  const size_t first = kHeaderDifatSlots + index * (m_perFat - 1);
+  const auto moved = m_movedFat.lower_bound(first);
+  if (moved != m_movedFat.end() && *moved < first + m_perFat - 1) return true;
+  const auto next = [&](const Model& model) {
+    return index + 1 < model.difatSectors.size() ? model.difatSectors[index + 1] : kEndOfChain;
+  };
+  return next(m_live) != next(m_committed);
+}
+
 // Gives the FAT enough sectors to describe every sector, and the DIFAT enough to list them;
 // moves every changed FAT and DIFAT sector that the header state uses. Each move changes FAT
 // entries in turn, so this runs until nothing moves (each sector moves once at most).
@@ -1002,6 +1040,7 @@ void FileState::finalizeFat() {
     while (m.fatSectors.size() * size_t{m_perFat} < m_fat.size()) {
       const uint32_t s = allocate();
       setFat(s, kFatSect);
+      m_movedFat.insert(m.fatSectors.size());
       m.fatSectors.push_back(s);
       changed = true;
     }
@@ -1020,18 +1059,19 @@ void FileState::finalizeFat() {
       setFat(s, kFatSect);
       setFat(old, kFreeSect);
       m.fatSectors[k] = s;
+      m_movedFat.insert(k);
+      m_releasedSpecial.push_back(old);
       changed = true;
     }
     for (size_t j = 0; j < m.difatSectors.size(); ++j) {
       if (!isPinned(m.difatSectors[j])) continue;
-      if (j < m_committed.difatSectors.size() && difatSector(m, j) == difatSector(m_committed, j)) {
-        continue;
-      }
+      if (!difatChanged(j)) continue;
       const uint32_t old = m.difatSectors[j];
       const uint32_t s = allocate();
       setFat(s, kDifSect);
       setFat(old, kFreeSect);
       m.difatSectors[j] = s;
+      m_releasedSpecial.push_back(old);
       changed = true;
     }
     if (!changed) break;
@@ -1094,12 +1134,11 @@ void FileState::flush() {
     writeSector(m.fatSectors[k], buf);
   }
   for (size_t j = 0; j < m.difatSectors.size(); ++j) {
-    const auto sector = difatSector(m, j);
     if (j < m_committed.difatSectors.size() && m.difatSectors[j] == m_committed.difatSectors[j] &&
-        sector == difatSector(m_committed, j)) {
+        !difatChanged(j)) {
       continue;
     }
-    writeSector(m.difatSectors[j], sector);
+    writeSector(m.difatSectors[j], difatSector(m, j));
   }
   // Everything the new header points to is on disk before the header is.
   m_dev->sync();
@@ -1143,14 +1182,25 @@ void FileState::afterCommit() {
                 m_committedFat.begin() + static_cast<std::ptrdiff_t>(k * m_perFat));
   }
   m_dirtyFat.clear();
-  m_committedSpecial.clear();
-  m_committedSpecial.insert(m_live.fatSectors.begin(), m_live.fatSectors.end());
+  // The new header releases what the old one used: sectors freed since, and FAT or DIFAT sectors
+  // that it no longer lists (some writers mark those free in the FAT already).
+  for (uint32_t s : m_releasedSpecial) {
+    m_committedSpecial.erase(s);
+    m_freedPinned.push_back(s);
+  }
+  for (size_t k : m_movedFat)
+    m_committedSpecial.insert(m_live.fatSectors[k]);
   m_committedSpecial.insert(m_live.difatSectors.begin(), m_live.difatSectors.end());
+  m_movedFat.clear();
+  m_releasedSpecial.clear();
+  for (uint32_t s : m_freedPinned) {
+    if (s < m_scanFrom && reusable(s)) m_spare.insert(s);
+  }
+  m_freedPinned.clear();
   m_live.miniFatStart = m_live.miniFatChain.empty() ? kEndOfChain : m_live.miniFatChain[0];
   m_committed = m_live;
   if (m_txnBase) m_txnBase = m_live;  // a failure after this point must not roll back
   m_modified = false;
-  m_allocHint = 0;
 }
 
 // Free sectors at the end are dropped: the header no longer needs them. A short last sector
@@ -1173,18 +1223,24 @@ void FileState::trimTail() {
 void FileState::restore(const Model& base) noexcept {
   for (size_t k : m_dirtyFat) {
     for (size_t i = k * m_perFat; i < (k + 1) * m_perFat && i < m_fat.size(); ++i) {
+      const uint32_t was = m_fat[i];
       m_fat[i] = i < m_committedFat.size() ? m_committedFat[i] : kFreeSect;
+      // Sectors allocated since the last commit are free again.
+      if (was != kFreeSect && m_fat[i] == kFreeSect && i < m_scanFrom) {
+        m_spare.insert(static_cast<uint32_t>(i));
+      }
     }
   }
   m_fat.resize(std::max(m_committedFat.size(), m_committed.fatSectors.size() * m_perFat),
                kFreeSect);
   m_dirtyFat.clear();
+  m_movedFat.clear();
+  m_releasedSpecial.clear();
   m_live = base;
   for (size_t i = 1; i < m_serials.size(); ++i) {
     if (i >= m_live.dir.size() || m_live.parent[i] == kNoStream) m_serials[i] = 0;
   }
   m_modified = !(m_live.dir == m_committed.dir);
-  m_allocHint = 0;
   ++m_gen;
 }
 

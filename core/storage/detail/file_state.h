@@ -150,6 +150,7 @@ class FileState {
   void writeSector(uint32_t sector, std::span<const std::byte> in);
 
   bool isPinned(uint32_t sector) const;
+  bool reusable(uint32_t sector) const;
   uint32_t allocate();
   void setFat(uint32_t index, uint32_t value);
   uint32_t allocateMini();
@@ -164,6 +165,7 @@ class FileState {
   void flush();
   void finalizeFat();
   std::vector<std::byte> difatSector(const Model& model, size_t index) const;
+  bool difatChanged(size_t index) const;
   void writeHeader();
   void afterCommit();
   void trimTail();
@@ -184,6 +186,10 @@ class FileState {
   std::vector<uint32_t> m_committedFat;
   std::set<size_t> m_dirtyFat;  // FAT sector indexes changed since the last commit
   std::unordered_set<uint32_t> m_committedSpecial;  // FAT and DIFAT sectors of the header state
+  // Since the last commit: indexes of FAT locations set or added, and FAT or DIFAT sectors moved
+  // away from.
+  std::set<size_t> m_movedFat;
+  std::vector<uint32_t> m_releasedSpecial;
   Model m_live;
   Model m_committed;
   std::optional<Model> m_txnBase;
@@ -196,7 +202,12 @@ class FileState {
   std::vector<uint64_t> m_serials;
   uint64_t m_nextSerial = 2;
   uint64_t m_gen = 0;
-  uint32_t m_allocHint = 0;
+  // Allocation never scans the whole FAT: below m_scanFrom every free sector that may be reused
+  // is in m_spare (which may also hold stale entries; allocate() checks each), and sectors freed
+  // while the header state still uses them wait in m_freedPinned until the next header is out.
+  uint32_t m_scanFrom = 0;
+  std::set<uint32_t> m_spare;
+  std::vector<uint32_t> m_freedPinned;
 };
 
 }  // namespace verbalon::storage::detail
