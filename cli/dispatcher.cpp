@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/dict_commands.h"
+#include "cli/dict_source_commands.h"
 #include "cli/read_commands.h"
 #include "cli/transfer_commands.h"
 
@@ -13,7 +14,8 @@ namespace {
 const std::vector<Command>& allCommands() {
   static const std::vector<Command> commands = [] {
     std::vector<Command> all;
-    for (std::vector<Command> group : {readCommands(), transferCommands(), dictCommands()}) {
+    for (std::vector<Command> group :
+         {readCommands(), transferCommands(), dictCommands(), dictSourceCommands()}) {
       all.insert(all.end(), group.begin(), group.end());
     }
     return all;

@@ -1,0 +1,180 @@
+#include "cli/dict_source_commands.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "cli/local_files.h"
+#include "common/cp1251.h"
+#include "storage/storage.h"
+
+// A dictionary source file is UTF-8 text in three sections, each opened by a line of its own:
+//
+//   [dict.ini]      settings lines, stored as they stand in "~dict.ini"
+//   [info]          free text, stored as "~info.dat" (trailing blank lines dropped)
+//   [entries]       one entry per line: headword, a tab, the article (the rest of the line)
+//
+// Blank lines among the entries are skipped. Lines may end in LF or CR LF; the package's
+// streams get CR LF. Articles are grouped, in source order, into the item streams
+// "items\0001.dat", "items\0002.dat", ... of at most kMaxStreamArticles articles and
+// kMaxStreamBytes bytes each, so that showing one article never decompresses much text.
+namespace verbalon::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kMaxStreamArticles = 500;
+constexpr size_t kMaxStreamBytes = 64 * 1024;
+
+// Length of the UTF-8 sequence that begins with lead (1 for a stray byte, which then fails the
+// round trip below).
+size_t sequenceLength(unsigned char lead) {
+  if (lead >= 0xF0) return 4;
+  if (lead >= 0xE0) return 3;
+  if (lead >= 0xC0) return 2;
+  return 1;
+}
+
+// The Windows-1251 form of one source line; a character without one is refused by name.
+std::string toWindows1251(std::string_view utf8, const std::string& where) {
+  std::string result = cp1251::fromUtf8(utf8);
+  if (cp1251::toUtf8(result) == utf8) return result;
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t length =
+        std::min(sequenceLength(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
+    const std::string_view character = utf8.substr(i, length);
+    if (cp1251::toUtf8(cp1251::fromUtf8(character)) != character) {
+      throw EToolError(where + ": the character \"" + std::string(character) +
+                       "\" has no Windows-1251 form");
+    }
+    i += length;
+  }
+  throw EToolError(where + ": the text is not valid UTF-8");
+}
+
+struct DictSource {
+  std::string ini;                                           // Windows-1251, CR LF after every line
+  std::string info;                                          // Windows-1251, CR LF after every line
+  std::vector<std::pair<std::string, std::string>> entries;  // headword, article (Windows-1251)
+};
+
+DictSource parseSource(const fs::path& path) {
+  const std::string text = readLocalFile(path);
+  enum class Section { None, Ini, Info, Entries } section = Section::None;
+  DictSource source;
+  size_t lineNumber = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + start, end - start);
+    start = end + 1;
+    ++lineNumber;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::string where = path.filename().string() + ", line " + std::to_string(lineNumber);
+    if (line == "[dict.ini]") {
+      section = Section::Ini;
+    } else if (line == "[info]") {
+      section = Section::Info;
+    } else if (line == "[entries]") {
+      section = Section::Entries;
+    } else if (section == Section::Ini) {
+      if (!line.empty()) source.ini += toWindows1251(line, where) + "\r\n";
+    } else if (section == Section::Info) {
+      source.info += toWindows1251(line, where) + "\r\n";
+    } else if (section == Section::Entries) {
+      if (line.empty()) continue;
+      const size_t tab = line.find('\t');
+      if (tab == std::string_view::npos || tab == 0) {
+        throw EToolError(where + ": an entry is a headword, a tab and the article");
+      }
+      if (line.find('\r') != std::string_view::npos) {
+        throw EToolError(where + ": a lone carriage return would split the article");
+      }
+      source.entries.emplace_back(toWindows1251(line.substr(0, tab), where),
+                                  toWindows1251(line.substr(tab + 1), where));
+    } else if (!line.empty()) {
+      throw EToolError(where + ": text before the first section ([dict.ini], [info], [entries])");
+    }
+  }
+  while (source.info.ends_with("\r\n\r\n"))
+    source.info.resize(source.info.size() - 2);
+  if (source.info == "\r\n") source.info.clear();
+  if (source.entries.empty()) throw EToolError(path.string() + ": no entries");
+  return source;
+}
+
+std::string streamName(size_t number) {
+  std::string digits = std::to_string(number);
+  return "items\\" + std::string(digits.size() < 4 ? 4 - digits.size() : 0, '0') + digits + ".dat";
+}
+
+void writePackage(const DictSource& source, const fs::path& package) {
+  storage::CompoundFile file = storage::CompoundFile::create(package);
+  storage::CompoundFile::Transaction transaction = file.beginTransaction();
+  storage::WriteStream(file, "~dict.ini", source.ini, true);
+  storage::WriteStream(file, "~info.dat", source.info, true);
+  file.root().createStorage(u"items");
+
+  std::string items;
+  std::string index;
+  std::string stream;
+  size_t streamNumber = 1;
+  size_t streamArticles = 0;
+  for (const auto& [headword, article] : source.entries) {
+    if (streamArticles == kMaxStreamArticles ||
+        (streamArticles > 0 && stream.size() + article.size() + 2 > kMaxStreamBytes)) {
+      storage::WriteStream(file, streamName(streamNumber++), stream, true);
+      stream.clear();
+      streamArticles = 0;
+    }
+    items += headword + "\r\n";
+    index += streamName(streamNumber) + ":" + std::to_string(streamArticles++) + "\r\n";
+    stream += article + "\r\n";
+  }
+  storage::WriteStream(file, streamName(streamNumber), stream, true);
+  storage::WriteStream(file, "~items.dat", items, true);
+  storage::WriteStream(file, "~index.dat", index, true);
+  transaction.commit();
+}
+
+int runPackDict(const Arguments& arguments, Console&) {
+  const DictSource source = parseSource(arguments[0]);
+  const fs::path package = arguments[1];
+  if (fs::exists(package)) throw EToolError(package.string() + ": the package exists already");
+  try {
+    writePackage(source, package);
+  } catch (...) {
+    // A half-written package is no use; remove what this command created.
+    std::error_code ignored;
+    fs::remove(package, ignored);
+    throw;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+std::vector<Command> dictSourceCommands() {
+  return {
+      {"pack-dict",
+       "pack-dict SOURCE PACKAGE",
+       "Make a dictionary package from a source file",
+       "Creates PACKAGE, which must not exist, from SOURCE, a UTF-8 text in three sections,\n"
+       "each opened by a line of its own:\n"
+       "  [dict.ini]  settings lines (Title=..., ShortTitle=..., viewcontrol=MEMO or LIST,\n"
+       "              RowDelimiter=..., FormDelimiter=..., ItemDelimiter=...)\n"
+       "  [info]      free text about the dictionary\n"
+       "  [entries]   one entry per line: the headword, a tab, the article\n"
+       "Blank entry lines are skipped. Texts are stored in Windows-1251; a character it cannot\n"
+       "hold is an error naming the line. Articles go, in source order, into the item streams\n"
+       "items\\0001.dat, items\\0002.dat, ... of at most 500 articles and 64 KiB each.",
+       {},
+       2,
+       runPackDict},
+  };
+}
+
+}  // namespace verbalon::cli
