@@ -1,0 +1,137 @@
+#include "article/article_page.h"
+
+#include <cassert>
+#include <charconv>
+#include <vector>
+
+#include "article/detail/fields.h"
+#include "article/replace.h"
+#include "common/cp1251.h"
+#include "index/index_entry.h"
+#include "storage/storage.h"
+
+namespace verbalon::article {
+namespace {
+
+size_t decimalField(std::string_view field, std::string_view part) {
+  size_t value = 0;
+  const char* end = field.data() + field.size();
+  const auto [stop, ec] = std::from_chars(field.data(), end, value);
+  if (field.empty() || ec != std::errc() || stop != end) {
+    throw EArticleError("'" + cp1251::toUtf8(field) +
+                        "' is not a decimal integer in index entry part '" + cp1251::toUtf8(part) +
+                        "'");
+  }
+  return value;
+}
+
+// Line n of text, lines ending at CR LF, a lone CR or a lone LF; false when text has no line n.
+// Picks the one line without copying a whole item stream into a list.
+bool nthLine(std::string_view text, size_t n, std::string_view& line) {
+  size_t start = 0;
+  for (size_t i = 0; start < text.size(); ++i) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    if (i == n) {
+      line = text.substr(start, end - start);
+      return true;
+    }
+    start = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+  }
+  return false;
+}
+
+std::string templateText(const StringList& lines) {
+  return joinLines(lines);
+}
+
+std::string memoFragment(const dicts::TDict& dict, std::string article,
+                         const StringList& slTplMemo) {
+  article = replaceAll(article, dict.RowDelimiter, "<BR>");
+  article = replaceAll(article, dict.FormDelimiter, "<BR><BR>");
+  std::string fragment = replaceAll(templateText(slTplMemo), "%%TITLE", dict.ShortTitle);
+  return replaceAll(fragment, "%%WORD", article);
+}
+
+std::string listFragment(const dicts::TDict& dict, std::string_view article,
+                         std::string_view headword, int viewWidth, const PageTemplates& templates) {
+  const StringList items = splitLines(replaceAll(article, dict.RowDelimiter, "\r\n"));
+  const std::string columns =
+      layoutColumns(items, columnCount(headword.size(), viewWidth), templates.slTplColumn);
+  std::string fragment = replaceAll(templateText(templates.slTplList), "%%TITLE", dict.Title);
+  return replaceAll(fragment, "%%COLUMN", columns);
+}
+
+struct ClearOnExit {
+  storage::MemoryStream& stream;
+  ~ClearOnExit() { stream.clear(); }
+};
+
+}  // namespace
+
+size_t columnCount(size_t headwordLength, int viewWidth) {
+  if (headwordLength == 0 || viewWidth <= 0) return 1;
+  const size_t columns = static_cast<size_t>(viewWidth) / (headwordLength * 15);
+  return columns == 0 ? 1 : columns;
+}
+
+std::string layoutColumns(const StringList& items, size_t columns, const StringList& slTplColumn) {
+  const size_t n = items.size();
+  const size_t rows = (n + columns - 1) / columns;
+  const std::string column = templateText(slTplColumn);
+  std::string result;
+  for (size_t col = 0; col < columns; ++col) {
+    std::string list;
+    for (size_t row = 0; row < rows && col * rows + row < n; ++row) {
+      list += items[col * rows + row];
+      list += "<BR>";
+    }
+    result += replaceAll(column, "%%COLUMNLIST", list);
+  }
+  return result;
+}
+
+std::string BuildArticlePage(std::string_view entry, std::string_view headword,
+                             const dicts::TDicts& Dicts, const PageTemplates& templates,
+                             int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf) {
+  const ClearOnExit clearReadBuf{ReadBuf};
+  std::string content;
+  for (const std::string_view part : detail::splitFields(entry, '|')) {
+    const std::vector<std::string_view> fields = detail::splitFields(part, ':');
+    if (fields.size() < 3) {
+      throw EArticleError("index entry part '" + cp1251::toUtf8(part) +
+                          "' has fewer than three fields");
+    }
+    index::IndexPart where;
+    where.dict = decimalField(fields[0], part);
+    const size_t lineNumber = decimalField(fields[2], part);
+    const dicts::TDict& dict = index::dictOfPart(Dicts, where);
+
+    assert(dict.Storage);  // every slot that is not a hole holds an open package
+    storage::ReadStream(*dict.Storage, fields[1], ReadBuf, storage::kPackageMode, true);
+    std::string_view article;
+    if (!nthLine(ReadBuf.bytes(), lineNumber, article)) {
+      throw EArticleError("index entry part '" + cp1251::toUtf8(part) + "' names line " +
+                          std::to_string(lineNumber) + " of stream '" + cp1251::toUtf8(fields[1]) +
+                          "' of dictionary " + std::to_string(where.dict) + ", which has " +
+                          std::to_string(splitLines(ReadBuf.bytes()).size()) + " lines");
+    }
+    if (dict.ViewControl == "LIST") {
+      content += listFragment(dict, article, headword, viewWidth, templates);
+    } else {
+      // "MEMO", and any view control this program does not know: such a dictionary still
+      // shows its articles rather than vanishing from the page.
+      content += memoFragment(dict, std::string(article), templates.slTplMemo);
+    }
+  }
+
+  std::string page = replaceAll(templateText(templates.slTplDefault), "%%CONTENT", content);
+  page = replaceAll(page, "%%WORD", headword);
+  page = advert.FillAdvert(page);
+  // The page is held as a list of lines between the steps: every line break becomes CR LF and
+  // the page ends with one. No placeholder holds a line break, so doing it once at the end
+  // gives the same text.
+  return joinLines(splitLines(page));
+}
+
+}  // namespace verbalon::article

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "article/advert.h"
+#include "common/error.h"
+#include "common/string_list.h"
+#include "dicts/tdict.h"
+#include "storage/memory_stream.h"
+
+// The article page of one word, as `ShowArticle` builds it for the article view `me`: the
+// article of every part of the word's index entry, each drawn through the fragment template of
+// its dictionary's view control, inside the page template, with the headword and an
+// advertisement filled in. All text is Windows-1251; the page has CR LF after every line, the
+// last one too. Placeholders (replaceAll's rule: any letter case, inserted text not rescanned):
+//   `slTplMemo`    "%%TITLE" the dictionary's ShortTitle, "%%WORD" the article
+//   `slTplList`    "%%TITLE" the dictionary's Title, "%%COLUMN" the filled column templates
+//   `slTplColumn`  "%%COLUMNLIST" the items of one column, each followed by "<BR>"
+//   `slTplDefault` "%%CONTENT" the fragments of all parts; then, page-wide, "%%WORD" the
+//                  headword and the advertisement placeholders (advert.h)
+namespace verbalon::article {
+
+// A part of an index entry that cannot be shown: a dictionary or line number that is not a
+// decimal integer, a part of fewer than three fields, or a line number past the end of its
+// stream. A part naming no loaded dictionary raises index::EIndexError naming the number;
+// storage and decompression errors of the item stream pass on as they are.
+class EArticleError : public Error {
+ public:
+  using Error::Error;
+};
+
+// The four templates, read once at start-up, as lists of lines.
+struct PageTemplates {
+  StringList slTplDefault;  // "templates\default.html"
+  StringList slTplMemo;     // "templates\memo.html"
+  StringList slTplList;     // "templates\list.html"
+  StringList slTplColumn;   // "templates\column.html"
+};
+
+// The column count of a "LIST" fragment in a view viewWidth pixels wide: a column is 15 pixels
+// per byte of the headword. An empty headword or a view narrower than one column gives 1.
+size_t columnCount(size_t headwordLength, int viewWidth);
+
+// The column fragments of items laid out in columns columns, joined: items run down the first
+// column, then the next; every column yields a fragment, also one that receives no item.
+// Requires: columns > 0.
+std::string layoutColumns(const StringList& items, size_t columns, const StringList& slTplColumn);
+
+// The page of the word whose index entry is entry and whose headword is headword (lines w of
+// `slIndex` and `slWord`), with "LIST" fragments laid out for a view viewWidth pixels wide.
+// Every part's item stream is read from its dictionary's Storage through ReadBuf, which is
+// left empty, also on failure. A view control other than "MEMO" and "LIST" is drawn as "MEMO".
+// The advertisement is drawn last, only for a page that is built; a failure leaves advert
+// untouched and raises the errors listed at EArticleError.
+std::string BuildArticlePage(std::string_view entry, std::string_view headword,
+                             const dicts::TDicts& Dicts, const PageTemplates& templates,
+                             int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf);
+
+}  // namespace verbalon::article

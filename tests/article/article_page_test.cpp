@@ -1,0 +1,147 @@
+#include "article/article_page.h"
+
+#include <gtest/gtest.h>
+
+#include "../dicts/package_builder.h"
+#include "common/cp1251.h"
+#include "dicts/dict_package.h"
+#include "index/index_error.h"
+#include "storage/storage_error.h"
+
+namespace verbalon::article {
+namespace {
+
+std::string w(const char* utf8) {
+  return cp1251::fromUtf8(utf8);
+}
+
+StringList numbered(size_t n) {
+  StringList items;
+  for (size_t i = 0; i < n; ++i)
+    items.push_back("i" + std::to_string(i));
+  return items;
+}
+
+TEST(ColumnLayout, TwentyThreeItemsUnderDomInA453PixelView) {
+  EXPECT_EQ(columnCount(w("дом").size(), 453), 10u);
+  const std::string columns = layoutColumns(numbered(23), 10, {"[%%COLUMNLIST]"});
+  EXPECT_EQ(columns,
+            "[i0<BR>i1<BR>i2<BR>]\r\n[i3<BR>i4<BR>i5<BR>]\r\n[i6<BR>i7<BR>i8<BR>]\r\n"
+            "[i9<BR>i10<BR>i11<BR>]\r\n[i12<BR>i13<BR>i14<BR>]\r\n[i15<BR>i16<BR>i17<BR>]\r\n"
+            "[i18<BR>i19<BR>i20<BR>]\r\n[i21<BR>i22<BR>]\r\n[]\r\n[]\r\n");
+}
+
+TEST(ColumnLayout, EmptyHeadwordOrNarrowViewGivesOneColumn) {
+  EXPECT_EQ(columnCount(0, 453), 1u);
+  EXPECT_EQ(columnCount(3, 44), 1u);
+  EXPECT_EQ(columnCount(3, 45), 1u);
+  EXPECT_EQ(columnCount(3, 90), 2u);
+  EXPECT_EQ(columnCount(3, 0), 1u);
+  EXPECT_EQ(layoutColumns(numbered(3), 1, {"[%%COLUMNLIST]"}), "[i0<BR>i1<BR>i2<BR>]\r\n");
+  EXPECT_EQ(layoutColumns({}, 2, {"[%%COLUMNLIST]"}), "[]\r\n[]\r\n");
+}
+
+// Three dictionaries in slots 0 to 2 and a hole in slot 3: a "MEMO" one with "#" and "##" as
+// delimiters, a "LIST" one with "," and one of an unknown view control.
+class ArticlePage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    addDict("memo.brd",
+            "Title=Толковый словарь\r\nShortTitle=ТС\r\nviewcontrol=MEMO\r\n"
+            "RowDelimiter=#\r\nFormDelimiter=##",
+            w("first\r\na#b##c\r\nX%%word%%Pid <i>Я</i>\r\nRow#ROW\r\n"));
+    addDict("list.brd", "Title=Формы слова\r\nShortTitle=ФС\r\nviewcontrol=LIST\r\nRowDelimiter=,",
+            w("дом,дома,,дому,\rодин"));
+    addDict("other.brd",
+            "Title=Полное имя\r\nShortTitle=Кратко\r\nviewcontrol=memo\r\nRowDelimiter=", "x#y\n");
+    dicts::AddDict(m_dicts, m_folder.path() / "", m_readBuf);
+    m_templates.slTplDefault = {"<html>", "%%content", "<h1>%%WORD</h1>\n<ad>%%NAME</ad>",
+                                "</html>"};
+    m_templates.slTplMemo = {"<m>%%TITLE:%%WORD|%%word</m>"};
+    m_templates.slTplList = {"<l>%%title<t>%%COLUMN</t></l>"};
+    m_templates.slTplColumn = {"<c>%%COLUMNLIST</c>"};
+  }
+
+  void addDict(const std::string& name, const std::string& iniUtf8, const std::string& article) {
+    testing::Streams streams = testing::dictStreams(iniUtf8, {"w"}, {"art:0"});
+    streams["art"] = article;
+    testing::writePackage(m_folder.path() / name, streams);
+    dicts::AddDict(m_dicts, m_folder.path() / name, m_readBuf);
+  }
+
+  std::string page(std::string_view entry, std::string_view headword, int width = 453) {
+    return BuildArticlePage(entry, headword, m_dicts, m_templates, width, m_advert, m_readBuf);
+  }
+
+  testing::TempFolder m_folder;
+  dicts::TDicts m_dicts;
+  storage::MemoryStream m_readBuf;
+  PageTemplates m_templates;
+  Advert m_advert{StringList{"0;p;a;Ad;i.gif;1"}};
+};
+
+TEST_F(ArticlePage, MemoTurnsRowThenFormDelimiterIntoBreaks) {
+  EXPECT_EQ(page("0:art:1", w("дом")), "<html>\r\n<m>" + w("ТС") +
+                                           ":a<BR>b<BR><BR>c|a<BR>b<BR><BR>c</m>\r\n\r\n<h1>" +
+                                           w("дом") + "</h1>\r\n<ad>Ad</ad>\r\n</html>\r\n");
+  EXPECT_TRUE(m_readBuf.bytes().empty());
+  // An empty delimiter leaves the article alone; an unknown view control is drawn as "MEMO".
+  EXPECT_EQ(page("2:art:0", "x"),
+            "<html>\r\n<m>" + w("Кратко") +
+                ":x#y|x#y</m>\r\n\r\n<h1>x</h1>\r\n<ad>Ad</ad>\r\n</html>\r\n");
+}
+
+TEST_F(ArticlePage, ListThenMemoFragmentsFollowEachOtherInEntryOrder) {
+  // Two-letter headword in a 61-pixel view: two columns; "дом,дома,,дому," gives four items,
+  // the empty one inside kept, the trailing one gone.
+  EXPECT_EQ(page("1:art:0|0:art:3|", "ab", 61),
+            "<html>\r\n<l>" + w("Формы слова") + "<t><c>" + w("дом<BR>дома<BR>") +
+                "</c>\r\n<c><BR>" + w("дому") + "<BR></c>\r\n</t></l>\r\n<m>" + w("ТС") +
+                ":Row<BR>ROW|Row<BR>ROW</m>\r\n\r\n<h1>ab</h1>\r\n<ad>Ad</ad>\r\n</html>\r\n");
+  // Without any delimiter in the article: one item in the first column, the rest empty.
+  m_templates.slTplList = {"%%COLUMN"};
+  m_templates.slTplDefault = {"%%CONTENT"};
+  EXPECT_EQ(page("1:art:1", "ab", 91),
+            "<c>" + w("один") + "<BR></c>\r\n<c></c>\r\n<c></c>\r\n\r\n\r\n");
+}
+
+TEST_F(ArticlePage, PageWideStepsReachArticleTextAndLineBreaksBecomeCrLf) {
+  m_templates.slTplMemo = {"%%WORD"};
+  m_templates.slTplDefault = {"%%CONTENT\r[%%word]\n"};
+  EXPECT_EQ(page("0:art:2", w("дом")),
+            "X" + w("дом") + "p <i>" + w("Я") + "</i>\r\n\r\n[" + w("дом") + "]\r\n\r\n");
+  // No part: the page template with empty content.
+  EXPECT_EQ(page("", "h"), "\r\n[h]\r\n\r\n");
+}
+
+TEST_F(ArticlePage, FaultyPartsRaiseClearErrorsAndDrawNoAdvert) {
+  // A hundred records draw 0 and then 3: a page that failed would have shifted the sequence.
+  StringList records;
+  for (int i = 0; i < 100; ++i)
+    records.push_back("0;p" + std::to_string(i) + ";a;n;i;1");
+  m_advert = Advert(records);
+  const auto expectError = [&](std::string_view entry, const std::string& message) {
+    try {
+      page(entry, "h");
+      ADD_FAILURE() << "no error for " << entry;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(m_readBuf.bytes().empty());
+  };
+  expectError("0:art:1|7:art:0", "dictionary 7");
+  expectError("3:art:0", "dictionary 3");
+  expectError("0:art:4", "names line 4 of stream 'art' of dictionary 0, which has 4 lines");
+  expectError("0:art:x", "'x' is not a decimal integer");
+  expectError("-1:art:0", "'-1' is not a decimal integer");
+  expectError("0:art:", "fewer than three fields");
+  EXPECT_THROW(page("0:nothing:0", "h"), storage::EStorageError);
+  EXPECT_THROW(page("9:art:0", "h"), index::EIndexError);
+  EXPECT_THROW(page("0:art:9", "h"), EArticleError);
+  m_templates.slTplDefault = {"%%PID"};
+  EXPECT_EQ(page("", "h"), "p0\r\n");
+  EXPECT_EQ(page("", "h"), "p3\r\n");
+}
+
+}  // namespace
+}  // namespace verbalon::article
