@@ -42,7 +42,7 @@ TEST(ColumnLayout, EmptyHeadwordOrNarrowViewGivesOneColumn) {
 }
 
 // Three dictionaries in slots 0 to 2 and a hole in slot 3: a "MEMO" one with "#" and "##" as
-// delimiters, a "LIST" one with "," and one of an unknown view control.
+// delimiters, a "LIST" one with "," and one of an unknown view control with "y" and "Y!".
 class ArticlePage : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -53,7 +53,9 @@ class ArticlePage : public ::testing::Test {
     addDict("list.brd", "Title=Формы слова\r\nShortTitle=ФС\r\nviewcontrol=LIST\r\nRowDelimiter=,",
             w("дом,дома,,дому,\rодин"));
     addDict("other.brd",
-            "Title=Полное имя\r\nShortTitle=Кратко\r\nviewcontrol=memo\r\nRowDelimiter=", "x#y\n");
+            "Title=Полное имя\r\nShortTitle=Кратко\r\nviewcontrol=memo\r\n"
+            "RowDelimiter=y\r\nFormDelimiter=Y!",
+            "x#y!Y\n");
     dicts::AddDict(m_dicts, m_folder.path() / "", m_readBuf);
     m_templates.slTplDefault = {"<html>", "%%content", "<h1>%%WORD</h1>\n<ad>%%NAME</ad>",
                                 "</html>"};
@@ -85,10 +87,11 @@ TEST_F(ArticlePage, MemoTurnsRowThenFormDelimiterIntoBreaks) {
                                            ":a<BR>b<BR><BR>c|a<BR>b<BR><BR>c</m>\r\n\r\n<h1>" +
                                            w("дом") + "</h1>\r\n<ad>Ad</ad>\r\n</html>\r\n");
   EXPECT_TRUE(m_readBuf.bytes().empty());
-  // An empty delimiter leaves the article alone; an unknown view control is drawn as "MEMO".
+  // Delimiters match in any case, the row delimiter first; an unknown view control is drawn as
+  // "MEMO".
   EXPECT_EQ(page("2:art:0", "x"),
             "<html>\r\n<m>" + w("Кратко") +
-                ":x#y|x#y</m>\r\n\r\n<h1>x</h1>\r\n<ad>Ad</ad>\r\n</html>\r\n");
+                ":x#<BR>!<BR>|x#<BR>!<BR></m>\r\n\r\n<h1>x</h1>\r\n<ad>Ad</ad>\r\n</html>\r\n");
 }
 
 TEST_F(ArticlePage, ListThenMemoFragmentsFollowEachOtherInEntryOrder) {
