@@ -1,11 +1,15 @@
 #include "cli/dict_commands.h"
 
+#include <charconv>
 #include <filesystem>
 #include <string>
 
+#include "article/article_page.h"
+#include "article/page_resources.h"
 #include "common/cp1251.h"
 #include "dicts/dict_package.h"
 #include "index/install_progress.h"
+#include "index/normalize.h"
 #include "index/word_filter.h"
 #include "index/word_index.h"
 #include "storage/storage.h"
@@ -137,6 +141,50 @@ int runWords(const Arguments& arguments, Console& console) {
   return kExitOk;
 }
 
+// The value of a numeric option, or fallback when it is not given.
+template <typename Number>
+Number numberOption(const Arguments& arguments, std::string_view option, Number fallback) {
+  const std::optional<std::string> text = arguments.value(option);
+  if (!text) return fallback;
+  Number value{};
+  const char* end = text->data() + text->size();
+  const auto [stop, ec] = std::from_chars(text->data(), end, value);
+  if (text->empty() || ec != std::errc() || stop != end) {
+    throw EUsageError(std::string(option) + " takes a number, not \"" + *text + "\"");
+  }
+  return value;
+}
+
+int runShow(const Arguments& arguments, Console& console) {
+  const int width = numberOption(arguments, "--width", 600);
+  const uint64_t draws = numberOption<uint64_t>(arguments, "--advert-draws", 0);
+  App app(arguments);
+  article::PageResources resources = article::LoadPageResources(app.stgRes, app.ReadBuf);
+  index::WordIndex index;
+  index.LoadIndex(app.stgRes, app.dataDir, app.ReadBuf);
+
+  // A stored index may be ordered by another comparison until the next install sorts it, so the
+  // word is looked for line by line rather than by bisection.
+  const std::string word = cp1251::fromUtf8(arguments[0]);
+  const std::string key = index::SortKeyOf(word);
+  std::string lineKey;
+  const StringList& slWord = index.slWord();
+  for (size_t w = 0; w < slWord.size(); ++w) {
+    lineKey.clear();
+    index::appendSortKey(slWord[w], lineKey);
+    if (index::CompareSortKeys(lineKey, key) != 0) continue;
+    article::Advert advert(std::move(resources.slAdvert));
+    advert.skipDraws(draws);
+    const std::string page =
+        article::BuildArticlePage(index.slIndex()[w], slWord[w], index.Dicts(), resources.templates,
+                                  width, advert, app.ReadBuf);
+    console.out << (arguments.has("--raw") ? page : cp1251::toUtf8(page));
+    return kExitOk;
+  }
+  console.err << "vrbx-tool show: \"" << arguments[0] << "\" is not in the index\n";
+  return kExitFailure;
+}
+
 constexpr std::string_view kAppHelp =
     "--app FOLDER  the application folder, holding \"vrbx.pde\" and \"data/\"; by default the\n"
     "              folder of vrbx-tool itself.";
@@ -162,6 +210,17 @@ std::vector<Command> dictCommands() {
       "Prints every word of the combined index that begins with PREFIX, letter case ignored\n"
       "(\"ё\" and \"е\" differ), as the find box lists them: one per line, the word, a tab and\n"
       "its index entry (dictionary:stream:line, several joined by \"|\").\n" +
+      std::string(kAppHelp);
+  static const std::string showHelp =
+      "Prints the article page of the indexed word whose key equals WORD's key (letter case,\n"
+      "\"ё\" against \"е\", hyphens, dots and spaces do not count), as the program loads it\n"
+      "into the article view: the templates and advertisement records of \"vrbx.pde\", the\n"
+      "article of every dictionary that knows the word. A word not in the index: a message and\n"
+      "exit status 1.\n"
+      "--width PIXELS      the width of the view, which sets the column count of \"LIST\"\n"
+      "                    dictionaries; 600 by default.\n"
+      "--advert-draws N    start the advertisement draw as if N pages had been built before.\n"
+      "--raw               print the page's Windows-1251 bytes instead of UTF-8.\n" +
       std::string(kAppHelp);
   return {
       {"list",
@@ -192,6 +251,13 @@ std::vector<Command> dictCommands() {
        {"--app="},
        1,
        runWords},
+      {"show",
+       "show [--app FOLDER] [--width PIXELS] [--advert-draws N] [--raw] WORD",
+       "Print the article page of a word",
+       showHelp,
+       {"--app=", "--width=", "--advert-draws=", "--raw"},
+       1,
+       runShow},
   };
 }
 

@@ -48,9 +48,25 @@ bool asksForHelp(std::span<const std::string> args) {
   return false;
 }
 
+// "vrbx-tool --app FOLDER COMMAND ..." as "vrbx-tool COMMAND --app FOLDER ...": the application
+// folder may also come before the command, as the program's folder option reads.
+std::vector<std::string> commandFirst(std::span<const std::string> args) {
+  std::vector<std::string> moved(args.begin(), args.end());
+  size_t optionLength = 0;
+  if (!moved.empty() && moved[0].starts_with("--app=")) optionLength = 1;
+  if (moved.size() >= 2 && moved[0] == "--app") optionLength = 2;
+  if (optionLength > 0 && moved.size() > optionLength) {
+    std::rotate(moved.begin(), moved.begin() + static_cast<std::ptrdiff_t>(optionLength),
+                moved.begin() + static_cast<std::ptrdiff_t>(optionLength) + 1);
+  }
+  return moved;
+}
+
 }  // namespace
 
-int runTool(std::span<const std::string> args, Console& console) {
+int runTool(std::span<const std::string> given, Console& console) {
+  const std::vector<std::string> reordered = commandFirst(given);
+  const std::span<const std::string> args(reordered);
   if (args.empty()) {
     printOverview(console.err);
     return kExitUsage;

@@ -1,0 +1,63 @@
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../dicts/package_builder.h"
+#include "cli/dispatcher.h"
+#include "common/cp1251.h"
+
+namespace verbalon::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using verbalon::testing::TempFolder;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+Result run(const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  Console console{out, err};
+  const int status = runTool(args, console);
+  return {status, out.str(), err.str()};
+}
+
+// The resource package and a sample dictionary the build made, in a folder of the test's own,
+// with the folder option before the command as the issue writes it.
+TEST(ShowCommand, PrintsThePageOfAnIndexedWordAndRefusesAnUnknownOne) {
+  TempFolder app;
+  const fs::path built = VERBALON_APP_DIR;
+  fs::create_directories(app.path() / "data");
+  fs::copy_file(built / "vrbx.pde", app.path() / "vrbx.pde");
+  fs::copy_file(built / "data" / "tolk.brd", app.path() / "data" / "tolk.brd");
+  const std::string folder = app.path().string();
+  const Result install = run({"--app", folder, "install", "tolk.brd"});
+  ASSERT_EQ(install.status, 0) << install.err;
+
+  // The key ignores case, so "ДОМ" finds "дом".
+  const Result shown = run({"--app", folder, "show", "ДОМ"});
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find(">дом<"), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("Толковый"), std::string::npos);
+  EXPECT_NE(shown.out.find("Жилое здание."), std::string::npos);
+  EXPECT_TRUE(shown.out.ends_with("</html>\r\n"));
+
+  const Result raw = run({"show", "--app", folder, "--raw", "дом"});
+  ASSERT_EQ(raw.status, 0) << raw.err;
+  EXPECT_EQ(raw.out, cp1251::fromUtf8(shown.out));
+
+  const Result missing = run({"show", "--app", folder, "домище"});
+  EXPECT_EQ(missing.status, kExitFailure);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_NE(missing.err.find("\"домище\" is not in the index"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace verbalon::cli
