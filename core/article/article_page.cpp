@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <charconv>
+#include <memory>
 #include <vector>
 
 #include "article/detail/fields.h"
@@ -93,7 +94,8 @@ std::string layoutColumns(const StringList& items, size_t columns, const StringL
 
 std::string BuildArticlePage(std::string_view entry, std::string_view headword,
                              const dicts::TDicts& Dicts, const PageTemplates& templates,
-                             int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf) {
+                             int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf,
+                             ItemStreamCache* cache) {
   const ClearOnExit clearReadBuf{ReadBuf};
   std::string content;
   for (const std::string_view part : detail::splitFields(entry, '|')) {
@@ -108,13 +110,25 @@ std::string BuildArticlePage(std::string_view entry, std::string_view headword,
     const dicts::TDict& dict = index::dictOfPart(Dicts, where);
 
     assert(dict.Storage);  // every slot that is not a hole holds an open package
-    storage::ReadStream(*dict.Storage, fields[1], ReadBuf, storage::kPackageMode, true);
+    std::shared_ptr<const StringList> cached;
     std::string_view article;
-    if (!nthLine(ReadBuf.bytes(), lineNumber, article)) {
+    bool found = false;
+    size_t lineCount = 0;
+    if (cache) {
+      cached = cache->lines(where.dict, dict, fields[1], ReadBuf);
+      lineCount = cached->size();
+      found = lineNumber < lineCount;
+      if (found) article = (*cached)[lineNumber];
+    } else {
+      storage::ReadStream(*dict.Storage, fields[1], ReadBuf, storage::kPackageMode, true);
+      found = nthLine(ReadBuf.bytes(), lineNumber, article);
+      if (!found) lineCount = splitLines(ReadBuf.bytes()).size();
+    }
+    if (!found) {
       throw EArticleError("index entry part '" + cp1251::toUtf8(part) + "' names line " +
                           std::to_string(lineNumber) + " of stream '" + cp1251::toUtf8(fields[1]) +
                           "' of dictionary " + std::to_string(where.dict) + ", which has " +
-                          std::to_string(splitLines(ReadBuf.bytes()).size()) + " lines");
+                          std::to_string(lineCount) + " lines");
     }
     if (dict.ViewControl == "LIST") {
       content += listFragment(dict, article, headword, viewWidth, templates);

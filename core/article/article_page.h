@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "article/advert.h"
+#include "article/item_stream_cache.h"
 #include "common/error.h"
 #include "common/string_list.h"
 #include "dicts/tdict.h"
@@ -53,9 +54,11 @@ std::string layoutColumns(const StringList& items, size_t columns, const StringL
 // Every part's item stream is read from its dictionary's Storage through ReadBuf, which is
 // left empty, also on failure. A view control other than "MEMO" and "LIST" is drawn as "MEMO".
 // The advertisement is drawn last, only for a page that is built; a failure leaves advert
-// untouched and raises the errors listed at EArticleError.
+// untouched and raises the errors listed at EArticleError. With a cache, item streams it holds
+// are not read again and streams read are kept there; the page is the same either way.
 std::string BuildArticlePage(std::string_view entry, std::string_view headword,
                              const dicts::TDicts& Dicts, const PageTemplates& templates,
-                             int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf);
+                             int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf,
+                             ItemStreamCache* cache = nullptr);
 
 }  // namespace verbalon::article

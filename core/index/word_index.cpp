@@ -334,6 +334,7 @@ bool WordIndex::RemoveDict(size_t n, InstallProgress& progress) {
   } else {
     m_dicts[n].FileName.clear();
   }
+  if (m_slotFreed) m_slotFreed(n);
   progress.hideGauge();
   progress.setGaugeProgress(0);
   return true;

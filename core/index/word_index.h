@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "common/string_list.h"
@@ -74,6 +75,13 @@ class WordIndex {
   // an error ends the removal; entries processed before the error stay processed.
   bool RemoveDict(size_t n, InstallProgress& progress);
 
+  // Called with n whenever RemoveDict frees slot n, before the number can be given to another
+  // package: for whoever keeps data of a slot's package (article::ItemStreamCache). An empty
+  // function removes the listener.
+  void setSlotFreedListener(std::function<void(size_t)> listener) {
+    m_slotFreed = std::move(listener);
+  }
+
   // The lines of "addeddicts.dat".
   static StringList LoadDictList(const storage::CompoundFile& stgRes,
                                  storage::MemoryStream& ReadBuf);
@@ -111,6 +119,7 @@ class WordIndex {
   StringList m_history;
   std::string m_refusal;
   bool m_busy = false;
+  std::function<void(size_t)> m_slotFreed;
 };
 
 }  // namespace verbalon::index
