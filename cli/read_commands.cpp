@@ -19,8 +19,6 @@ using storage::ElementKind;
 using storage::MemoryStream;
 using storage::Storage;
 
-constexpr uint32_t kReadMode = storage::kStgmRead | storage::kStgmShareExclusive;
-
 NameMode nameMode(const Arguments& arguments) {
   return arguments.has("--raw") ? NameMode::Raw : NameMode::Package;
 }
@@ -77,8 +75,8 @@ int runCat(const Arguments& arguments, Console& console) {
     console.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   } else {
     MemoryStream content;
-    storage::ReadStream(file, toPackageText(arguments[1], "storage path"), content, kReadMode,
-                        true);
+    storage::ReadStream(file, toPackageText(arguments[1], "storage path"), content,
+                        storage::kReadOnlyMode, true);
     console.out.write(content.bytes().data(), static_cast<std::streamsize>(content.size()));
   }
   console.out.flush();
@@ -105,7 +103,7 @@ int runVerify(const Arguments& arguments, Console& console) {
         if (info.kind == ElementKind::Storage) return;
         try {
           MemoryStream content;
-          storage::ReadStream(file, packagePath(path), content, kReadMode, true);
+          storage::ReadStream(file, packagePath(path), content, storage::kReadOnlyMode, true);
         } catch (const storage::EDecompressionError& e) {
           ++problems;
           console.out << e.what() << "\n";

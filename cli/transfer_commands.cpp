@@ -24,8 +24,6 @@ using storage::ElementKind;
 using storage::MemoryStream;
 using storage::Storage;
 
-constexpr uint32_t kReadMode = storage::kStgmRead | storage::kStgmShareExclusive;
-
 // Puts the content of folder into storage, whose storage path is prefix ("" or ending in "\").
 void packFolder(const CompoundFile& file, Storage storage, const fs::path& folder,
                 const std::string& prefix) {
@@ -134,7 +132,7 @@ int runUnpack(const Arguments& arguments, Console&) {
       writeNewLocalFile(target, readStoredBytes(parent, path.back()));
     } else {
       MemoryStream content;
-      storage::ReadStream(file, packagePath(path), content, kReadMode, true);
+      storage::ReadStream(file, packagePath(path), content, storage::kReadOnlyMode, true);
       writeNewLocalFile(target, content.bytes());
     }
   });

@@ -1,30 +1,16 @@
 #include "article/page_resources.h"
 
-#include <string_view>
-
 #include "storage/storage.h"
 
 namespace verbalon::article {
-namespace {
-
-StringList readLines(const storage::CompoundFile& stgRes, std::string_view path,
-                     storage::MemoryStream& ReadBuf) {
-  storage::ReadStream(stgRes, path, ReadBuf, storage::kPackageMode, true);
-  StringList lines = splitLines(ReadBuf.bytes());
-  ReadBuf.clear();
-  return lines;
-}
-
-}  // namespace
-
 PageResources LoadPageResources(const storage::CompoundFile& stgRes,
                                 storage::MemoryStream& ReadBuf) {
   PageResources resources;
-  resources.templates.slTplDefault = readLines(stgRes, "templates\\default.html", ReadBuf);
-  resources.templates.slTplMemo = readLines(stgRes, "templates\\memo.html", ReadBuf);
-  resources.templates.slTplList = readLines(stgRes, "templates\\list.html", ReadBuf);
-  resources.templates.slTplColumn = readLines(stgRes, "templates\\column.html", ReadBuf);
-  resources.slAdvert = readLines(stgRes, "advert\\advert.db", ReadBuf);
+  resources.templates.slTplDefault = storage::ReadLines(stgRes, "templates\\default.html", ReadBuf);
+  resources.templates.slTplMemo = storage::ReadLines(stgRes, "templates\\memo.html", ReadBuf);
+  resources.templates.slTplList = storage::ReadLines(stgRes, "templates\\list.html", ReadBuf);
+  resources.templates.slTplColumn = storage::ReadLines(stgRes, "templates\\column.html", ReadBuf);
+  resources.slAdvert = storage::ReadLines(stgRes, "advert\\advert.db", ReadBuf);
   return resources;
 }
 

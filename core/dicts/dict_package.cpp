@@ -14,12 +14,6 @@ namespace {
 // Only the first 5 characters of a delimiter count.
 constexpr size_t kDelimiterLength = 5;
 
-StringList readLines(const storage::CompoundFile& package, std::string_view stream,
-                     storage::MemoryStream& ReadBuf) {
-  storage::ReadStream(package, stream, ReadBuf, storage::kPackageMode, true);
-  return splitLines(ReadBuf.bytes());
-}
-
 // The stream's lines, keeping the decompressed text itself; ReadBuf is left empty.
 TextLines readTextLines(const storage::CompoundFile& package, std::string_view stream,
                         storage::MemoryStream& ReadBuf) {
@@ -81,7 +75,7 @@ void OpenDictPackage(TDict& dict, const std::filesystem::path& path,
   if (dict.FileName.empty()) return;
   dict.Storage.emplace(storage::CompoundFile::open(ResolvePackagePath(path)));
   try {
-    dict.IniList = readLines(*dict.Storage, "~dict.ini", ReadBuf);
+    dict.IniList = storage::ReadLines(*dict.Storage, "~dict.ini", ReadBuf);
   } catch (...) {
     dict.Storage.reset();
     throw;

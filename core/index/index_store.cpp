@@ -23,14 +23,6 @@ constexpr std::string_view kHistoryStream = "history.dat";
 // still reads, growing the usual way.
 constexpr size_t kTextPerCompressedByte = 8;
 
-StringList readLines(const storage::CompoundFile& stgRes, std::string_view stream,
-                     storage::MemoryStream& ReadBuf) {
-  storage::ReadStream(stgRes, stream, ReadBuf, storage::kPackageMode, true);
-  StringList lines = splitLines(ReadBuf.bytes());
-  ReadBuf.clear();
-  return lines;
-}
-
 // The lines of a stream read raw. Touches no storage: other threads may call it while stgRes is
 // in use, which is only named in a message.
 StringList decompressLines(const storage::CompoundFile& stgRes, std::string_view stream,
@@ -63,14 +55,14 @@ void WordIndex::AddDict(const std::filesystem::path& path, storage::MemoryStream
 
 StringList WordIndex::LoadDictList(const storage::CompoundFile& stgRes,
                                    storage::MemoryStream& ReadBuf) {
-  return readLines(stgRes, kDictListStream, ReadBuf);
+  return storage::ReadLines(stgRes, kDictListStream, ReadBuf);
 }
 
 void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
                           storage::MemoryStream& ReadBuf) {
   try {
     const StringList dictList = LoadDictList(stgRes, ReadBuf);
-    m_history = readLines(stgRes, kHistoryStream, ReadBuf);
+    m_history = storage::ReadLines(stgRes, kHistoryStream, ReadBuf);
     m_word.clear();
     m_index.clear();
     m_key.clear();

@@ -176,6 +176,13 @@ void WriteStream(const CompoundFile& root, std::string_view path, MemoryStream& 
   WriteStream(root, path, std::string_view(source.bytes()), compress);
 }
 
+StringList ReadLines(const CompoundFile& root, std::string_view path, MemoryStream& ReadBuf) {
+  ReadStream(root, path, ReadBuf, kPackageMode, true);
+  StringList lines = splitLines(ReadBuf.bytes());
+  ReadBuf.clear();
+  return lines;
+}
+
 StringList ListElements(const CompoundFile& root, std::string_view path) {
   const StringList names = splitStoragePath(path);
   Storage storage = openStorages(root, names, names.size());

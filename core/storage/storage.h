@@ -36,6 +36,8 @@ inline constexpr uint32_t kStgmWrite = 0x1;
 inline constexpr uint32_t kStgmReadWrite = 0x2;
 inline constexpr uint32_t kStgmShareExclusive = 0x10;
 inline constexpr uint32_t kPackageMode = kStgmReadWrite | kStgmShareExclusive;
+// What the tool asks for when it only reads, so that it can read files it may not write.
+inline constexpr uint32_t kReadOnlyMode = kStgmRead | kStgmShareExclusive;
 
 // The names of a storage path, in order.
 StringList splitStoragePath(std::string_view path);
@@ -47,6 +49,10 @@ StringList splitStoragePath(std::string_view path);
 // decompression gives empty content. On failure dest is left empty.
 MemoryStream& ReadStream(const CompoundFile& root, std::string_view path, MemoryStream& dest,
                          uint32_t mode, bool decompress);
+
+// The lines of the stream at path, read with kPackageMode and decompressed through ReadBuf, which
+// is left empty: the way every stored text is loaded into an ordered list.
+StringList ReadLines(const CompoundFile& root, std::string_view path, MemoryStream& ReadBuf);
 
 // Stores content as the stream at path, compressed when compress is set. When the last storage
 // on the path holds an element whose name equals the last name ignoring letter case
