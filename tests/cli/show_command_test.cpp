@@ -29,13 +29,14 @@ Result run(const std::vector<std::string>& args) {
   return {status, out.str(), err.str()};
 }
 
-// The resource package and a sample dictionary the build made, in a folder of the test's own,
-// with the folder option before the command as the issue writes it.
+// The freshly packed resource package and a sample dictionary the build made, in a folder of
+// the test's own (the package beside the program may hold a developer's own index), with the
+// folder option before the command.
 TEST(ShowCommand, PrintsThePageOfAnIndexedWordAndRefusesAnUnknownOne) {
   TempFolder app;
   const fs::path built = VERBALON_APP_DIR;
   fs::create_directories(app.path() / "data");
-  fs::copy_file(built / "vrbx.pde", app.path() / "vrbx.pde");
+  fs::copy_file(VERBALON_PACKED_RESOURCES, app.path() / "vrbx.pde");
   fs::copy_file(built / "data" / "tolk.brd", app.path() / "data" / "tolk.brd");
   const std::string folder = app.path().string();
   const Result install = run({"--app", folder, "install", "tolk.brd"});
