@@ -62,27 +62,16 @@ std::string line(char kind, const std::string& path, uint64_t size,
 // Our reading of a file in the format of ole_tree.py.
 std::vector<std::string> ourLines(const CompoundFile& file) {
   std::vector<std::string> lines;
-  struct Pending {
-    Storage storage;
-    std::string prefix;
-  };
-  std::vector<Pending> todo{{file.root(), ""}};
-  while (!todo.empty()) {
-    Pending p = std::move(todo.back());
-    todo.pop_back();
-    auto e = p.storage.enumElements();
-    while (auto info = e.next()) {
-      const std::string path = p.prefix + hexName(info->name);
-      if (info->kind == ElementKind::Storage) {
-        lines.push_back(line('D', path, 0, {}));
-        todo.push_back({p.storage.openStorage(info->name), path + "/"});
-      } else {
-        const auto data = testing::readStream(p.storage, info->name);
-        EXPECT_EQ(data.size(), info->size) << path;
-        lines.push_back(line('F', path, data.size(), data));
-      }
-    }
-  }
+  testing::walkTree(file, hexName,
+                    [&](const std::string& path, const ElementInfo& info, const Storage& parent) {
+                      if (info.kind == ElementKind::Storage) {
+                        lines.push_back(line('D', path, 0, {}));
+                      } else {
+                        const auto data = testing::readStream(parent, info.name);
+                        EXPECT_EQ(data.size(), info.size) << path;
+                        lines.push_back(line('F', path, data.size(), data));
+                      }
+                    });
   std::sort(lines.begin(), lines.end());
   return lines;
 }

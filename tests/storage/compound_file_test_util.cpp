@@ -79,8 +79,10 @@ std::string utf8(std::u16string_view text) {
   return detail::toUtf8(text);
 }
 
-std::vector<TreeItem> readTree(const CompoundFile& file) {
-  std::vector<TreeItem> items;
+void walkTree(const CompoundFile& file,
+              const std::function<std::string(std::u16string_view)>& nameOf,
+              const std::function<void(const std::string& path, const ElementInfo& info,
+                                       const Storage& parent)>& visit) {
   struct Pending {
     Storage storage;
     std::string prefix;
@@ -91,15 +93,25 @@ std::vector<TreeItem> readTree(const CompoundFile& file) {
     todo.pop_back();
     auto e = p.storage.enumElements();
     while (auto info = e.next()) {
-      const std::string path = p.prefix + utf8(info->name);
+      const std::string path = p.prefix + nameOf(info->name);
+      visit(path, *info, p.storage);
       if (info->kind == ElementKind::Storage) {
-        items.push_back({path + "/", {}});
         todo.push_back({p.storage.openStorage(info->name), path + "/"});
-      } else {
-        items.push_back({path, readStream(p.storage, info->name)});
       }
     }
   }
+}
+
+std::vector<TreeItem> readTree(const CompoundFile& file) {
+  std::vector<TreeItem> items;
+  walkTree(file, utf8,
+           [&](const std::string& path, const ElementInfo& info, const Storage& parent) {
+             if (info.kind == ElementKind::Storage) {
+               items.push_back({path + "/", {}});
+             } else {
+               items.push_back({path, readStream(parent, info.name)});
+             }
+           });
   return items;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,14 @@ void putStream(Storage storage, std::u16string_view name, std::span<const std::b
 
 std::vector<std::byte> readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, std::span<const std::byte> data);
+
+// Visits every element of the file without recursion, storages before their content. path is
+// the element's name spelled by nameOf, below its storages' names each followed by "/"; parent
+// is the storage that holds the element.
+void walkTree(const CompoundFile& file,
+              const std::function<std::string(std::u16string_view)>& nameOf,
+              const std::function<void(const std::string& path, const ElementInfo& info,
+                                       const Storage& parent)>& visit);
 
 // A whole tree, flattened: "dir/", "dir/stream=<size>", in enumeration order, with content.
 struct TreeItem {
