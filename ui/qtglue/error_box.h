@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <string>
+#include <utility>
+
+class QWidget;
+
+// The application's message boxes: the general error report, plain messages and the warning
+// questions. No exception may cross Qt's event loop, so every handler that can fail runs its
+// body through `guarded`.
+namespace verbalon::ui {
+
+// «Вербалон - версия 1.0b»: the main window's caption and the title of every message box.
+QString applicationTitle();
+
+// The general error report: a message box with the error's text, titled with the application
+// title. Tests replace the box (see setErrorReporter) to see what would have been shown.
+void ShowErrorBox(QWidget* parent, const QString& message);
+
+// A plain message box with an OK button, titled with the application title. text is Windows-1251.
+void ShowMessage(QWidget* parent, const std::string& text);
+
+// The warning question of the dialogs: caption "Warning", buttons "&Yes" and "&No"; true for Yes.
+// text is Windows-1251.
+bool AskWarning(QWidget* parent, const std::string& text);
+
+// Runs body; an exception is shown by ShowErrorBox and ends the body. Returns whether the body
+// ran to its end.
+template <typename Body>
+bool guarded(QWidget* parent, Body&& body) noexcept {
+  try {
+    std::forward<Body>(body)();
+    return true;
+  } catch (const std::exception& e) {
+    ShowErrorBox(parent, QString::fromUtf8(e.what()));
+  } catch (...) {
+    ShowErrorBox(parent, QStringLiteral("Unknown error"));
+  }
+  return false;
+}
+
+// What the message boxes do instead of showing themselves, for tests: each receives what would
+// have been shown and, for questions, gives the answer. A null function restores the real box.
+struct DialogHooks {
+  void (*error)(const QString& message) = nullptr;
+  void (*message)(const QString& text) = nullptr;
+  bool (*question)(const QString& text) = nullptr;
+};
+void setDialogHooks(const DialogHooks& hooks);
+
+}  // namespace verbalon::ui
