@@ -193,4 +193,21 @@ std::string fromUtf8(std::string_view text) {
   return out;
 }
 
+std::string toLowerAscii(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  }
+  return result;
+}
+
+std::string_view trimBlanks(std::string_view text) {
+  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  while (!text.empty() && isBlank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
 }  // namespace verbalon::cp1251

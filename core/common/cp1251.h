@@ -12,6 +12,13 @@ char toLower(char c);
 std::string toUpper(std::string_view text);
 std::string toLower(std::string_view text);
 
+// Only the ASCII letters A-Z lowered; Cyrillic and every other byte stay as they are. Package
+// paths are compared in this form.
+std::string toLowerAscii(std::string_view text);
+
+// text without the characters of code 32 or below (blanks and control characters) at its ends.
+std::string_view trimBlanks(std::string_view text);
+
 // Equal when both are equal after upper-casing by the code page's rules.
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 

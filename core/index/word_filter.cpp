@@ -5,22 +5,9 @@
 #include "common/cp1251.h"
 
 namespace verbalon::index {
-namespace {
-
-bool isBlank(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-
-}  // namespace
 
 std::string FilterQuery(std::string_view text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && isBlank(text[begin]))
-    ++begin;
-  while (end > begin && isBlank(text[end - 1]))
-    --end;
-  return cp1251::toLower(text.substr(begin, end - begin));
+  return cp1251::toLower(cp1251::trimBlanks(text));
 }
 
 TFilteredListWord FilterWords(const StringList& slWord, std::string_view query) {

@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextDocument>
-
 #include <exception>
 
 #include "qtglue/qt_text.h"

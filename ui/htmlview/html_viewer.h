@@ -3,7 +3,6 @@
 #include <QPoint>
 #include <QStringList>
 #include <QTextBrowser>
-
 #include <functional>
 #include <string>
 #include <string_view>

@@ -11,9 +11,13 @@ namespace {
 DialogHooks g_hooks;
 }
 
-QString applicationTitle() { return QStringLiteral("Вербалон - версия 1.0b"); }
+QString applicationTitle() {
+  return QStringLiteral("Вербалон - версия 1.0b");
+}
 
-void setDialogHooks(const DialogHooks& hooks) { g_hooks = hooks; }
+void setDialogHooks(const DialogHooks& hooks) {
+  g_hooks = hooks;
+}
 
 void ShowErrorBox(QWidget* parent, const QString& message) {
   if (g_hooks.error) {

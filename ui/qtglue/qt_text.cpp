@@ -10,17 +10,20 @@ QString toQString(std::string_view cp1251) {
 }
 
 std::string fromQString(const QString& text) {
-  return cp1251::fromUtf16(
-      std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<size_t>(text.size())));
+  return cp1251::fromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                               static_cast<size_t>(text.size())));
 }
 
-QString errorText(const std::exception& error) { return QString::fromUtf8(error.what()); }
+QString errorText(const std::exception& error) {
+  return QString::fromUtf8(error.what());
+}
 
 QString pathToQString(const std::filesystem::path& path) {
   return QString::fromStdString(path.native());
 }
 
-std::filesystem::path pathFromQString(const QString& path) { return path.toStdString(); }
+std::filesystem::path pathFromQString(const QString& path) {
+  return path.toStdString();
+}
 
 }  // namespace verbalon::ui

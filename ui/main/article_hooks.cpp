@@ -1,0 +1,71 @@
+// The article view: the page of the chosen word, built once the choice has rested for the show
+// timer's 300 ms; the page's pictures and style sheets from the resource package; links; and the
+// Ctrl+click word pick.
+
+#include <QLineEdit>
+#include <QTimer>
+#include <QUrl>
+
+#include "common/cp1251.h"
+#include "htmlview/html_viewer.h"
+#include "main/main_window.h"
+#include "main/word_pick.h"
+#include "qtglue/error_box.h"
+#include "qtglue/qt_text.h"
+#include "storage/storage.h"
+
+namespace verbalon::ui {
+
+void TfMain::startShowTimer(int32_t word) {
+  tmShow->stop();
+  m_curWord = word;
+  tmShow->start();
+}
+
+void TfMain::tmShowTimer() {
+  tmShow->stop();
+  guarded(this, [&] { ShowArticle(m_curWord); });
+}
+
+void TfMain::ShowArticle(int32_t w) {
+  const StringList& slWord = m_index.slWord();
+  if (w < 0 || static_cast<size_t>(w) >= slWord.size()) return;
+  const auto line = static_cast<size_t>(w);
+  const std::string page =
+      article::BuildArticlePage(m_index.slIndex()[line], slWord[line], m_index.Dicts(), m_templates,
+                                me->width(), *m_advert, m_readBuf, &m_itemCache);
+  me->LoadFromString(page);
+  ++m_articlesShown;
+}
+
+std::string_view TfMain::meImageRequest(const std::string& source) {
+  return ReadStream(*m_stgRes, source, m_readBuf, storage::kPackageMode, true).bytes();
+}
+
+std::string_view TfMain::mehtStreamRequest(const std::string& target) {
+  return ReadStream(*m_stgRes, "templates\\" + target, m_readBuf, storage::kPackageMode, true)
+      .bytes();
+}
+
+void TfMain::meHotSpotClick(const std::string& url, bool& /*handled*/) {
+  // A dictionary from an unknown source must not open local files or start programs: only web
+  // and mail addresses go to the desktop. "#" links stay with the view, which scrolls.
+  const std::string lowered = cp1251::toLowerAscii(url);
+  for (const char* scheme : {"http:", "https:", "ftp:", "mailto:"}) {
+    if (lowered.starts_with(scheme)) {
+      openUrl(QUrl(toQString(url)));
+      return;
+    }
+  }
+}
+
+void TfMain::meMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers keys, QPoint point) {
+  if (button != Qt::LeftButton || !keys.testFlag(Qt::ControlModifier)) return;
+  const std::string word = PickWord(me->FindTextPosAt(point), [this](int position, QChar& ch) {
+    return me->GetCharAtPos(position, ch);
+  });
+  meFind->setText(toQString(word));
+  acFilterExecute();
+}
+
+}  // namespace verbalon::ui

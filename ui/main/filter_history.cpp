@@ -1,0 +1,59 @@
+// The find box, the filter result on the tab "Фильтр" and the history on the tab "История".
+// The history is written after every filter run, so a killed program loses no query.
+
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QTabWidget>
+
+#include "main/main_window.h"
+#include "main/string_list_model.h"
+#include "qtglue/error_box.h"
+#include "qtglue/qt_text.h"
+
+namespace verbalon::ui {
+
+void TfMain::acFilterExecute() {
+  const std::string q = index::FilterQuery(fromQString(meFind->text()));
+  m_flFiltered = index::FilterWords(m_index.slWord(), q);
+  m_lastQuery = q;
+  m_filterRun = true;
+  m_filteredModel->setLines(m_flFiltered.Words);
+
+  StringList& slHistory = m_index.slHistory();
+  slHistory.insert(slHistory.begin(), q);
+  lbHistory->clear();
+  for (const std::string& line : slHistory)
+    lbHistory->addItem(toQString(line));
+  pcList->setCurrentWidget(tsFiltered);
+  guarded(this, [&] { saveHistory(); });
+}
+
+void TfMain::meFindKeyDown(int key) {
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) acFilter->trigger();
+}
+
+void TfMain::lbFilteredClick() {
+  const int row = lbFiltered->currentIndex().row();
+  if (row < 0 || static_cast<size_t>(row) >= m_flFiltered.Indexes.size()) return;
+  startShowTimer(m_flFiltered.Indexes[static_cast<size_t>(row)]);
+}
+
+void TfMain::lbHistoryDblClick() {
+  const QListWidgetItem* item = lbHistory->currentItem();
+  if (!item || !item->isSelected()) return;
+  meFind->setText(item->text());
+  acFilter->trigger();
+}
+
+void TfMain::Button1Click() {
+  const int row = lbHistory->currentRow();
+  if (row < 0 || !lbHistory->item(row)->isSelected()) return;
+  delete lbHistory->takeItem(row);
+}
+
+void TfMain::Button2Click() {
+  lbHistory->clear();
+}
+
+}  // namespace verbalon::ui

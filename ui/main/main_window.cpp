@@ -1,0 +1,399 @@
+#include "main/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "article/page_resources.h"
+#include "common/cp1251.h"
+#include "htmlview/html_viewer.h"
+#include "main/string_list_model.h"
+#include "qtglue/error_box.h"
+#include "qtglue/qt_text.h"
+#include "storage/storage.h"
+
+namespace verbalon::ui {
+
+namespace {
+
+// The pale yellow of the word lists, the find box and the set chooser: RGB(245, 250, 201).
+const QColor kListColour(245, 250, 201);
+constexpr int kListFontPixels = 13;
+constexpr int kPanelWidth = 200;
+
+void paintListColours(QWidget* widget) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Base, kListColour);
+  widget->setPalette(palette);
+}
+
+// The lists use the desktop's sans-serif face at the pixel size their rows were drawn for.
+void useListFont(QWidget* widget) {
+  QFont font = widget->font();
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(kListFontPixels);
+  widget->setFont(font);
+}
+
+QListWidget* makeListBox(QWidget* parent) {
+  auto* list = new QListWidget(parent);
+  paintListColours(list);
+  useListFont(list);
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->setUniformItemSizes(true);
+  return list;
+}
+
+}  // namespace
+
+TfMain::TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* parent)
+    : QMainWindow(parent),
+      m_appDir(std::move(appDir)),
+      m_dataDir(m_appDir / "data"),
+      m_arguments(std::move(arguments)) {
+  openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  buildForm();
+  connectHandlers();
+}
+
+TfMain::~TfMain() {
+  FormDestroy();
+  m_index.setSlotFreedListener({});
+}
+
+void TfMain::buildForm() {
+  setWindowTitle(applicationTitle());
+
+  acAddDicts = new QAction(style()->standardIcon(QStyle::SP_FileDialogNewFolder),
+                           QStringLiteral("Установка словарей"), this);
+  acAbout = new QAction(style()->standardIcon(QStyle::SP_MessageBoxInformation),
+                        QStringLiteral("О программе..."), this);
+  acFilter = new QAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), QString(), this);
+  acSets = new QAction(QStringLiteral("acSets"), this);
+  acShowMainForm = new QAction(QStringLiteral("Открыть"), this);
+  acShowMainForm->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
+  acShowMainForm->setShortcutContext(Qt::ApplicationShortcut);
+  acExit = new QAction(QStringLiteral("Выход"), this);
+  // Where no notification area offers "Выход", the desktop's usual quit key ends the program.
+  acExit->setShortcut(QKeySequence::Quit);
+  addAction(acShowMainForm);
+  addAction(acExit);
+
+  tb = addToolBar(QStringLiteral("tb"));
+  tb->setMovable(false);
+  tb->setFixedHeight(29);
+  tb->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  tb->addAction(acAddDicts);
+  tb->addSeparator();
+  tb->addAction(acAbout);
+  // The set chooser stays out of sight: sets can be listed but not yet applied.
+  QAction* setsSeparator = tb->addSeparator();
+  cbSet = new QComboBox(tb);
+  cbSet->setFixedWidth(186);
+  paintListColours(cbSet);
+  QAction* setsChooser = tb->addWidget(cbSet);
+  tb->addAction(acSets);
+  setsSeparator->setVisible(false);
+  setsChooser->setVisible(false);
+  acSets->setVisible(false);
+
+  me = new THTMLViewer(this);
+  Splitter1 = new QSplitter(Qt::Horizontal, this);
+  Splitter1->setHandleWidth(6);
+  Splitter1->setChildrenCollapsible(false);
+  Splitter1->addWidget(buildWordPanel());
+  Splitter1->addWidget(me);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({kPanelWidth, 659 - kPanelWidth});
+  setCentralWidget(Splitter1);
+
+  static constexpr int kPanelWidths[4] = {100, 100, 100, 50};
+  for (int i = 0; i < 4; ++i) {
+    statusPanels[i] = new QLabel(this);
+    statusPanels[i]->setMinimumWidth(kPanelWidths[i]);
+    statusBar()->addWidget(statusPanels[i]);
+  }
+
+  tmShow = new QTimer(this);
+  tmShow->setInterval(300);
+
+  resize(659, 440 + tb->height() + statusBar()->sizeHint().height());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+QWidget* TfMain::buildWordPanel() {
+  auto* Panel1 = new QWidget(this);
+  Panel1->setMinimumWidth(kPanelWidth);
+  Panel1->resize(kPanelWidth, Panel1->height());
+  auto* column = new QVBoxLayout(Panel1);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(2);
+
+  auto* findRow = new QHBoxLayout;
+  meFind = new QLineEdit(Panel1);
+  paintListColours(meFind);
+  btFind = new QToolButton(Panel1);
+  btFind->setDefaultAction(acFilter);
+  btFind->setFocusPolicy(Qt::NoFocus);
+  findRow->addWidget(meFind);
+  findRow->addWidget(btFind);
+  column->addLayout(findRow);
+
+  pcList = new QTabWidget(Panel1);
+  pcList->setUsesScrollButtons(false);
+  column->addWidget(pcList);
+
+  tsFull = new QWidget(pcList);
+  auto* fullRow = new QHBoxLayout(tsFull);
+  fullRow->setContentsMargins(0, 0, 0, 0);
+  fullRow->setSpacing(0);
+  lbWord = makeListBox(tsFull);
+  // The list box holds one page; the scroll bar beside it spans the whole list.
+  lbWord->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  lbWord->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  sbWord = new QScrollBar(Qt::Vertical, tsFull);
+  sbWord->setFixedWidth(16);
+  sbWord->setFocusPolicy(Qt::NoFocus);
+  sbWord->setRange(0, 1);
+  sbWord->setPageStep(1);  // rows are known once the list box has its height
+  fullRow->addWidget(lbWord);
+  fullRow->addWidget(sbWord);
+  pcList->addTab(tsFull, QStringLiteral("Полный список слов"));
+
+  tsFiltered = new QWidget(pcList);
+  auto* filteredColumn = new QVBoxLayout(tsFiltered);
+  filteredColumn->setContentsMargins(0, 0, 0, 0);
+  lbFiltered = new QListView(tsFiltered);
+  paintListColours(lbFiltered);
+  useListFont(lbFiltered);
+  lbFiltered->setUniformItemSizes(true);
+  lbFiltered->setSelectionMode(QAbstractItemView::SingleSelection);
+  lbFiltered->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_filteredModel = new StringListModel(lbFiltered);
+  lbFiltered->setModel(m_filteredModel);
+  filteredColumn->addWidget(lbFiltered);
+  pcList->addTab(tsFiltered, QStringLiteral("Фильтр"));
+
+  tsHistory = new QWidget(pcList);
+  auto* historyColumn = new QVBoxLayout(tsHistory);
+  historyColumn->setContentsMargins(0, 0, 0, 0);
+  lbHistory = makeListBox(tsHistory);
+  historyColumn->addWidget(lbHistory);
+  auto* buttons = new QHBoxLayout;
+  Button1 = new QPushButton(QStringLiteral("Удалить"), tsHistory);
+  Button2 = new QPushButton(QStringLiteral("Очистить"), tsHistory);
+  for (QPushButton* button : {Button1, Button2}) {
+    button->setFixedSize(75, 25);
+    buttons->addWidget(button);
+  }
+  buttons->addStretch();
+  historyColumn->addLayout(buttons);
+  pcList->addTab(tsHistory, QStringLiteral("История"));
+  return Panel1;
+}
+
+void TfMain::connectHandlers() {
+  me->OnImageRequest = [this](const std::string& source) { return meImageRequest(source); };
+  me->OnhtStreamRequest = [this](const std::string& target) { return mehtStreamRequest(target); };
+  me->OnHotSpotClick = [this](const std::string& url, bool& handled) {
+    guarded(this, [&] { meHotSpotClick(url, handled); });
+  };
+  me->OnMouseUp = [this](Qt::MouseButton button, Qt::KeyboardModifiers keys, QPoint point) {
+    meMouseUp(button, keys, point);
+  };
+
+  connect(tmShow, &QTimer::timeout, this, [this] { tmShowTimer(); });
+  connect(sbWord, &QAbstractSlider::actionTriggered, this,
+          [this](int action) { sbWordScroll(action, sbWord->sliderPosition()); });
+  connect(lbWord, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row >= 0) lbWordClick();
+  });
+  connect(lbWord, &QListWidget::itemClicked, this, [this] { lbWordClick(); });
+  lbWord->installEventFilter(this);
+  lbWord->viewport()->installEventFilter(this);
+  meFind->installEventFilter(this);
+  lbHistory->installEventFilter(this);
+
+  connect(lbFiltered->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this] { lbFilteredClick(); });
+  connect(lbFiltered, &QListView::clicked, this, [this] { lbFilteredClick(); });
+  connect(lbHistory, &QListWidget::itemDoubleClicked, this, [this] { lbHistoryDblClick(); });
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+
+  connect(acFilter, &QAction::triggered, this, [this] { acFilterExecute(); });
+  connect(acShowMainForm, &QAction::triggered, this, [this] { acShowMainFormExecute(); });
+  connect(acExit, &QAction::triggered, this, [this] { acExitExecute(); });
+  connect(acAddDicts, &QAction::triggered, this, [this] {
+    if (addDictsDialog && addDictsDialog()) RefreshAfterInstall();
+  });
+}
+
+bool TfMain::FormCreate() {
+  return guarded(this, [&] {
+    m_stgRes.emplace(storage::CompoundFile::open(m_appDir / "vrbx.pde"));
+    article::PageResources resources = article::LoadPageResources(*m_stgRes, m_readBuf);
+    m_templates = std::move(resources.templates);
+    m_advert = std::make_unique<article::Advert>(std::move(resources.slAdvert));
+    m_readBuf.clear();
+    m_itemCache.connectTo(m_index);
+    m_firstShow = true;
+  });
+}
+
+void TfMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  FormShow();
+}
+
+void TfMain::FormShow() {
+  if (m_firstShow) {
+    m_firstShow = false;
+    // The window appears first; the index loads from the event loop, behind the splash window.
+    QMetaObject::invokeMethod(
+        this, [this] { firstShow(); }, Qt::QueuedConnection);
+  }
+  pcList->setCurrentWidget(tsFull);
+}
+
+void TfMain::firstShow() {
+  const bool loaded = guarded(this, [&] {
+    m_index.LoadIndex(*m_stgRes, m_dataDir, m_readBuf);
+    RefreshStatus();
+    lbHistory->clear();
+    for (const std::string& line : m_index.slHistory())
+      lbHistory->addItem(toQString(line));
+    m_topWord = 0;
+    ShowPage(0);
+    AdjustWordScroll();
+    // The list box has its height by now: fill the page to it.
+    FormResize();
+    cbSet->clear();
+    for (const std::string& name : ListElements(*m_stgRes, "sets"))
+      cbSet->addItem(toQString(name));
+    if (cbSet->count() > 0) cbSet->setCurrentIndex(0);
+  });
+  if (m_splash) m_splash->close();
+  if (!loaded) return;
+
+  guarded(this, [&] {
+    if (!m_arguments.isEmpty()) {
+      const std::string firstText = fromQString(m_arguments.front());
+      // Only ASCII letters are lowered, as the stored package paths are.
+      const std::string lowered = cp1251::toLowerAscii(firstText);
+      if (lowered.find("/di:") != std::string::npos) {
+        const std::string_view trimmed = cp1251::trimBlanks(firstText);
+        const std::string path(trimmed.size() > 4 ? trimmed.substr(4) : std::string_view());
+        if (autoAddDict) autoAddDict(cp1251::toLowerAscii(path));
+      }
+    }
+    if (m_index.Dicts().empty() && acAddDicts->isEnabled()) acAddDicts->trigger();
+  });
+}
+
+void TfMain::closeEvent(QCloseEvent* event) {
+  if (m_closeHandlerAttached) {
+    FormClose(event);
+    return;
+  }
+  FormDestroy();
+  QMainWindow::closeEvent(event);
+}
+
+void TfMain::FormClose(QCloseEvent* event) {
+  event->ignore();
+  // Hidden, the window comes back through the notification area or the hot key; without a
+  // notification area it is minimised instead, so the task bar still reaches it.
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    hide();
+  } else {
+    showMinimized();
+  }
+}
+
+void TfMain::acExitExecute() {
+  m_closeHandlerAttached = false;
+  close();
+}
+
+void TfMain::acShowMainFormExecute() {
+  showNormal();
+  raise();
+  activateWindow();
+  meFind->clear();
+  meFind->setFocus();
+}
+
+void TfMain::FormDestroy() {
+  if (m_destroyed || !m_stgRes) return;
+  m_destroyed = true;
+  guarded(this, [&] { m_index.SaveHistory(*m_stgRes); });
+}
+
+void TfMain::saveHistory() {
+  if (m_stgRes) m_index.SaveHistory(*m_stgRes);
+}
+
+void TfMain::RefreshStatus() {
+  m_cntWords = static_cast<int32_t>(m_index.slWord().size());
+  statusPanels[0]->setText(QStringLiteral("Слов: %1").arg(m_cntWords));
+  statusPanels[1]->setText(QStringLiteral("Статей: %1").arg(m_cntArticles));
+  statusPanels[2]->setText(QStringLiteral("Доступно: %1").arg(m_cntAvailable));
+  statusPanels[3]->setText(QStringLiteral("Фильтр: %1").arg(m_cntFilter));
+}
+
+void TfMain::RefreshAfterInstall() {
+  ShowPage(m_topWord);
+  RefreshStatus();
+  AdjustWordScroll();
+  // Positions kept from the last filter run may now name other words: run it again.
+  if (m_filterRun) {
+    m_flFiltered = index::FilterWords(m_index.slWord(), m_lastQuery);
+    m_filteredModel->setLines(m_flFiltered.Words);
+  }
+}
+
+bool TfMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (watched == lbWord) lbWordKeyDown(key);
+    if (watched == meFind) meFindKeyDown(key);
+    if (watched == lbHistory && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+      lbHistoryDblClick();
+    }
+  } else if (event->type() == QEvent::Resize && watched == lbWord->viewport()) {
+    FormResize();
+  } else if (event->type() == QEvent::Wheel && watched == lbWord->viewport()) {
+    // The wheel moves the list as the scroll bar's line steps do: page and thumb together.
+    const int steps = static_cast<QWheelEvent*>(event)->angleDelta().y() / 40;
+    for (int i = 0; i < std::abs(steps); ++i) {
+      sbWord->triggerAction(steps > 0 ? QAbstractSlider::SliderSingleStepSub
+                                      : QAbstractSlider::SliderSingleStepAdd);
+    }
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace verbalon::ui

@@ -1,0 +1,191 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <QUrl>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "article/advert.h"
+#include "article/article_page.h"
+#include "article/item_stream_cache.h"
+#include "common/string_list.h"
+#include "index/word_filter.h"
+#include "index/word_index.h"
+#include "storage/compound_file.h"
+#include "storage/memory_stream.h"
+
+class QAction;
+class QLineEdit;
+class QListView;
+class QListWidget;
+class QScrollBar;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QComboBox;
+class QPushButton;
+class QLabel;
+
+namespace verbalon::ui {
+
+class THTMLViewer;
+class StringListModel;
+
+// The main window: the word list on the left (the full list, page by page, the filter result
+// and the history on three tabs under the find box) and the article view on the right. It owns
+// the resource package, the installed dictionaries and every shared list for the whole run.
+//
+// Life: construct (the form), FormCreate (the resource package and the templates; the program
+// ends when it fails), show (the first showing loads the index), close (hides or minimises:
+// only acExit really closes, and then FormDestroy saves the history).
+//
+// Every handler runs its body through guarded(): an error is shown in the application's error
+// box and ends that handler, never the event loop.
+class TfMain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // appDir holds "vrbx.pde" and the data folder "data"; arguments are the command-line
+  // arguments after the program's name (only the first is looked at).
+  TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* parent = nullptr);
+  ~TfMain() override;
+
+  // Opens the resource package and reads the templates and the advertisement records. False,
+  // after the error box, when that fails: the window cannot work then.
+  bool FormCreate();
+
+  // What later parts of the start-up plug in.
+  // The splash window, closed by the first showing once the word list is filled.
+  void setSplash(QWidget* splash) { m_splash = splash; }
+  // The installation dialog's actions: acAddDicts (modal, returns whether the index changed)
+  // and acAutoAddDict (installs the package named after "/di:", given in Windows-1251).
+  std::function<bool()> addDictsDialog;
+  std::function<void(const std::string& autoInstallPath)> autoAddDict;
+  // Opens a web address with the desktop's handler; tests replace it.
+  std::function<void(const QUrl&)> openUrl;
+
+  // The data, for the dialogs and tests.
+  index::WordIndex& wordIndex() { return m_index; }
+  storage::CompoundFile& stgRes() { return *m_stgRes; }
+  storage::MemoryStream& ReadBuf() { return m_readBuf; }
+  const std::filesystem::path& AppDir() const { return m_appDir; }
+  const std::filesystem::path& DataDir() const { return m_dataDir; }
+  int32_t topWord() const { return m_topWord; }
+  int32_t curWord() const { return m_curWord; }
+  const StringList& slPage() const { return m_slPage; }
+  const index::TFilteredListWord& flFiltered() const { return m_flFiltered; }
+  // How many article pages have been loaded into the view this run.
+  int articlesShown() const { return m_articlesShown; }
+
+  // The word list (page, scroll bar, keys, resizing).
+  void ShowPage(int64_t start);
+  void AdjustWordScroll();
+  void sbWordScroll(int action, int position);
+  void lbWordKeyDown(int key);
+  void lbWordClick();
+  void FormResize();
+  int pageRows() const;
+
+  // The article view.
+  void tmShowTimer();
+  void ShowArticle(int32_t w);
+  void meHotSpotClick(const std::string& url, bool& handled);
+  void meMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers keys, QPoint point);
+
+  // The filter and the history.
+  void acFilterExecute();
+  void meFindKeyDown(int key);
+  void lbFilteredClick();
+  void lbHistoryDblClick();
+  void Button1Click();
+  void Button2Click();
+
+  // After the installation dialog changed the index: the page, the status bar, the scroll bar
+  // and the filter result follow it.
+  void RefreshAfterInstall();
+  void RefreshStatus();
+
+  // The form's controls, named as the handlers know them.
+  THTMLViewer* me = nullptr;
+  QToolBar* tb = nullptr;
+  QComboBox* cbSet = nullptr;
+  QLineEdit* meFind = nullptr;
+  QToolButton* btFind = nullptr;
+  QTabWidget* pcList = nullptr;
+  QWidget* tsFull = nullptr;
+  QWidget* tsFiltered = nullptr;
+  QWidget* tsHistory = nullptr;
+  QListWidget* lbWord = nullptr;
+  QScrollBar* sbWord = nullptr;
+  QListView* lbFiltered = nullptr;
+  QListWidget* lbHistory = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  QLabel* statusPanels[4] = {};
+  QTimer* tmShow = nullptr;
+  QAction* acAddDicts = nullptr;
+  QAction* acAbout = nullptr;
+  QAction* acFilter = nullptr;
+  QAction* acShowMainForm = nullptr;
+  QAction* acExit = nullptr;
+  QAction* acSets = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void buildForm();
+  QWidget* buildWordPanel();
+  void connectHandlers();
+  void FormShow();
+  void firstShow();
+  void FormClose(QCloseEvent* event);
+  void FormDestroy();
+  void acExitExecute();
+  void acShowMainFormExecute();
+  void startShowTimer(int32_t word);
+  std::string_view meImageRequest(const std::string& source);
+  std::string_view mehtStreamRequest(const std::string& target);
+  void saveHistory();
+
+  std::filesystem::path m_appDir;
+  std::filesystem::path m_dataDir;
+  QStringList m_arguments;
+  QWidget* m_splash = nullptr;
+
+  bool m_firstShow = false;
+  bool m_closeHandlerAttached = true;
+  bool m_destroyed = false;
+  int32_t m_curWord = 0;
+  int32_t m_topWord = 0;
+  int32_t m_cntWords = 0;
+  int32_t m_cntArticles = 0;
+  int32_t m_cntAvailable = 0;
+  int32_t m_cntFilter = 0;
+  int m_articlesShown = 0;
+
+  std::optional<storage::CompoundFile> m_stgRes;
+  storage::MemoryStream m_readBuf;
+  index::WordIndex m_index;
+  index::TFilteredListWord m_flFiltered;
+  std::string m_lastQuery;
+  bool m_filterRun = false;
+  article::PageTemplates m_templates;
+  std::unique_ptr<article::Advert> m_advert;
+  article::ItemStreamCache m_itemCache;
+  StringList m_slPage;
+  StringListModel* m_filteredModel = nullptr;
+};
+
+}  // namespace verbalon::ui

@@ -1,0 +1,121 @@
+// The full word list: one page of `slWord` in lbWord, the whole list under the scroll bar sbWord.
+// The page changes only through ShowPage; the thumb moves only by the scroll bar's own handling
+// and AdjustWordScroll, so keyboard paging and resizing leave the thumb where it was.
+
+#include <QListWidget>
+#include <QScrollBar>
+
+#include "main/main_window.h"
+#include "main/word_page.h"
+#include "qtglue/qt_text.h"
+
+namespace verbalon::ui {
+
+namespace {
+constexpr int kItemHeight = 16;
+}
+
+int TfMain::pageRows() const {
+  return std::max(1, sbWord->pageStep());
+}
+
+void TfMain::ShowPage(int64_t start) {
+  const StringList& slWord = m_index.slWord();
+  const auto n = static_cast<int64_t>(slWord.size());
+  const int rows = pageRows();
+  m_topWord = ClampPageStart(start, n, rows);
+  const auto first = static_cast<size_t>(m_topWord);
+  const size_t count = std::min(static_cast<size_t>(rows), slWord.size() - first);
+  m_slPage.assign(slWord.begin() + static_cast<ptrdiff_t>(first),
+                  slWord.begin() + static_cast<ptrdiff_t>(first + count));
+
+  // Refilling clears the selection; that is no choice of the user's.
+  const QSignalBlocker blocker(lbWord);
+  lbWord->clear();
+  for (const std::string& word : m_slPage) {
+    auto* item = new QListWidgetItem(toQString(word));
+    item->setSizeHint(QSize(0, kItemHeight));
+    lbWord->addItem(item);
+  }
+}
+
+void TfMain::AdjustWordScroll() {
+  const auto n = static_cast<int64_t>(m_index.slWord().size());
+  const int max = ScrollMax(n);
+  const QSignalBlocker blocker(sbWord);
+  sbWord->setMinimum(0);
+  sbWord->setMaximum(max);
+  sbWord->setSingleStep(1);
+  sbWord->setPageStep(PageRows(lbWord->viewport()->height(), kItemHeight));
+  sbWord->setValue(PageToThumb(m_topWord, n, max));
+}
+
+void TfMain::sbWordScroll(int action, int position) {
+  const int rows = pageRows();
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      ShowPage(int64_t{m_topWord} - 1);
+      break;
+    case QAbstractSlider::SliderSingleStepAdd:
+      ShowPage(int64_t{m_topWord} + 1);
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      ShowPage(int64_t{m_topWord} - rows);
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      ShowPage(int64_t{m_topWord} + rows);
+      break;
+    case QAbstractSlider::SliderMove:
+      ShowPage(
+          ThumbToPage(position, static_cast<int64_t>(m_index.slWord().size()), sbWord->maximum()));
+      break;
+    default:  // top, bottom: the page stays
+      break;
+  }
+}
+
+void TfMain::lbWordKeyDown(int key) {
+  const int row = lbWord->currentRow();
+  const int rowsHeld = lbWord->count();
+  const int rows = pageRows();
+  int64_t start = 0;
+  int select = row;
+  switch (key) {
+    case Qt::Key_Up:
+      if (row != 0) return;
+      start = int64_t{m_topWord} - 1;
+      select = 0;
+      break;
+    case Qt::Key_Down:
+      if (row != rowsHeld - 1) return;
+      start = int64_t{m_topWord} + 1;
+      break;
+    case Qt::Key_PageUp:
+      start = int64_t{m_topWord} - rows;
+      break;
+    case Qt::Key_PageDown:
+      start = int64_t{m_topWord} + rows;
+      break;
+    default:
+      return;
+  }
+  ShowPage(start);
+  {
+    const QSignalBlocker blocker(lbWord);
+    lbWord->setCurrentRow(select);
+  }
+  lbWordClick();
+}
+
+void TfMain::lbWordClick() {
+  if (lbWord->currentRow() < 0) return;
+  startShowTimer(m_topWord + lbWord->currentRow());
+}
+
+void TfMain::FormResize() {
+  const QSignalBlocker blocker(sbWord);
+  sbWord->setPageStep(PageRows(lbWord->viewport()->height(), kItemHeight));
+  ShowPage(m_topWord);
+}
+
+}  // namespace verbalon::ui
