@@ -1,0 +1,357 @@
+// The main window on temporary application folders: start-up, the paged word list, the show
+// timer, the article view's hooks, the filter and the history.
+
+#include "main/main_window.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+
+#include "app_folder.h"
+#include "common/cp1251.h"
+#include "htmlview/html_viewer.h"
+#include "main/word_page.h"
+#include "qtglue/error_box.h"
+#include "qtglue/qt_text.h"
+#include "storage/storage.h"
+
+using namespace verbalon;
+using namespace verbalon::ui;
+
+namespace {
+
+QStringList g_errors;
+
+// A window on folder, created, shown and loaded.
+std::unique_ptr<TfMain> openWindow(const AppFolder& folder, QStringList arguments = {}) {
+  auto window = std::make_unique<TfMain>(folder.path(), std::move(arguments));
+  window->addDictsDialog = [] { return false; };
+  if (!window->FormCreate()) return nullptr;
+  window->show();
+  if (!QTest::qWaitForWindowExposed(window.get())) return nullptr;
+  // The index loads from the event loop right after the first showing.
+  QTest::qWait(50);
+  return window;
+}
+
+QString statusText(const TfMain& window, int panel) {
+  return window.statusPanels[panel]->text();
+}
+
+// The client point over the character at position of the view's text.
+QPoint pointOfCharacter(THTMLViewer& view, int position) {
+  QTextCursor cursor(view.document());
+  cursor.setPosition(position);
+  const QRect left = view.cursorRect(cursor);
+  cursor.setPosition(position + 1);
+  const QRect right = view.cursorRect(cursor);
+  return QPoint((left.x() + right.x()) / 2, left.center().y());
+}
+
+// The content of "history.dat" as it is on disk now, read from a copy: the window holds the
+// package itself open.
+StringList historyOnDisk(const AppFolder& folder) {
+  const std::filesystem::path copy = folder.path() / "copy.pde";
+  std::filesystem::copy_file(folder.path() / "vrbx.pde", copy,
+                             std::filesystem::copy_options::overwrite_existing);
+  storage::MemoryStream buffer;
+  StringList lines = storage::ReadLines(storage::CompoundFile::open(copy), "history.dat", buffer);
+  std::filesystem::remove(copy);
+  return lines;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void initTestCase() {
+    DialogHooks hooks;
+    hooks.error = [](const QString& message) { g_errors << message; };
+    setDialogHooks(hooks);
+  }
+  void init() { g_errors.clear(); }
+
+  void startUpFillsThePageAndTheStatusBar() {
+    AppFolder folder({"tolk.brd", "sinonim.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const auto n = static_cast<int>(window->wordIndex().slWord().size());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Вербалон - версия 1.0b"));
+    QCOMPARE(statusText(*window, 0), QStringLiteral("Слов: %1").arg(n));
+    QCOMPARE(statusText(*window, 1), QStringLiteral("Статей: 0"));
+    QCOMPARE(statusText(*window, 3), QStringLiteral("Фильтр: 0"));
+    // Once the list box has its height the page is full: every row that shows, and one more.
+    const int rows = PageRows(window->lbWord->viewport()->height(), 16);
+    QVERIFY(rows > 5);
+    QCOMPARE(window->lbWord->count(), rows);
+    QCOMPARE(window->sbWord->pageStep(), rows);
+    QCOMPARE(window->sbWord->maximum(), n - 1);
+    QCOMPARE(window->topWord(), 0);
+    QCOMPARE(window->lbWord->item(0)->text(), toQString(window->wordIndex().slWord()[0]));
+    QCOMPARE(window->pcList->currentWidget(), window->tsFull);
+    QVERIFY(g_errors.isEmpty());
+  }
+
+  void emptyIndexGivesEmptyPageAndOffersTheDialog() {
+    AppFolder folder;
+    int offered = 0;
+    auto window = std::make_unique<TfMain>(folder.path(), QStringList());
+    window->addDictsDialog = [&] {
+      ++offered;
+      return false;
+    };
+    QVERIFY(window->FormCreate());
+    window->show();
+    QTRY_COMPARE(offered, 1);
+    QCOMPARE(window->lbWord->count(), 0);
+    QCOMPARE(window->sbWord->minimum(), 0);
+    QCOMPARE(window->sbWord->maximum(), 1);
+    QCOMPARE(window->sbWord->value(), 0);
+    window->sbWordScroll(QAbstractSlider::SliderPageStepAdd, 1);
+    QCOMPARE(window->topWord(), 0);
+  }
+
+  void keysPageTheListAndLeaveTheThumb() {
+    AppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    QListWidget* list = window->lbWord;
+    const int rows = window->pageRows();
+
+    // Up on the first row of the first page: nothing moves.
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(window->topWord(), 0);
+    QCOMPARE(list->currentRow(), 0);
+
+    // Down on the last row scrolls by one word and keeps the last row selected.
+    list->setCurrentRow(rows - 1);
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(window->topWord(), 1);
+    QCOMPARE(list->currentRow(), rows - 1);
+    QCOMPARE(window->curWord(), rows);
+    QCOMPARE(list->item(rows - 1)->text(),
+             toQString(window->wordIndex().slWord()[static_cast<size_t>(rows)]));
+
+    // Three Page Downs from the start leave the thumb at the top; a line step of the scroll bar
+    // then starts from the page, not from the thumb.
+    window->ShowPage(0);
+    window->AdjustWordScroll();
+    for (int i = 0; i < 3; ++i)
+      QTest::keyClick(list, Qt::Key_PageDown);
+    QCOMPARE(window->topWord(), 3 * rows);
+    QCOMPARE(window->sbWord->value(), 0);
+    window->sbWord->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(window->topWord(), 3 * rows + 1);
+    QCOMPARE(window->sbWord->value(), 1);
+
+    // The thumb dragged to the bottom shows the last full page.
+    const int n = static_cast<int>(window->wordIndex().slWord().size());
+    window->sbWord->setSliderPosition(window->sbWord->maximum());
+    QCOMPARE(window->topWord(), n - rows);
+    QCOMPARE(list->count(), rows);
+
+    // Down on the last row of the last page changes nothing.
+    list->setCurrentRow(rows - 1);
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(window->topWord(), n - rows);
+    QCOMPARE(list->currentRow(), rows - 1);
+  }
+
+  void enlargingAtTheEndKeepsThePageFull() {
+    AppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const int n = static_cast<int>(window->wordIndex().slWord().size());
+    window->ShowPage(n);
+    const int before = window->topWord();
+    const int thumb = window->sbWord->value();
+    window->resize(window->width(), window->height() + 160);
+    QTRY_VERIFY(window->pageRows() > n - before);
+    QCOMPARE(window->topWord(), n - window->pageRows());
+    QCOMPARE(window->lbWord->count(), window->pageRows());
+    QCOMPARE(window->sbWord->value(), thumb);  // a resize leaves the thumb alone
+  }
+
+  void quickChoicesShowOnlyTheLastWord() {
+    AppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    window->ShowPage(10);
+    for (int row = 1; row <= 3; ++row) {
+      window->lbWord->setCurrentRow(row);
+      if (row < 3) QTest::qWait(100);
+    }
+    QCOMPARE(window->curWord(), 13);
+    QTest::qWait(200);
+    QCOMPARE(window->articlesShown(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(window->articlesShown(), 1, 1000);
+    QTest::qWait(400);
+    QCOMPARE(window->articlesShown(), 1);
+    const QString headword = toQString(window->wordIndex().slWord()[13]);
+    QVERIFY(window->me->toPlainText().contains(headword));
+    // The page's picture and style sheet came from the resource package.
+    QCOMPARE(window->me->failedResources(), QStringList());
+    QVERIFY(g_errors.isEmpty());
+  }
+
+  void ctrlClickPicksTheWordIntoTheFilter() {
+    AppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    window->me->LoadFromString(
+        cp1251::fromUtf8("<html><body><p>слово (дом), ещё</p></body></html>"));
+    const QString text = window->me->toPlainText();
+    const QPoint onO = pointOfCharacter(*window->me, static_cast<int>(text.indexOf(u'о', 7)));
+
+    // Without Ctrl, or with the right button, nothing is picked.
+    QTest::mouseClick(window->me->viewport(), Qt::LeftButton, Qt::NoModifier, onO);
+    QTest::mouseClick(window->me->viewport(), Qt::RightButton, Qt::ControlModifier, onO);
+    QCOMPARE(window->meFind->text(), QString());
+
+    QTest::mouseClick(window->me->viewport(), Qt::LeftButton, Qt::ControlModifier, onO);
+    QCOMPARE(window->meFind->text(), QStringLiteral("дом"));
+    QCOMPARE(window->pcList->currentWidget(), window->tsFiltered);
+    QCOMPARE(toQString(window->wordIndex().slHistory().front()), QStringLiteral("дом"));
+
+    // Over no text the pick is empty and the filter still runs.
+    QTest::mouseClick(window->me->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      QPoint(5, window->me->viewport()->height() - 5));
+    QCOMPARE(window->meFind->text(), QString());
+    QCOMPARE(window->wordIndex().slHistory().front(), std::string());
+  }
+
+  void onlyWebAndMailLinksLeaveTheProgram() {
+    AppFolder folder;
+    auto window = std::make_unique<TfMain>(folder.path(), QStringList());
+    QList<QUrl> opened;
+    window->openUrl = [&](const QUrl& url) { opened << url; };
+    for (const char* url :
+         {"http://example.org/a", "HTTPS://example.org", "ftp://h/f", "mailto:a@b.c",
+          "file:///etc/passwd", "/bin/sh", "calc.exe", "javascript:x", "#top"}) {
+      bool handled = false;
+      window->meHotSpotClick(url, handled);
+      QVERIFY(!handled);
+    }
+    QCOMPARE(opened.size(), 4);
+    QCOMPARE(opened.front(), QUrl(QStringLiteral("http://example.org/a")));
+  }
+
+  void filterRunsAreRecordedAndSaved() {
+    AppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const int page = window->topWord();
+    window->meFind->setText(QStringLiteral("  ДО  "));
+    QTest::keyClick(window->meFind, Qt::Key_Return);
+    QCOMPARE(window->pcList->currentWidget(), window->tsFiltered);
+    const auto& result = window->flFiltered();
+    QVERIFY(!result.Words.empty());
+    QCOMPARE(window->lbFiltered->model()->rowCount(), static_cast<int>(result.Words.size()));
+    QCOMPARE(window->lbHistory->item(0)->text(), QStringLiteral("до"));
+    // Saved at once: a killed program loses no query.
+    QCOMPARE(historyOnDisk(folder), StringList{cp1251::fromUtf8("до")});
+
+    // A choice in the result shows that word, and the full list's page stays.
+    window->lbFiltered->setCurrentIndex(window->lbFiltered->model()->index(1, 0));
+    QCOMPARE(window->curWord(), result.Indexes[1]);
+    QTRY_COMPARE(window->articlesShown(), 1);
+    QCOMPARE(window->topWord(), page);
+
+    // Nothing matching still records the query and brings the tab to the front.
+    window->pcList->setCurrentWidget(window->tsFull);
+    window->meFind->setText(QStringLiteral("щщщ"));
+    window->acFilter->trigger();
+    QCOMPARE(window->lbFiltered->model()->rowCount(), 0);
+    QCOMPARE(window->pcList->currentWidget(), window->tsFiltered);
+    QCOMPARE(window->lbHistory->count(), 2);
+  }
+
+  void historyRowsRunAgainAndButtonsOnlyTakeRowsOffTheScreen() {
+    AppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    for (const QString& query : {QStringLiteral("дом"), QStringLiteral("кот")}) {
+      window->meFind->setText(query);
+      window->acFilterExecute();
+    }
+    QListWidget* history = window->lbHistory;
+    QCOMPARE(history->item(0)->text(), QStringLiteral("кот"));
+
+    // "Удалить" without a selection does nothing; with one, only that row goes.
+    window->Button1Click();
+    QCOMPARE(history->count(), 2);
+    history->setCurrentRow(1);
+    QTest::keyClick(history, Qt::Key_Return);  // Enter runs «дом» again
+    QCOMPARE(window->meFind->text(), QStringLiteral("дом"));
+    QCOMPARE(history->count(), 3);
+    QCOMPARE(history->item(0)->text(), QStringLiteral("дом"));
+    history->setCurrentRow(1);
+    window->Button1Click();
+    QCOMPARE(history->count(), 2);
+    window->Button2Click();
+    QCOMPARE(history->count(), 0);
+    QCOMPARE(window->wordIndex().slHistory().size(), size_t{3});
+
+    // The next run shows the whole history again, and the next start too.
+    window->acFilterExecute();
+    QCOMPARE(history->count(), 4);
+    window->acExit->trigger();
+    window.reset();
+    auto again = openWindow(folder);
+    QVERIFY(again);
+    QCOMPARE(again->lbHistory->count(), 4);
+    QCOMPARE(again->lbHistory->item(0)->text(), QStringLiteral("дом"));
+  }
+
+  void closingKeepsTheProgramRunning() {
+    AppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    QVERIFY(!window->close());
+    // No notification area here, so the window is minimised rather than hidden.
+    QVERIFY(!window->isHidden());
+    QVERIFY(window->isMinimized());
+  }
+
+  void firstArgumentNamesThePackageToInstall() {
+    AppFolder folder({"tolk.brd"});
+    QStringList seen;
+    for (const QString& argument :
+         {QStringLiteral("  /DI:/Home/Ann/Data/Толк.BRD\t"), QStringLiteral("x/di:abc")}) {
+      auto window = std::make_unique<TfMain>(folder.path(),
+                                             QStringList{argument, QStringLiteral("/di:second")});
+      window->autoAddDict = [&](const std::string& path) { seen << toQString(path); };
+      QVERIFY(window->FormCreate());
+      window->show();
+      QTRY_COMPARE(window->lbWord->count() > 0, true);
+    }
+    QCOMPARE(seen,
+             (QStringList{QStringLiteral("/home/ann/data/Толк.brd"), QStringLiteral(":abc")}));
+  }
+
+  void missingResourcePackageEndsTheStart() {
+    AppFolder folder;
+    std::filesystem::remove(folder.path() / "vrbx.pde");
+    TfMain window(folder.path(), {});
+    QVERIFY(!window.FormCreate());
+    QCOMPARE(g_errors.size(), 1);
+    QVERIFY(g_errors.front().contains(QStringLiteral("vrbx.pde")));
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

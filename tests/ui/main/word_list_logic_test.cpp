@@ -1,0 +1,87 @@
+// The arithmetic of the paged word list and the word pick, without a window.
+
+#include <QString>
+#include <QTest>
+
+#include "main/word_page.h"
+#include "main/word_pick.h"
+#include "qtglue/qt_text.h"
+
+using namespace verbalon::ui;
+
+namespace {
+
+// The word picked at the index of the first occurrence of at (plus offset) in text.
+QString pick(const QString& text, const QString& at, int offset = 0) {
+  const int position = at.isEmpty() ? -1 : static_cast<int>(text.indexOf(at)) + offset;
+  const std::string word = PickWord(position, [&](int p, QChar& ch) {
+    if (p < 0 || p >= text.size()) return false;
+    ch = text.at(p);
+    return true;
+  });
+  return toQString(word);
+}
+
+}  // namespace
+
+class WordListLogicTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void pageStartIsClamped() {
+    // A full list of 100 words with pages of 10 rows.
+    QCOMPARE(ClampPageStart(-5, 100, 10), 0);
+    QCOMPARE(ClampPageStart(95, 100, 10), 90);
+    QCOMPARE(ClampPageStart(100, 100, 10), 90);
+    QCOMPARE(ClampPageStart(int64_t{1} << 40, 100, 10), 90);
+    // Shorter than a page, or empty: the page starts at the first word.
+    QCOMPARE(ClampPageStart(3, 5, 10), 0);
+    QCOMPARE(ClampPageStart(0, 0, 1), 0);
+  }
+
+  void rowsCountThePartlyVisibleRow() {
+    QCOMPARE(PageRows(100, 16), 7);
+    QCOMPARE(PageRows(96, 16), 7);  // an exact multiple still gets the row below
+    QCOMPARE(PageRows(0, 16), 1);
+  }
+
+  void thumbAndPageMapBothWays() {
+    QCOMPARE(ScrollMax(0), 1);
+    QCOMPARE(ScrollMax(1), 1);
+    QCOMPARE(ScrollMax(1000), 999);
+    // With Max = n - 1 both directions are the identity.
+    QCOMPARE(ThumbToPage(999, 1000, 999), int64_t{999});
+    QCOMPARE(PageToThumb(990, 1000, 999), 990);
+    QCOMPARE(PageToThumb(5, 1, 1), 0);
+    // Rounding of the page-to-thumb direction: halves go to the even neighbour.
+    QCOMPARE(PageToThumb(1, 3, 1), 0);  // 0.5
+    QCOMPARE(PageToThumb(3, 3, 1), 2);  // 1.5
+    QCOMPARE(PageToThumb(2, 4, 2), 1);  // 1.33
+    // A million-word list does not overflow the products.
+    QCOMPARE(ThumbToPage(999'999, 1'000'000, 999'999), int64_t{999'999});
+  }
+
+  void pickFindsTheWordUnderTheMouse() {
+    const QString text = QStringLiteral("слово (дом), ещё");
+    QCOMPARE(pick(text, QStringLiteral("ом")), QStringLiteral("дом"));
+    QCOMPARE(pick(text, QStringLiteral("(")), QStringLiteral("дом"));  // delimiter: the next run
+    QCOMPARE(pick(text, QStringLiteral("),")), QStringLiteral(""));
+    QCOMPARE(pick(QStringLiteral("a b"), QStringLiteral(" ")), QStringLiteral("b"));
+    QCOMPARE(pick(QStringLiteral("a, b"), QStringLiteral(",")), QStringLiteral(""));
+    QCOMPARE(pick(QStringLiteral("a b"), QString()), QStringLiteral(""));  // over no text
+  }
+
+  void pickKeepsHyphensDigitsAndNoBreakSpace() {
+    QCOMPARE(pick(QStringLiteral("это кое-что, да"), QStringLiteral("что")),
+             QStringLiteral("кое-что"));
+    QCOMPARE(pick(QStringLiteral("в 1990-х годах"), QStringLiteral("0")), QStringLiteral("1990-х"));
+    QCOMPARE(pick(QStringLiteral("10\u00a0км."), QStringLiteral("км")),
+             QString(QStringLiteral("10\u00a0км")));
+    // A character the code page lacks ends the word like a delimiter.
+    QCOMPARE(pick(QStringLiteral("αβ дом"), QStringLiteral("дом")), QStringLiteral("дом"));
+    QCOMPARE(pick(QStringLiteral("до\u4e2dм"), QStringLiteral("до")), QStringLiteral("до"));
+  }
+};
+
+QTEST_GUILESS_MAIN(WordListLogicTest)
+#include "word_list_logic_test.moc"
