@@ -14,7 +14,7 @@ packages=(
   # image formats the article view shows
   qt6-image-formats-plugins
   # end-to-end checks of the program under a virtual X server
-  xvfb xauth xdotool imagemagick openbox x11-utils
+  xvfb xauth xdotool imagemagick openbox x11-utils xclip
 )
 
 missing=()

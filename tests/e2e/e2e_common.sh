@@ -1,0 +1,55 @@
+# Shared by the end-to-end scripts, which run the real program under a virtual X server.
+# Usage: source it with VRBX, VRBX_TOOL, PACKED_RESOURCES, SAMPLE_DATA and ARTIFACTS set.
+
+set -euo pipefail
+
+for tool in xvfb-run xdotool import openbox xclip; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed (tools/install-deps.sh installs it)"
+    exit 77
+  fi
+done
+
+mkdir -p "$ARTIFACTS"
+APP=$(mktemp -d)
+trap 'rm -rf "$APP"' EXIT
+
+# make_app PACKAGE...: a fresh application folder with the sample packages in data/; the
+# program is copied in, as it finds its resource package beside itself.
+make_app() {
+  cp "$VRBX" "$APP/vrbx"
+  cp "$PACKED_RESOURCES" "$APP/vrbx.pde"
+  mkdir -p "$APP/data"
+  for name in "$@"; do cp "$SAMPLE_DATA/$name" "$APP/data/"; done
+}
+
+# wait_window NAME: the id of the first visible window whose title contains NAME.
+wait_window() {
+  local id=""
+  for _ in $(seq 1 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  echo "no window named '$1' appeared" >&2
+  return 1
+}
+
+# check_not_blank FILE: a screenshot that holds more than a few colours.
+check_not_blank() {
+  local colours
+  colours=$(identify -format '%k' "$1")
+  if [ "$colours" -lt 16 ]; then
+    echo "FAIL: screenshot $1 is blank ($colours colours)"
+    return 1
+  fi
+}
+
+# The article view's text, through the clipboard: select all, copy, read.
+article_text() {
+  xdotool mousemove "$1" "$2" click 1
+  sleep 0.2
+  xdotool key ctrl+a ctrl+c
+  sleep 0.3
+  xclip -o -selection clipboard
+}

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# A look-up from end to end: the program starts on an application folder with one dictionary
+# installed, a word of the list is chosen, and the article view shows that word's article.
+source "$(dirname "$0")/e2e_common.sh"
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+make_app tolk.brd
+"$VRBX_TOOL" install --app "$APP" tolk.brd >/dev/null
+first=$("$VRBX_TOOL" words --app "$APP" а | head -1 | cut -f1)
+
+openbox >/dev/null 2>&1 &
+wm=$!
+"$APP/vrbx" >"$ARTIFACTS/look_up.log" 2>&1 &
+pid=$!
+window=$(wait_window "Вербалон")
+xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+eval "$(xdotool getwindowgeometry --shell "$window")"
+
+# A click into the word list, then Home: the first word of the index is chosen.
+sleep 0.5
+xdotool mousemove $((X + 60)) $((Y + 120)) click 1
+xdotool key Home
+sleep 1
+text=$(article_text $((X + WIDTH - 150)) $((Y + 150)))
+import -window root "$ARTIFACTS/look_up.png"
+
+xdotool key --window "$window" ctrl+q
+status=0
+wait "$pid" || status=$?
+kill "$wm" 2>/dev/null || true
+
+check_not_blank "$ARTIFACTS/look_up.png"
+if ! grep -q "^$first" <<<"$text"; then
+  echo "FAIL: the article view does not show «$first»; it shows:"
+  echo "$text" | head -5
+  exit 1
+fi
+[ "$status" -eq 0 ] || { echo "FAIL: the program ended with $status"; exit 1; }
+echo "OK: «$first» shown; screenshot $ARTIFACTS/look_up.png"
