@@ -7,6 +7,8 @@
 #include <QTextDocument>
 #include <exception>
 
+#include "htmlview/detail/page_references.h"
+#include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
 
 namespace verbalon::ui {
@@ -18,48 +20,77 @@ THTMLViewer::THTMLViewer(QWidget* parent) : QTextBrowser(parent) {
 }
 
 void THTMLViewer::LoadFromString(const std::string& html) {
+  m_references.clear();
+  m_keys.clear();
   m_failed.clear();
-  // Resources are cached by the document; a new page asks for them again.
-  document()->clear();
-  setHtml(toQString(html));
+  const QString page = detail::rewriteReferences(
+      toQString(html),
+      [this](detail::ReferenceKind kind, const QString& text) { return keyFor(kind, text); });
+  setHtml(page);
 }
 
-QByteArray THTMLViewer::request(const StreamRequest& handler, const std::string& source) {
-  if (!handler) return {};
+// Keys are absolute URLs of a scheme of their own, so Qt resolves nothing against them and
+// hands them back unchanged.
+QString THTMLViewer::keyFor(detail::ReferenceKind kind, const QString& text) {
+  const QString id = QString::number(static_cast<int>(kind)) + QLatin1Char(':') + text;
+  if (const auto known = m_keys.constFind(id); known != m_keys.cend()) return *known;
+
+  Reference reference{text, {}};
+  if (kind == detail::ReferenceKind::Image) {
+    if (const auto bytes = request(OnImageRequest, text)) {
+      QImage image;
+      if (image.loadFromData(*bytes)) {
+        reference.content = image;
+      } else {
+        m_failed << text + QStringLiteral(": not a picture in a format the viewer reads");
+      }
+    }
+  } else if (kind == detail::ReferenceKind::StyleSheet) {
+    if (const auto bytes = request(OnhtStreamRequest, text)) {
+      reference.content =
+          toQString(std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())));
+    }
+  }
+  const QString key = QStringLiteral("verbalon:%1").arg(m_references.size());
+  m_references.insert(key, reference);
+  m_keys.insert(id, key);
+  return key;
+}
+
+std::optional<QByteArray> THTMLViewer::request(const StreamRequest& handler,
+                                               const QString& source) {
+  if (!handler) return std::nullopt;
   try {
-    const std::string_view bytes = handler(source);
+    const std::string_view bytes = handler(fromQString(source));
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
   } catch (const std::exception& e) {
-    m_failed << toQString(source) + QStringLiteral(": ") + errorText(e);
+    m_failed << source + QStringLiteral(": ") + errorText(e);
+  } catch (...) {
+    m_failed << source + QStringLiteral(": unknown error");
   }
-  return {};
+  return std::nullopt;
 }
 
-QVariant THTMLViewer::loadResource(int type, const QUrl& name) {
-  // Qt percent-encodes a backslash in the source; the path gives the text back as written.
-  const std::string source = fromQString(name.path());
-  if (type == QTextDocument::ImageResource) {
-    QImage image;
-    const QByteArray bytes = request(OnImageRequest, source);
-    if (!bytes.isEmpty() && image.loadFromData(bytes)) return image;
-    return {};
-  }
-  if (type == QTextDocument::StyleSheetResource) {
-    return QString::fromLatin1(request(OnhtStreamRequest, source));
-  }
-  return {};
+QVariant THTMLViewer::loadResource(int /*type*/, const QUrl& name) {
+  // Only what LoadFromString fetched: the viewer reads no files and asks for nothing twice.
+  return m_references.value(name.toString()).content;
 }
 
 void THTMLViewer::anchorClick(const QUrl& url) {
-  const QString text = url.toString();
+  const auto reference = m_references.constFind(url.toString());
+  const QString href = reference != m_references.cend() ? reference->text : url.toString();
   bool handled = false;
-  if (OnHotSpotClick) OnHotSpotClick(fromQString(text), handled);
-  if (!handled && text.startsWith(QLatin1Char('#'))) scrollToAnchor(text.mid(1));
+  if (OnHotSpotClick && !guarded(this, [&] { OnHotSpotClick(fromQString(href), handled); })) {
+    return;
+  }
+  if (!handled && href.startsWith(QLatin1Char('#'))) scrollToAnchor(href.mid(1));
 }
 
 void THTMLViewer::mouseReleaseEvent(QMouseEvent* event) {
   QTextBrowser::mouseReleaseEvent(event);
-  if (OnMouseUp) OnMouseUp(event->button(), event->modifiers(), event->position().toPoint());
+  if (!OnMouseUp) return;
+  guarded(this,
+          [&] { OnMouseUp(event->button(), event->modifiers(), event->position().toPoint()); });
 }
 
 int THTMLViewer::FindTextPosAt(QPoint clientPoint) const {
@@ -69,6 +100,7 @@ int THTMLViewer::FindTextPosAt(QPoint clientPoint) const {
 }
 
 bool THTMLViewer::GetCharAtPos(int pos, QChar& ch) const {
+  // The document's last character is the paragraph end that every document has; it is not text.
   if (pos < 0 || pos >= document()->characterCount() - 1) return false;
   ch = document()->characterAt(pos);
   return true;

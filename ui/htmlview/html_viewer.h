@@ -1,56 +1,69 @@
 #pragma once
 
+#include <QHash>
 #include <QPoint>
 #include <QStringList>
 #include <QTextBrowser>
+#include <QVariant>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
-// The HTML display component: shows an article page, asks its owner for the page's images and
-// style sheets, and reports link clicks and mouse releases. Built on QTextBrowser, so it renders
-// the HTML subset of Qt's rich text.
 namespace verbalon::ui {
 
+namespace detail {
+enum class ReferenceKind;
+}
+
+// The HTML display component: shows an article page, asks its owner for the page's images and
+// style sheets, and reports link clicks and mouse releases. Built on QTextBrowser, so it renders
+// the HTML subset of Qt's rich text; it never opens a link or reads a file itself.
 class THTMLViewer : public QTextBrowser {
   Q_OBJECT
 
  public:
   // Serves a resource that the page names, given its source or link target exactly as the page
-  // writes it (Windows-1251, "advert\cover.gif", "main.css"). The returned bytes need stay valid
-  // only until the handler is called again: the viewer copies them at once. An exception means
-  // the resource is missing; the page then shows without it (see failedResources).
+  // writes it (Windows-1251, "advert\cover.gif", "main.css"; character references such as
+  // "&amp;" decoded, nothing else changed). The returned bytes need stay valid only until the
+  // handler is called again: the viewer copies them at once. An exception means the resource is
+  // missing; the page then shows without it (see failedResources).
   using StreamRequest = std::function<std::string_view(const std::string& source)>;
-  // A click on a link, with its URL as the page writes it (Windows-1251). handled arrives false;
-  // left false, the viewer goes on with its own handling: a URL that begins with "#" scrolls to
-  // that anchor of the page, any other is left alone.
+  // A click on a link, with its URL as the page writes it (Windows-1251, as above). handled
+  // arrives false; left false, the viewer goes on with its own handling: a URL that begins with
+  // "#" scrolls to that anchor of the page, any other is left alone.
   using HotSpotClick = std::function<void(const std::string& url, bool& handled)>;
-  // A mouse button released over the view; point is in the view's client coordinates.
+  // A mouse button released over the view, with the buttons' keyboard modifiers; point is in
+  // client coordinates, those of viewport(), the area inside the frame that shows the page.
   using MouseUp =
       std::function<void(Qt::MouseButton button, Qt::KeyboardModifiers keys, QPoint point)>;
 
   explicit THTMLViewer(QWidget* parent = nullptr);
 
-  // The events. They run inside Qt's event handling, so they must not throw, except the two
-  // requests, whose exceptions the viewer catches.
+  // The events, all called on the viewer's thread. An exception from a request leaves that
+  // resource out of the page (see failedResources); one from the other two goes to the
+  // application's error report.
   StreamRequest OnImageRequest;
   StreamRequest OnhtStreamRequest;
   HotSpotClick OnHotSpotClick;
   MouseUp OnMouseUp;
 
   // Shows html (a complete Windows-1251 document, empty base reference) in place of the previous
-  // page, requesting its images and linked style sheets (LINK elements whose REL is
-  // "stylesheet") through the events above before it returns.
+  // page, scrolled to its top. Before it returns it requests, once each, every distinct image
+  // source (IMG SRC, BACKGROUND) and style sheet (the HREF of a LINK whose REL is "stylesheet",
+  // with or without TYPE) of the page, in the order the page names them. Nothing of the previous
+  // page is kept: a resource named again is requested again.
   void LoadFromString(const std::string& html);
 
   // The position, counted from 0, of the displayed character under a client point, with the
   // current scrolling taken into account; -1 when the point is over no text.
   int FindTextPosAt(QPoint clientPoint) const;
-  // The displayed character at pos; false when pos lies outside the displayed text.
+  // The displayed character at pos; false when pos lies outside the displayed text. A paragraph
+  // end reads as U+2029, a line break as U+2028, a picture as U+FFFC.
   bool GetCharAtPos(int pos, QChar& ch) const;
 
-  // What went wrong with the resources of the last page: one line per failed request, naming
-  // the resource and the error.
+  // What went wrong with the resources of the last page: one line per failed request,
+  // "source: message".
   const QStringList& failedResources() const { return m_failed; }
 
  protected:
@@ -58,9 +71,21 @@ class THTMLViewer : public QTextBrowser {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
-  void anchorClick(const QUrl& url);
-  QByteArray request(const StreamRequest& handler, const std::string& source);
+  // What the page wrote for one of its references, and what was served for it: a QImage, the
+  // style sheet's text, or nothing (a link, or a failed request).
+  struct Reference {
+    QString text;
+    QVariant content;
+  };
 
+  QString keyFor(detail::ReferenceKind kind, const QString& text);
+  std::optional<QByteArray> request(const StreamRequest& handler, const QString& source);
+  void anchorClick(const QUrl& url);
+
+  // The current page's references by the key that stands in for them in what Qt sees, and the
+  // keys by kind and text, so that a resource named twice is requested once.
+  QHash<QString, Reference> m_references;
+  QHash<QString, QString> m_keys;
   QStringList m_failed;
 };
 

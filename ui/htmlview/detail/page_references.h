@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <functional>
+
+// The references an article page makes, found in its HTML before Qt sees it. Qt turns every
+// reference into a QUrl, which rewrites backslashes, "%", "#" and "?" and drops style sheets
+// whose LINK has no type, so the viewer replaces each reference by a key of its own and keeps
+// the text as the page wrote it.
+namespace verbalon::ui::detail {
+
+enum class ReferenceKind {
+  Image,       // the SRC of an IMG, the BACKGROUND of any element
+  StyleSheet,  // the HREF of a LINK whose REL is "stylesheet" (letter case ignored)
+  Link,        // the HREF of an A
+};
+
+// Returns html with the value of every non-empty reference replaced by keyFor(kind, value),
+// written in double quotes. value is the attribute's text with character references (&amp;,
+// &#1076;, ...) decoded and nothing else changed. A style-sheet LINK becomes
+// <link rel="stylesheet" type="text/css" href="key" />, the form that Qt loads; other LINKs are
+// dropped.
+//
+// Tag and attribute names are matched ignoring letter case; values may be double-quoted,
+// single-quoted or bare. Comments and the text of STYLE and SCRIPT elements are left alone.
+// keyFor must return text that needs no escaping inside double quotes.
+QString rewriteReferences(
+    QStringView html,
+    const std::function<QString(ReferenceKind kind, const QString& value)>& keyFor);
+
+}  // namespace verbalon::ui::detail
