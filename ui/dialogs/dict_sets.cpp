@@ -26,10 +26,10 @@ QStringList ListSetNames(const storage::CompoundFile& stgRes) {
 }
 
 namespace {
-QToolButton* speedButton(QWidget* parent, const QString& name, int width, int height) {
+QToolButton* speedButton(QWidget* parent, const QString& name, int width, int height, bool flat) {
   auto* button = new QToolButton(parent);
   button->setObjectName(name);
-  button->setAutoRaise(true);
+  button->setAutoRaise(flat);
   button->setFixedSize(width, height);
   return button;
 }
@@ -50,17 +50,17 @@ TfSet::TfSet(std::function<QStringList()> listSets, std::function<int()> selecte
   auto* top = new QHBoxLayout;
   top->addWidget(cbSet);
   top->addStretch();
-  top->addWidget(speedButton(this, QStringLiteral("SpeedButton5"), 23, 22));
-  top->addWidget(speedButton(this, QStringLiteral("SpeedButton6"), 23, 22));
+  top->addWidget(speedButton(this, QStringLiteral("SpeedButton5"), 23, 22, false));
+  top->addWidget(speedButton(this, QStringLiteral("SpeedButton6"), 23, 22, false));
 
   auto* lbDicts = new QListWidget(this);
   lbDicts->setObjectName(QStringLiteral("lbDicts"));
   lbDicts->setFixedWidth(225);
   auto* buttons = new QVBoxLayout;
-  buttons->addWidget(speedButton(this, QStringLiteral("SpeedButton1"), 32, 57));
-  buttons->addWidget(speedButton(this, QStringLiteral("SpeedButton2"), 32, 57));
-  buttons->addWidget(speedButton(this, QStringLiteral("SpeedButton3"), 32, 32));
-  buttons->addWidget(speedButton(this, QStringLiteral("SpeedButton4"), 32, 32));
+  buttons->addWidget(speedButton(this, QStringLiteral("SpeedButton1"), 32, 57, true));
+  buttons->addWidget(speedButton(this, QStringLiteral("SpeedButton2"), 32, 57, true));
+  buttons->addWidget(speedButton(this, QStringLiteral("SpeedButton3"), 32, 32, true));
+  buttons->addWidget(speedButton(this, QStringLiteral("SpeedButton4"), 32, 32, true));
   buttons->addStretch();
   auto* body = new QHBoxLayout;
   body->addWidget(lbDicts);
