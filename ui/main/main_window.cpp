@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -25,8 +26,14 @@
 
 #include "article/page_resources.h"
 #include "common/cp1251.h"
+#include "dialogs/dict_info.h"
+#include "dialogs/dict_sets.h"
+#include "dialogs/installed_dicts.h"
+#include "dialogs/logo.h"
 #include "htmlview/html_viewer.h"
 #include "main/string_list_model.h"
+#include "platform/global_hot_keys.h"
+#include "qtglue/app_icon.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
 #include "storage/storage.h"
@@ -82,6 +89,7 @@ TfMain::~TfMain() {
 
 void TfMain::buildForm() {
   setWindowTitle(applicationTitle());
+  setWindowIcon(appIcon());
 
   acAddDicts = new QAction(style()->standardIcon(QStyle::SP_FileDialogNewFolder),
                            QStringLiteral("Установка словарей"), this);
@@ -245,12 +253,29 @@ void TfMain::connectHandlers() {
   connect(acFilter, &QAction::triggered, this, [this] { acFilterExecute(); });
   connect(acShowMainForm, &QAction::triggered, this, [this] { acShowMainFormExecute(); });
   connect(acExit, &QAction::triggered, this, [this] { acExitExecute(); });
+  connect(acAbout, &QAction::triggered, this, [this] {
+    if (fLogo) fLogo->showAbout();
+  });
+  connect(acSets, &QAction::triggered, this, [this] {
+    if (fSet) fSet->exec();
+  });
   connect(acAddDicts, &QAction::triggered, this, [this] {
     if (addDictsDialog && addDictsDialog()) RefreshAfterInstall();
   });
 }
 
 bool TfMain::FormCreate() {
+  tiTray = new QSystemTrayIcon(appIcon(), this);
+  pmTray = new QMenu(this);
+  pmTray->addAction(acShowMainForm);
+  pmTray->addSeparator();
+  pmTray->addAction(acExit);
+  tiTray->setContextMenu(pmTray);
+  connect(tiTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+    if (why == QSystemTrayIcon::DoubleClick) TIoDblClick();
+  });
+  if (QSystemTrayIcon::isSystemTrayAvailable()) tiTray->show();
+
   return guarded(this, [&] {
     m_stgRes.emplace(storage::CompoundFile::open(m_appDir / "vrbx.pde"));
     article::PageResources resources = article::LoadPageResources(*m_stgRes, m_readBuf);
@@ -258,8 +283,44 @@ bool TfMain::FormCreate() {
     m_advert = std::make_unique<article::Advert>(std::move(resources.slAdvert));
     m_readBuf.clear();
     m_itemCache.connectTo(m_index);
+    RegisterShowHotKey();
     m_firstShow = true;
   });
+}
+
+void TfMain::createSecondaryWindows() {
+  fLogo = new TfLogo(this);
+  fLogo->showSplash();
+  fSet = new TfSet([this] { return ListSetNames(*m_stgRes); },
+                   [this] { return cbSet->currentIndex(); }, this);
+  fDicts = new TfDicts(m_index.Dicts(), this);
+  fDictInfo = new TfDictInfo(this);
+}
+
+void TfMain::RegisterShowHotKey() {
+  if (!m_hotKeys) {
+    m_hotKeys = new GlobalHotKeys(this);
+    connect(m_hotKeys, &GlobalHotKeys::activated, this, [this](int32_t id) { WMHotKey(id); });
+  }
+  m_hotKeyIds.push_back(m_hotKeys->AddAtom(QStringLiteral("VRBX_%1").arg(m_hotKeyIds.size())));
+  // Another program may hold the key already; then only the window's own shortcut works.
+  m_hotKeys->Register(m_hotKeyIds.back(), Qt::ControlModifier | Qt::AltModifier, Qt::Key_D);
+}
+
+void TfMain::UnregisterShowHotKey() {
+  if (m_hotKeys && !m_hotKeyIds.empty()) m_hotKeys->Unregister(m_hotKeyIds.back());
+}
+
+void TfMain::WMHotKey(int32_t id) {
+  for (const int32_t hotKeyId : m_hotKeyIds) {
+    if (hotKeyId == id) acShowMainForm->trigger();
+  }
+}
+
+void TfMain::TIoDblClick() {
+  showNormal();
+  raise();
+  activateWindow();
 }
 
 void TfMain::showEvent(QShowEvent* event) {
@@ -290,11 +351,10 @@ void TfMain::firstShow() {
     // The list box has its height by now: fill the page to it.
     FormResize();
     cbSet->clear();
-    for (const std::string& name : ListElements(*m_stgRes, "sets"))
-      cbSet->addItem(toQString(name));
+    cbSet->addItems(ListSetNames(*m_stgRes));
     if (cbSet->count() > 0) cbSet->setCurrentIndex(0);
   });
-  if (m_splash) m_splash->close();
+  if (fLogo) fLogo->close();
   if (!loaded) return;
 
   guarded(this, [&] {
@@ -338,9 +398,7 @@ void TfMain::acExitExecute() {
 }
 
 void TfMain::acShowMainFormExecute() {
-  showNormal();
-  raise();
-  activateWindow();
+  TIoDblClick();
   meFind->clear();
   meFind->setFocus();
 }
@@ -348,7 +406,10 @@ void TfMain::acShowMainFormExecute() {
 void TfMain::FormDestroy() {
   if (m_destroyed || !m_stgRes) return;
   m_destroyed = true;
-  guarded(this, [&] { m_index.SaveHistory(*m_stgRes); });
+  // A history that cannot be saved is reported; the hot key is then left to the system, which
+  // frees it when the process ends.
+  if (guarded(this, [&] { m_index.SaveHistory(*m_stgRes); })) UnregisterShowHotKey();
+  if (tiTray) tiTray->hide();
 }
 
 void TfMain::saveHistory() {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "article/advert.h"
 #include "article/article_page.h"
@@ -33,11 +34,18 @@ class QToolButton;
 class QComboBox;
 class QPushButton;
 class QLabel;
+class QMenu;
+class QSystemTrayIcon;
 
 namespace verbalon::ui {
 
-class THTMLViewer;
+class GlobalHotKeys;
 class StringListModel;
+class TfDictInfo;
+class TfDicts;
+class THTMLViewer;
+class TfLogo;
+class TfSet;
 
 // The main window: the word list on the left (the full list, page by page, the filter result
 // and the history on three tabs under the find box) and the article view on the right. It owns
@@ -62,9 +70,11 @@ class TfMain : public QMainWindow {
   // after the error box, when that fails: the window cannot work then.
   bool FormCreate();
 
-  // What later parts of the start-up plug in.
-  // The splash window, closed by the first showing once the word list is filled.
-  void setSplash(QWidget* splash) { m_splash = splash; }
+  // Creates the secondary windows, hidden, after the main window: the splash window (shown at
+  // once, closed by the first showing once the word list is filled, and the about window
+  // afterwards), the sets dialog, the installed-dictionaries chooser and the dictionary
+  // information window.
+  void createSecondaryWindows();
   // The installation dialog's actions: acAddDicts (modal, returns whether the index changed)
   // and acAutoAddDict (installs the package named after "/di:", given in Windows-1251).
   std::function<bool()> addDictsDialog;
@@ -99,6 +109,13 @@ class TfMain : public QMainWindow {
   void ShowArticle(int32_t w);
   void meHotSpotClick(const std::string& url, bool& handled);
   void meMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers keys, QPoint point);
+
+  // The notification area and the system-wide hot key Ctrl+Alt+D.
+  void RegisterShowHotKey();
+  void UnregisterShowHotKey();
+  void WMHotKey(int32_t id);
+  void TIoDblClick();
+  const std::vector<int32_t>& hotKeyIds() const { return m_hotKeyIds; }
 
   // The filter and the history.
   void acFilterExecute();
@@ -138,6 +155,12 @@ class TfMain : public QMainWindow {
   QAction* acShowMainForm = nullptr;
   QAction* acExit = nullptr;
   QAction* acSets = nullptr;
+  QSystemTrayIcon* tiTray = nullptr;
+  QMenu* pmTray = nullptr;
+  TfLogo* fLogo = nullptr;
+  TfSet* fSet = nullptr;
+  TfDicts* fDicts = nullptr;
+  TfDictInfo* fDictInfo = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -162,7 +185,8 @@ class TfMain : public QMainWindow {
   std::filesystem::path m_appDir;
   std::filesystem::path m_dataDir;
   QStringList m_arguments;
-  QWidget* m_splash = nullptr;
+  GlobalHotKeys* m_hotKeys = nullptr;
+  std::vector<int32_t> m_hotKeyIds;
 
   bool m_firstShow = false;
   bool m_closeHandlerAttached = true;

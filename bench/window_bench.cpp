@@ -1,0 +1,118 @@
+// The main window over a million-word index: the time from creating the window to the first page
+// of words on screen, and the cost of one page change.
+#include <QApplication>
+#include <QListWidget>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <random>
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include "bench_words.h"
+#include "main/main_window.h"
+#include "qtglue/error_box.h"
+#include "storage/storage.h"
+
+namespace verbalon::bench {
+namespace {
+
+constexpr size_t kWords = 1'000'000;
+
+// The bundled resource package with a stored index of a million words of one dictionary. The
+// index is written directly, as an installation would have left it: the window only loads it.
+class BigApp {
+ public:
+  BigApp()
+      : m_path(std::filesystem::temp_directory_path() /
+               ("verbalon-window-bench-" + std::to_string(getpid()))) {
+    std::filesystem::remove_all(m_path);
+    std::filesystem::create_directories(m_path / "data");
+    std::filesystem::copy_file(VERBALON_PACKED_RESOURCES, m_path / "vrbx.pde");
+    RussianWords maker(7);
+    StringList words = maker.unique(kWords);
+    std::sort(words.begin(), words.end());
+    const StringList locations = maker.locations(kWords);
+    StringList entries;
+    entries.reserve(kWords);
+    for (const std::string& location : locations) entries.push_back("0:" + location);
+    {
+      storage::CompoundFile package = storage::CompoundFile::create(m_path / "data" / "big.brd");
+      storage::WriteStream(package, "~dict.ini", std::string("Title=big\r\nShortTitle=big"), true);
+      storage::WriteStream(package, "~info.dat", std::string("info"), true);
+      storage::WriteStream(package, "~items.dat", joinLines(words), true);
+      storage::WriteStream(package, "~index.dat", joinLines(locations), true);
+    }
+    storage::CompoundFile stgRes = storage::CompoundFile::open(m_path / "vrbx.pde");
+    auto transaction = stgRes.beginTransaction();
+    storage::WriteStream(stgRes, "items.dat", joinLines(words), true);
+    storage::WriteStream(stgRes, "index.dat", joinLines(entries), true);
+    storage::WriteStream(stgRes, "addeddicts.dat", std::string("big.brd\r\n"), true);
+    transaction.commit();
+  }
+  ~BigApp() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+  }
+  const std::filesystem::path& path() const { return m_path; }
+
+ private:
+  std::filesystem::path m_path;
+};
+
+const BigApp& app() {
+  static const BigApp instance;
+  return instance;
+}
+
+std::unique_ptr<ui::TfMain> openWindow() {
+  auto window = std::make_unique<ui::TfMain>(app().path(), QStringList());
+  if (!window->FormCreate()) std::abort();
+  window->show();
+  while (window->lbWord->count() < 2) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  return window;
+}
+
+void BM_StartToFirstPage(benchmark::State& state) {
+  app();
+  for (auto _ : state) {
+    auto window = openWindow();
+    state.PauseTiming();
+    state.counters["words"] = static_cast<double>(window->wordIndex().slWord().size());
+    state.counters["rows"] = window->lbWord->count();
+    window.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_StartToFirstPage)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void BM_ShowPage(benchmark::State& state) {
+  auto window = openWindow();
+  std::mt19937 rng(1);
+  for (auto _ : state) window->ShowPage(static_cast<int64_t>(rng() % kWords));
+  state.counters["rows"] = window->lbWord->count();
+}
+BENCHMARK(BM_ShowPage)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace verbalon::bench
+
+int main(int argc, char** argv) {
+  // The window needs no screen to be measured.
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication application(argc, argv);
+  // An error box would wait for a click that never comes: report and stop instead.
+  verbalon::ui::DialogHooks hooks;
+  hooks.error = [](const QString& message) {
+    std::fprintf(stderr, "window_bench: %s\n", message.toUtf8().constData());
+    std::exit(1);
+  };
+  verbalon::ui::setDialogHooks(hooks);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
