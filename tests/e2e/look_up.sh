@@ -15,7 +15,7 @@ openbox >/dev/null 2>&1 &
 wm=$!
 "$APP/vrbx" >"$ARTIFACTS/look_up.log" 2>&1 &
 pid=$!
-window=$(wait_window "Вербалон")
+window=$(wait_window "^Вербалон - версия 1.0b$")
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 eval "$(xdotool getwindowgeometry --shell "$window")"
 
@@ -27,7 +27,7 @@ sleep 1
 text=$(article_text $((X + WIDTH - 150)) $((Y + 150)))
 import -window root "$ARTIFACTS/look_up.png"
 
-xdotool key --window "$window" ctrl+q
+xdotool key ctrl+q
 status=0
 wait "$pid" || status=$?
 kill "$wm" 2>/dev/null || true

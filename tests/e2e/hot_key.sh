@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The notification-area part of the program on a desktop without one (Xvfb has none): closing
+# the window minimises it, Ctrl+Alt+D pressed in another program brings it back with an empty
+# find box that has the focus, and the quit action ends the program with exit code 0 and the
+# history written. Then, with another program holding the key, the program still starts and
+# the key inside its window still empties the find box.
+source "$(dirname "$0")/e2e_common.sh"
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+make_app tolk.brd
+"$VRBX_TOOL" install --app "$APP" tolk.brd >/dev/null
+
+fail() { echo "FAIL: $*"; exit 1; }
+window_state() { xprop -id "$1" WM_STATE | sed -n 's/.*window state: //p'; }
+
+# The text of the focused line edit, after typing marker into it: select all, copy, read.
+focused_text_after_typing() {
+  xdotool type --delay 20 "$1"
+  xdotool key ctrl+a ctrl+c
+  sleep 0.3
+  xclip -o -selection clipboard
+}
+
+openbox >/dev/null 2>&1 &
+wm=$!
+trap 'kill $wm 2>/dev/null; rm -rf "$APP"' EXIT
+
+"$APP/vrbx" >"$ARTIFACTS/hot_key.log" 2>&1 &
+pid=$!
+window=$(wait_window "^Вербалон - версия 1.0b$")
+xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+eval "$(xdotool getwindowgeometry --shell "$window")"
+sleep 0.5
+# Some text in the find box, which the hot key must empty.
+xdotool mousemove $((X + 80)) $((Y + 40)) click 1
+xdotool type --delay 20 "abc"
+
+# Closing keeps the program: without a notification area the window is minimised.
+xdotool key alt+F4
+sleep 0.7
+kill -0 "$pid" || fail "closing the window ended the program"
+[ "$(window_state "$window")" = "Iconic" ] || fail "the closed window is not minimised"
+
+# Ctrl+Alt+D from another program's window.
+xmessage -title "another program" "another program" &
+other=$!
+other_window=$(wait_window "another program")
+xdotool windowactivate --sync "$other_window" >/dev/null 2>&1 || true
+sleep 0.3
+xdotool key ctrl+alt+d
+sleep 0.7
+[ "$(window_state "$window")" = "Normal" ] || fail "Ctrl+Alt+D did not bring the window back"
+text=$(focused_text_after_typing "hello")
+[ "$text" = "hello" ] || fail "the find box was not empty and focused (it holds '$text')"
+import -window root "$ARTIFACTS/hot_key.png"
+check_not_blank "$ARTIFACTS/hot_key.png"
+kill "$other" 2>/dev/null || true
+
+# A filter run, then the quit action.
+xdotool key Return
+sleep 0.3
+xdotool key ctrl+q
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 0 ] || fail "the quit action ended the program with $status"
+"$VRBX_TOOL" cat "$APP/vrbx.pde" history.dat | tr -d "\r" | grep -qx "hello" || fail "history.dat lacks the query"
+
+# Another program holds the key (in the Num Lock state): the program starts normally, and the
+# key pressed in its window still runs "Открыть".
+"$HOLD_KEY" >"$ARTIFACTS/hold_key.log" &
+holder=$!
+for _ in $(seq 1 50); do grep -q held "$ARTIFACTS/hold_key.log" && break; sleep 0.1; done
+"$APP/vrbx" >>"$ARTIFACTS/hot_key.log" 2>&1 &
+pid=$!
+window=$(wait_window "^Вербалон - версия 1.0b$")
+xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+eval "$(xdotool getwindowgeometry --shell "$window")"
+sleep 0.5
+xdotool mousemove $((X + 80)) $((Y + 40)) click 1
+xdotool type --delay 20 "abc"
+xdotool key ctrl+alt+d
+sleep 0.3
+text=$(focused_text_after_typing "again")
+[ "$text" = "again" ] || fail "with the key held elsewhere, Ctrl+Alt+D did not empty the find box ('$text')"
+xdotool key ctrl+q
+status=0
+wait "$pid" || status=$?
+kill "$holder" 2>/dev/null || true
+[ "$status" -eq 0 ] || fail "the second run ended with $status"
+echo "OK: hot key, minimise on close, quit with history, key held elsewhere"
