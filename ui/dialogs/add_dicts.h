@@ -110,10 +110,12 @@ class TfAddDicts : public QDialog {
   // Windows-1251 with its ASCII letters in lower case. Empty when there is no "/di:".
   static std::optional<std::string> AutoInstallArgument(const QString& firstArgument);
 
+  // Escape and the window's close button do nothing while an installation or removal runs.
+  void reject() override;
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  void reject() override;
 
  private:
   // What the scan found for one list line.
