@@ -396,6 +396,9 @@ void TfAddDicts::lbDictsClickCheck(QListWidgetItem* item) {
 }
 
 void TfAddDicts::acAddDictsExecute(const std::function<void()>& refresh) {
+  // Reached from the main window while an operation lets events run, a modal loop would hold
+  // that operation up, and the dialog refuses to close until it ends.
+  if (m_busy) return;
   // A dialog left open by the automatic installation is shown again, modally and rescanned.
   if (isVisible()) hide();
   exec();
@@ -406,6 +409,7 @@ void TfAddDicts::acAddDictsExecute(const std::function<void()>& refresh) {
 }
 
 bool TfAddDicts::AutoInstall() {
+  if (m_busy) return false;
   show();
   // A selection left from before would install another package than the one named.
   m_lbDicts->setCurrentRow(-1);

@@ -87,7 +87,7 @@ class TfAddDicts : public QDialog {
   // The main window's actions. refresh redraws the main window's word list, scroll bar and
   // status bar; it is called, and Modified cleared, when something was installed or removed.
   //
-  // acAddDicts: shows the dialog modally.
+  // acAddDicts: shows the dialog modally. Does nothing while an installation or removal runs.
   void acAddDictsExecute(const std::function<void()>& refresh);
   // acAutoAddDict: AutoInstall, then, when it completed, refresh and the question whether to
   // end the program (AskExitAfterAutoInstall).
@@ -96,6 +96,7 @@ class TfAddDicts : public QDialog {
   // whose PackagePaths entry equals AutoInstallPath, and presses "Установить". Returns false
   // when the press ended by an error (already shown), for instance because no line matched;
   // true when it ran to its end, also when it only said the package is installed already.
+  // False at once while another installation or removal runs.
   bool AutoInstall();
   // "Установка словаря завершена..." with "&Yes" and "&No"; "&Yes" runs acExit.
   void AskExitAfterAutoInstall();
