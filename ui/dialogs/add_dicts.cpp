@@ -66,6 +66,17 @@ const std::string& textAutoInstallDone() {
   return text;
 }
 
+// What a list line says instead of the title of a file that cannot be installed.
+QString noteUnwritableName() {
+  return QStringLiteral(
+      " — имя файла не записывается в кодировке Windows-1251, словарь нельзя "
+      "установить");
+}
+
+QString noteUnreadable() {
+  return QStringLiteral(" — не читается: ");
+}
+
 // Installed packages keep their names in this form (and the command line's "/di:" path is
 // compared in it); only ASCII letters change, so it works alike on UTF-8 and Windows-1251.
 std::string lowerAscii(std::string text) {
@@ -219,7 +230,7 @@ void TfAddDicts::FormShow() {
   m_lbDicts->clear();
   m_packagePaths.clear();
   m_packageFiles.clear();
-  m_lines.clear();
+  m_installable.clear();
   guarded(this, [this] {
     dirscan::TDirectoryScanner scanner;
     scanner.Recursive = false;
@@ -241,15 +252,11 @@ void TfAddDicts::FormShow() {
 void TfAddDicts::addLine(const fs::path& file) {
   const std::string name = file.filename().string();
   const fs::path lowered = m_context.DataDir / lowerAscii(name);
-  Line line;
-  line.installable = writableInCp1251(name);
+  const bool installable = writableInCp1251(name);
   QString text;
-  if (!line.installable) {
+  if (!installable) {
     // Windows-1251 would turn the name into another one, which the index would then keep.
-    text =
-        QString::fromStdString(name) + QStringLiteral(
-                                           " — имя файла не записывается в кодировке Windows-1251, "
-                                           "словарь нельзя установить");
+    text = QString::fromStdString(name) + noteUnwritableName();
   } else {
     try {
       // An installed package is open already, exclusively: its title comes from its slot,
@@ -259,30 +266,28 @@ void TfAddDicts::addLine(const fs::path& file) {
                                            "title", m_context.ReadBuf));
     } catch (const Error& e) {
       // One unreadable package must not hide the ones listed after it.
-      text = QString::fromStdString(name) + QStringLiteral(" — не читается: ") + errorText(e);
+      text = QString::fromStdString(name) + noteUnreadable() + errorText(e);
     }
   }
   m_packagePaths.push_back(lowerAscii(cp1251::fromUtf8(lowered.string())));
   m_packageFiles.push_back(file);
-  m_lines.push_back(line);
+  m_installable.push_back(installable);
 
   auto* item = new QListWidgetItem(text);
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-  m_settingCheck = true;
   m_lbDicts->addItem(item);
-  m_settingCheck = false;
-  showInstalled(static_cast<int>(m_lines.size()) - 1);
+  showInstalled(static_cast<int>(m_installable.size()) - 1);
 }
 
 int TfAddDicts::selectedLine() const {
   const int line = m_lbDicts->currentRow();
-  if (line < 0 || static_cast<size_t>(line) >= m_lines.size()) throwListIndexError(line);
+  if (line < 0 || static_cast<size_t>(line) >= m_installable.size()) throwListIndexError(line);
   return line;
 }
 
 int TfAddDicts::slotOf(int line) const {
   const size_t i = static_cast<size_t>(line);
-  if (!m_lines[i].installable) return -1;
+  if (!m_installable[i]) return -1;
   const std::string name = m_packageFiles[i].filename().string();
   return dicts::FindDict(m_context.index.Dicts(), m_context.DataDir / lowerAscii(name));
 }
@@ -313,7 +318,7 @@ bool TfAddDicts::setupOneDict() {
   if (m_busy) return false;
   return guarded(this, [this] {
     const int line = selectedLine();
-    if (!m_lines[static_cast<size_t>(line)].installable) {
+    if (!m_installable[static_cast<size_t>(line)]) {
       ShowMessage(this, textUnwritableName());
       return;
     }

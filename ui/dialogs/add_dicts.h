@@ -119,11 +119,6 @@ class TfAddDicts : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // What the scan found for one list line.
-  struct Line {
-    bool installable = true;  // false when the file name cannot be written in Windows-1251
-  };
-
   void buildForm();
   void addLine(const std::filesystem::path& file);
   // The selected line; throws the list's index error when there is none.
@@ -141,7 +136,8 @@ class TfAddDicts : public QDialog {
   AddDictsContext m_context;
   StringList m_packagePaths;
   std::vector<std::filesystem::path> m_packageFiles;
-  std::vector<Line> m_lines;
+  // Per line: false when the file name cannot be written in Windows-1251.
+  std::vector<bool> m_installable;
   bool m_busy = false;
   bool m_settingCheck = false;
 
