@@ -52,6 +52,9 @@ struct AddDictsContext {
 // Every installation or removal is saved at once. While one runs, window messages are let
 // through now and then; the dialog's buttons are disabled and it cannot be closed meanwhile, so
 // a second one cannot start.
+//
+// The controls carry their names as object names, for tests: lbDicts, btSetupOneDict, Button2,
+// Button4, lb, lbCount, pb.
 class TfAddDicts : public QDialog {
   Q_OBJECT
 
@@ -108,7 +111,7 @@ class TfAddDicts : public QDialog {
 
   // The package path of a first command-line argument that contains "/di:" (in any ASCII case):
   // the argument trimmed of blanks and control characters, from its fifth character on, in
-  // Windows-1251 with its ASCII letters in lower case. Empty when there is no "/di:".
+  // Windows-1251 with its ASCII letters in lower case. No value when there is no "/di:".
   static std::optional<std::string> AutoInstallArgument(const QString& firstArgument);
 
   // Escape and the window's close button do nothing while an installation or removal runs.
