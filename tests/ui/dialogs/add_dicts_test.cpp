@@ -1,0 +1,496 @@
+// The installation dialog on application folders of its own: the freshly packed resource package
+// and copies of the sample packages, installed and removed through the dialog as a user would.
+#include "dialogs/add_dicts.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/cp1251.h"
+#include "dialogs/detail/gauge_progress.h"
+#include "index/word_index.h"
+#include "qtglue/error_box.h"
+#include "qtglue/qt_text.h"
+#include "storage/compound_file.h"
+#include "storage/memory_stream.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using verbalon::StringList;
+using verbalon::ui::TfAddDicts;
+
+// What the message boxes would have shown, and the answer the next questions get.
+struct Boxes {
+  static inline QStringList errors;
+  static inline QStringList messages;
+  static inline QStringList questions;
+  static inline bool answer = false;
+};
+
+const QString kTolkTitle = QStringLiteral("Малый толковый словарь русского языка");
+const QString kAlreadyInstalled = QStringLiteral("Выбранный словарь уже установлен");
+const QString kNoSelection = QStringLiteral("List index out of bounds (-1)");
+
+std::string lowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string upperAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+// An application folder: the resource package and a data folder of packages. Its name has a
+// capital letter, so the lower-cased paths of the dialog name no folder.
+class AppFolder {
+ public:
+  AppFolder() : m_folder(fs::path(m_temp.path().toStdString()) / "App") {
+    fs::create_directories(dataDir());
+    // The package beside the program may hold a developer's own index.
+    fs::copy_file(VERBALON_PACKED_RESOURCES, m_folder / "vrbx.pde");
+  }
+  const fs::path& folder() const { return m_folder; }
+  fs::path dataDir() const { return m_folder / "data"; }
+  // A copy of a sample package of the build ("tolk", "sinonim", "sokr") under name.
+  void addPackage(const std::string& sample, const fs::path& name) const {
+    fs::create_directories((dataDir() / name).parent_path());
+    fs::copy_file(fs::path(VERBALON_APP_DIR) / "data" / (sample + ".brd"), dataDir() / name);
+  }
+
+ private:
+  QTemporaryDir m_temp;
+  fs::path m_folder;
+};
+
+// One run of the program on an application folder: what the main window owns, its index loaded,
+// and the dialog over it.
+struct Session {
+  explicit Session(const AppFolder& app)
+      : stgRes(verbalon::storage::CompoundFile::open(app.folder() / "vrbx.pde")),
+        dataDir(app.dataDir()) {
+    index.LoadIndex(stgRes, dataDir, ReadBuf);
+    dialog = std::make_unique<TfAddDicts>(
+        verbalon::ui::AddDictsContext{index, stgRes, ReadBuf, dataDir, [this] { ++exits; }});
+  }
+
+  template <typename W>
+  W* widget(const char* name) const {
+    return dialog->findChild<W*>(QString::fromLatin1(name));
+  }
+  QListWidget* list() const { return widget<QListWidget>("lbDicts"); }
+  QPushButton* button(const char* name) const { return widget<QPushButton>(name); }
+  int lineOf(const fs::path& name) const {
+    const auto& files = dialog->PackageFiles();
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (files[i].filename() == name) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  QListWidgetItem* item(const fs::path& name) const { return list()->item(lineOf(name)); }
+  bool checked(const fs::path& name) const {
+    return item(name) != nullptr && item(name)->checkState() == Qt::Checked;
+  }
+  void click(const fs::path& name, const char* buttonName) const {
+    list()->setCurrentRow(lineOf(name));
+    QTest::mouseClick(button(buttonName), Qt::LeftButton);
+  }
+  // Shows the dialog anew, which rescans the data folder.
+  void reshow() const {
+    dialog->hide();
+    dialog->show();
+  }
+
+  verbalon::storage::CompoundFile stgRes;
+  verbalon::storage::MemoryStream ReadBuf;
+  verbalon::index::WordIndex index;
+  fs::path dataDir;
+  int exits = 0;
+  std::unique_ptr<TfAddDicts> dialog;
+};
+
+// What the dialog shows at one moment of an operation.
+struct Snapshot {
+  bool gaugeVisible;
+  QString gauge;
+  QString status;
+  QString counter;
+  bool buttonsEnabled;
+};
+
+}  // namespace
+
+class AddDictsTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void init() {
+    Boxes::errors.clear();
+    Boxes::messages.clear();
+    Boxes::questions.clear();
+    Boxes::answer = false;
+    verbalon::ui::DialogHooks hooks;
+    hooks.error = [](const QString& text) { Boxes::errors << text; };
+    hooks.message = [](const QString& text) { Boxes::messages << text; };
+    hooks.question = [](const QString& text) {
+      Boxes::questions << text;
+      return Boxes::answer;
+    };
+    verbalon::ui::setDialogHooks(hooks);
+  }
+
+  void cleanupTestCase() { verbalon::ui::setDialogHooks({}); }
+
+  void installsAndRemovesAndSavesEachAtOnce() {
+    AppFolder app;
+    app.addPackage("tolk", "tolk.brd");
+    app.addPackage("sinonim", "sinonim.brd");
+    StringList words;
+    {
+      Session run(app);
+      run.dialog->show();
+      QCOMPARE(run.list()->count(), 2);
+      QCOMPARE(run.item("tolk.brd")->text(), kTolkTitle);
+      QVERIFY(!run.checked("tolk.brd"));
+      QVERIFY(!run.dialog->Modified);
+
+      run.click("tolk.brd", "btSetupOneDict");
+      QCOMPARE(Boxes::errors, QStringList());
+      QVERIFY(run.checked("tolk.brd"));
+      QVERIFY(!run.checked("sinonim.brd"));
+      QVERIFY(run.dialog->Modified);
+      QCOMPARE(run.index.Dicts().size(), size_t{1});
+      QVERIFY(!run.index.slWord().empty());
+      QVERIFY(!run.widget<QProgressBar>("pb")->isVisible());
+      words = run.index.slWord();
+    }
+    {
+      // The next run loads what was saved and holds the package open in its slot, so the list
+      // can only show its title when it does not open the package again.
+      Session run(app);
+      QVERIFY(run.index.slWord() == words);
+      run.dialog->show();
+      QVERIFY(run.checked("tolk.brd"));
+      QCOMPARE(run.item("tolk.brd")->text(), kTolkTitle);
+
+      run.click("tolk.brd", "Button2");
+      QCOMPARE(Boxes::errors, QStringList());
+      QVERIFY(!run.checked("tolk.brd"));
+      QCOMPARE(run.item("tolk.brd")->text(), kTolkTitle);
+      QVERIFY(run.dialog->Modified);
+      QVERIFY(run.index.Dicts().empty());
+      QVERIFY(run.index.slWord().empty());
+    }
+    Session run(app);
+    QVERIFY(run.index.Dicts().empty());
+    QVERIFY(run.index.slWord().empty());
+  }
+
+  // The window messages let through during a merge or removal find the gauge and labels
+  // showing its progress and every button disabled; pressing anything then, or the main
+  // window's action, starts nothing.
+  void showsProgressAndStartsNothingElseMeanwhile() {
+    AppFolder app;
+    app.addPackage("sokr", "sokr.brd");
+    app.addPackage("tolk", "tolk.brd");
+    Session run(app);
+    run.dialog->show();
+    run.click("sokr.brd", "btSetupOneDict");
+
+    std::vector<Snapshot> seen;
+    QTimer meanwhile;
+    meanwhile.setInterval(0);
+    connect(&meanwhile, &QTimer::timeout, this, [&] {
+      seen.push_back({run.widget<QProgressBar>("pb")->isVisible(),
+                      run.widget<QProgressBar>("pb")->text(), run.widget<QLabel>("lb")->text(),
+                      run.widget<QLabel>("lbCount")->text(), run.button("Button2")->isEnabled()});
+      run.list()->setCurrentRow(run.lineOf("sokr.brd"));
+      run.dialog->Button2Click();
+      run.dialog->btSetupOneDictClick();
+      run.dialog->Button4Click();
+      run.dialog->reject();
+      run.dialog->acAddDictsExecute([] { QFAIL("refreshed while the merge runs"); });
+    });
+    // The handlers are called directly: a simulated click may let events run before it.
+    run.list()->setCurrentRow(run.lineOf("tolk.brd"));
+    meanwhile.start();
+    run.dialog->btSetupOneDictClick();
+    meanwhile.stop();
+
+    QCOMPARE(Boxes::errors, QStringList());
+    QCOMPARE(Boxes::messages, QStringList());
+    QCOMPARE(run.index.Dicts().size(), size_t{2});
+    QVERIFY(run.checked("sokr.brd"));
+    QVERIFY(run.checked("tolk.brd"));
+    QVERIFY(run.dialog->isVisible());
+    QVERIFY(run.button("Button2")->isEnabled());
+    QVERIFY(!run.widget<QProgressBar>("pb")->isVisible());
+
+    const QString last = QString::number(run.index.Dicts()[1].ItemList.size() - 1);
+    QStringList counters;
+    QStringList gauges;
+    for (const Snapshot& s : seen) {
+      QVERIFY(!s.buttonsEnabled);
+      if (s.gaugeVisible) {
+        QCOMPARE(s.status, QStringLiteral("Установка словаря: Толковый"));
+        counters << s.counter;
+        gauges << s.gauge;
+      }
+    }
+    // Two gauge steps (its maximum is (count - 1) / 100 = 2), then a third beyond it.
+    QCOMPARE(counters,
+             QStringList({QStringLiteral("0 из ") + last, QStringLiteral("100 из ") + last,
+                          QStringLiteral("200 из ") + last}));
+    QCOMPARE(gauges,
+             QStringList({QStringLiteral("50%"), QStringLiteral("100%"), QStringLiteral("100%")}));
+    QCOMPARE(seen.back().status, QStringLiteral("Сохранение результатов..."));
+    QCOMPARE(seen.back().counter, QString());
+
+    seen.clear();
+    run.list()->setCurrentRow(run.lineOf("sokr.brd"));
+    meanwhile.start();
+    run.dialog->Button2Click();
+    meanwhile.stop();
+    QVERIFY(!seen.empty());
+    QVERIFY(seen.front().gaugeVisible);
+    QCOMPARE(seen.front().status, QStringLiteral("Удаление словаря: Сокращения"));
+    QVERIFY(
+        std::none_of(seen.begin(), seen.end(), [](const Snapshot& s) { return s.buttonsEnabled; }));
+    QVERIFY(!run.checked("sokr.brd"));
+    QVERIFY(run.checked("tolk.brd"));
+    QCOMPARE(run.index.Dicts().size(), size_t{2});
+    QVERIFY(run.index.Dicts()[0].isEmptySlot());
+  }
+
+  // Progress above the maximum shows as full; a maximum of 0 shows 0%, not Qt's busy bar.
+  void gaugeShowsTruncatedPercentOfItsMaximum() {
+    QLabel lb;
+    QLabel lbCount;
+    QProgressBar pb;
+    verbalon::ui::detail::GaugeProgress progress(&lb, &lbCount, &pb);
+    progress.setGaugeMax(0);
+    progress.setGaugeProgress(1);
+    QCOMPARE(pb.text(), QStringLiteral("0%"));
+    QCOMPARE(pb.value(), 0);
+    progress.setGaugeMax(3);
+    progress.setGaugeProgress(2);
+    QCOMPARE(pb.text(), QStringLiteral("66%"));
+    progress.setGaugeProgress(7);
+    QCOMPARE(pb.text(), QStringLiteral("100%"));
+    QCOMPARE(pb.value(), pb.maximum());
+  }
+
+  // "App/data/Tolk.brd" is listed, compared and stored as "app/data/tolk.brd", a path that
+  // names no file, and still opened, also at the next run.
+  void packagesWithCapitalLettersInstallOnce() {
+    AppFolder app;
+    app.addPackage("tolk", "Tolk.brd");
+    {
+      Session run(app);
+      run.dialog->show();
+      QVERIFY(run.dialog->PackagePaths() ==
+              StringList{lowerAscii((app.dataDir() / "Tolk.brd").string())});
+      QCOMPARE(run.item("Tolk.brd")->text(), kTolkTitle);
+      run.click("Tolk.brd", "btSetupOneDict");
+      QCOMPARE(Boxes::errors, QStringList());
+      QVERIFY(run.index.Dicts().at(0).FileName == "tolk.brd");
+
+      run.reshow();
+      QVERIFY(run.checked("Tolk.brd"));
+      run.dialog->Modified = false;
+      run.click("Tolk.brd", "btSetupOneDict");
+      QCOMPARE(Boxes::messages, QStringList{kAlreadyInstalled});
+      QVERIFY(!run.dialog->Modified);
+      QCOMPARE(run.index.Dicts().size(), size_t{1});
+    }
+    Session run(app);
+    run.dialog->show();
+    QVERIFY(run.checked("Tolk.brd"));
+  }
+
+  void refusesToRemoveWhatIsNotInstalledOrToActWithoutSelection() {
+    AppFolder app;
+    app.addPackage("tolk", "tolk.brd");
+    app.addPackage("sokr", "sokr.brd");
+    Session run(app);
+    run.dialog->show();
+    run.click("sokr.brd", "btSetupOneDict");
+    const StringList words = run.index.slWord();
+
+    run.click("tolk.brd", "Button2");
+    QCOMPARE(Boxes::messages, QStringList{QStringLiteral("Выбранный словарь не установлен")});
+    QCOMPARE(run.index.Dicts().size(), size_t{1});
+    QVERIFY(run.checked("sokr.brd"));
+    QVERIFY(run.index.slWord() == words);
+
+    run.list()->setCurrentRow(-1);
+    QTest::mouseClick(run.button("btSetupOneDict"), Qt::LeftButton);
+    QTest::mouseClick(run.button("Button2"), Qt::LeftButton);
+    QCOMPARE(Boxes::errors, QStringList({kNoSelection, kNoSelection}));
+    QCOMPARE(run.index.Dicts().size(), size_t{1});
+    QVERIFY(run.index.slWord() == words);
+  }
+
+  // Packages in subfolders and names with ".BRD" do not count; the question comes at every
+  // showing, and only "&Yes" ends the program.
+  void warnsWhenTheDataFolderHoldsNoPackage() {
+    AppFolder app;
+    app.addPackage("tolk", "sub/tolk.brd");
+    app.addPackage("sokr", "SOKR.BRD");
+    Session run(app);
+    run.dialog->show();
+    const QString question = QStringLiteral(
+        "Не установлено ни одного словаря для этой словарной оболочки. \r\n"
+        "Необходимо установить словари и перезапустить программу.\r\n"
+        "Прервать работу программы для установки словарей?");
+    QCOMPARE(Boxes::questions, QStringList{question});
+    QCOMPARE(run.exits, 0);
+    QVERIFY(run.dialog->isVisible());
+    QCOMPARE(run.list()->count(), 0);
+    QVERIFY(run.dialog->PackagePaths().empty());
+
+    Boxes::answer = true;
+    run.reshow();
+    QCOMPARE(Boxes::questions, QStringList({question, question}));
+    QCOMPARE(run.exits, 1);
+  }
+
+  void checkMarksDoNotChangeByClicking() {
+    AppFolder app;
+    app.addPackage("tolk", "tolk.brd");
+    app.addPackage("sokr", "sokr.brd");
+    Session run(app);
+    run.dialog->show();
+    run.click("sokr.brd", "btSetupOneDict");
+
+    run.item("tolk.brd")->setCheckState(Qt::Checked);
+    run.item("sokr.brd")->setCheckState(Qt::Unchecked);
+    QVERIFY(!run.checked("tolk.brd"));
+    QVERIFY(run.checked("sokr.brd"));
+
+    QSignalSpy toggles(run.list(), &QListWidget::itemChanged);
+    run.list()->setCurrentRow(run.lineOf("tolk.brd"));
+    QTest::keyClick(run.list(), Qt::Key_Space);
+    QVERIFY(!toggles.isEmpty());
+    QVERIFY(!run.checked("tolk.brd"));
+    QCOMPARE(run.index.Dicts().size(), size_t{1});
+  }
+
+  // "/DI:" in capitals, blanks around the argument, the path in another ASCII case and a
+  // Cyrillic file name, whose letters keep their case.
+  void installsThePackageNamedOnTheCommandLine() {
+    AppFolder app;
+    const fs::path name = "Словарь Tolk.brd";
+    app.addPackage("tolk", name);
+    app.addPackage("sokr", "sokr.brd");
+    Session run(app);
+    const QString argument = QStringLiteral(" \t/DI:") +
+                             QString::fromStdString(upperAscii(app.dataDir().string())) +
+                             QStringLiteral("/Словарь TOLK.BRD  ");
+    const std::string expected =
+        verbalon::cp1251::fromUtf8(lowerAscii(app.dataDir().string()) + "/Словарь tolk.brd");
+    QVERIFY(TfAddDicts::AutoInstallArgument(argument) == expected);
+    QVERIFY(!TfAddDicts::AutoInstallArgument(QStringLiteral("/d:x.brd")));
+
+    int refreshes = 0;
+    const auto refresh = [&refreshes] { ++refreshes; };
+    run.dialog->StartUpOffers(argument, refresh);
+    QCOMPARE(Boxes::errors, QStringList());
+    QVERIFY(run.checked(name));
+    QCOMPARE(verbalon::ui::toQString(run.index.Dicts().at(0).FileName),
+             QStringLiteral("Словарь tolk.brd"));
+    QCOMPARE(refreshes, 1);
+    QVERIFY(!run.dialog->Modified);
+    const QString done = QStringLiteral(
+        "Установка словаря завершена. \r\n"
+        "Прервать работу программы для установки других словарей?");
+    QCOMPARE(Boxes::questions, QStringList{done});
+    QCOMPARE(run.exits, 0);
+    QVERIFY(run.dialog->isVisible());
+    QVERIFY(!run.dialog->isModal());
+
+    // Named again: installed already, which still completes the press and asks the question.
+    Boxes::answer = true;
+    run.dialog->acAutoAddDictExecute(refresh);
+    QCOMPARE(Boxes::messages, QStringList{kAlreadyInstalled});
+    QCOMPARE(Boxes::questions.size(), 2);
+    QCOMPARE(run.exits, 1);
+    QCOMPARE(refreshes, 1);
+
+    // A package that is not in the data folder: the list's error, and no question.
+    run.dialog->AutoInstallPath = expected + "x";
+    run.dialog->acAutoAddDictExecute(refresh);
+    QCOMPARE(Boxes::errors, QStringList{kNoSelection});
+    QCOMPARE(Boxes::questions.size(), 2);
+    QCOMPARE(run.index.Dicts().size(), size_t{1});
+  }
+
+  void offersTheDialogModallyAtStartUpWhenNoDictionaryIsInstalled() {
+    AppFolder app;
+    app.addPackage("sokr", "sokr.brd");
+    Session run(app);
+    bool shownModally = false;
+    QTimer::singleShot(0, run.dialog.get(), [&] {
+      shownModally = run.dialog->isVisible() && run.dialog->isModal();
+      run.click("sokr.brd", "btSetupOneDict");
+      run.dialog->Button4Click();
+    });
+    int refreshes = 0;
+    run.dialog->StartUpOffers(QString(), [&refreshes] { ++refreshes; });
+    QVERIFY(shownModally);
+    QCOMPARE(refreshes, 1);
+    QVERIFY(!run.dialog->Modified);
+    QVERIFY(!run.dialog->isVisible());
+  }
+
+  // A name Windows-1251 cannot hold and a file that is no package are listed with a note; the
+  // packages after them still install.
+  void listsUnusableFilesWithANote() {
+    AppFolder app;
+    app.addPackage("tolk", "漢字.brd");
+    std::ofstream(app.dataDir() / "broken.brd") << "not a compound file";
+    app.addPackage("sokr", "sokr.brd");
+    Session run(app);
+    run.dialog->show();
+    QCOMPARE(run.list()->count(), 3);
+    QCOMPARE(run.dialog->PackagePaths().size(), size_t{3});
+    QVERIFY(run.item("漢字.brd")->text().startsWith(QStringLiteral("漢字.brd — ")));
+    QVERIFY(run.item("broken.brd")->text().startsWith(QStringLiteral("broken.brd — ")));
+    QCOMPARE(Boxes::errors, QStringList());
+
+    run.click("漢字.brd", "btSetupOneDict");
+    QCOMPARE(Boxes::messages.size(), 1);
+    QVERIFY(Boxes::messages[0].contains(QStringLiteral("Windows-1251")));
+    run.click("broken.brd", "btSetupOneDict");
+    QCOMPARE(Boxes::errors.size(), 1);
+    QVERIFY(run.index.Dicts().empty());
+    QVERIFY(!run.checked("漢字.brd"));
+    QVERIFY(!run.checked("broken.brd"));
+
+    run.click("sokr.brd", "btSetupOneDict");
+    QCOMPARE(Boxes::errors.size(), 1);
+    QVERIFY(run.checked("sokr.brd"));
+    QCOMPARE(run.index.Dicts().size(), size_t{1});
+  }
+};
+
+QTEST_MAIN(AddDictsTest)
+#include "add_dicts_test.moc"

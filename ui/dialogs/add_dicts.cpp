@@ -1,0 +1,462 @@
+#include "dialogs/add_dicts.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QVBoxLayout>
+#include <utility>
+
+#include "common/cp1251.h"
+#include "common/error.h"
+#include "dialogs/detail/gauge_progress.h"
+#include "dicts/dict_package.h"
+#include "dirscan/directory_scanner.h"
+#include "index/index_error.h"
+#include "index/install_progress.h"
+#include "index/word_index.h"
+#include "qtglue/error_box.h"
+#include "qtglue/qt_text.h"
+
+namespace verbalon::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+// RGB(245, 250, 201), the background of the program's lists.
+const QColor kListColour(245, 250, 201);
+const QColor kBarColour(0, 0, 128);
+
+const std::string& textNoDicts() {
+  static const std::string text = cp1251::fromUtf8(
+      "Не установлено ни одного словаря для этой словарной оболочки. \r\n"
+      "Необходимо установить словари и перезапустить программу.\r\n"
+      "Прервать работу программы для установки словарей?");
+  return text;
+}
+
+const std::string& textAlreadyInstalled() {
+  static const std::string text = cp1251::fromUtf8("Выбранный словарь уже установлен");
+  return text;
+}
+
+const std::string& textNotInstalled() {
+  static const std::string text = cp1251::fromUtf8("Выбранный словарь не установлен");
+  return text;
+}
+
+const std::string& textUnwritableName() {
+  static const std::string text = cp1251::fromUtf8(
+      "Имя файла этого словаря содержит знаки, которых нет в кодировке Windows-1251, "
+      "поэтому словарь нельзя установить. Переименуйте файл и откройте окно снова.");
+  return text;
+}
+
+const std::string& textAutoInstallDone() {
+  static const std::string text = cp1251::fromUtf8(
+      "Установка словаря завершена. \r\n"
+      "Прервать работу программы для установки других словарей?");
+  return text;
+}
+
+// What a list line says instead of the title of a file that cannot be installed.
+QString noteUnwritableName() {
+  return QStringLiteral(
+      " — имя файла не записывается в кодировке Windows-1251, словарь нельзя "
+      "установить");
+}
+
+QString noteUnreadable() {
+  return QStringLiteral(" — не читается: ");
+}
+
+// Installed packages keep their names in this form (and the command line's "/di:" path is
+// compared in it); only ASCII letters change, so it works alike on UTF-8 and Windows-1251.
+std::string lowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// A file name the program could store: Windows-1251 holds every character of it.
+bool writableInCp1251(const std::string& utf8) {
+  return cp1251::toUtf8(cp1251::fromUtf8(utf8)) == utf8;
+}
+
+// The list reports an index outside its lines this way, -1 for no selection.
+[[noreturn]] void throwListIndexError(int index) {
+  throw Error("List index out of bounds (" + std::to_string(index) + ")");
+}
+
+// Runs a function when the scope ends, however it ends.
+template <typename F>
+class OnExit {
+ public:
+  explicit OnExit(F f) : m_f(std::move(f)) {}
+  ~OnExit() { m_f(); }
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
+
+ private:
+  F m_f;
+};
+
+}  // namespace
+
+TfAddDicts::TfAddDicts(AddDictsContext context, QWidget* parent)
+    : QDialog(parent), m_context(std::move(context)) {
+  buildForm();
+  m_progress = std::make_unique<detail::GaugeProgress>(m_lb, m_lbCount, m_pb);
+}
+
+TfAddDicts::~TfAddDicts() = default;
+
+void TfAddDicts::buildForm() {
+  setWindowTitle(QStringLiteral("Установка словарей"));
+  QFont formFont(QStringLiteral("MS Sans Serif"));
+  formFont.setPixelSize(11);
+  setFont(formFont);
+
+  m_panel1 = new QWidget(this);
+  m_panel1->setObjectName(QStringLiteral("Panel1"));
+  m_panel1->setFixedWidth(105);
+  m_btSetupOneDict = new QPushButton(QStringLiteral("Установить"), m_panel1);
+  m_btSetupOneDict->setObjectName(QStringLiteral("btSetupOneDict"));
+  m_btSetupOneDict->setGeometry(6, 8, 92, 25);
+  m_button2 = new QPushButton(QStringLiteral("Удалить"), m_panel1);
+  m_button2->setObjectName(QStringLiteral("Button2"));
+  m_button2->setGeometry(6, 61, 92, 25);
+  m_button4 = new QPushButton(QStringLiteral("Закрыть"), m_panel1);
+  m_button4->setObjectName(QStringLiteral("Button4"));
+  m_button4->setGeometry(6, 272, 92, 25);
+  // Enter must not install whatever line is selected.
+  for (QPushButton* button : {m_btSetupOneDict, m_button2, m_button4}) {
+    button->setAutoDefault(false);
+  }
+
+  m_lbDicts = new QListWidget(this);
+  m_lbDicts->setObjectName(QStringLiteral("lbDicts"));
+  QPalette listPalette = m_lbDicts->palette();
+  listPalette.setColor(QPalette::Base, kListColour);
+  m_lbDicts->setPalette(listPalette);
+
+  m_panel3 = new QFrame(this);
+  m_panel3->setObjectName(QStringLiteral("Panel3"));
+  m_panel3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  m_panel3->setFixedHeight(34);
+  m_lbCount = new QLabel(m_panel3);
+  m_lbCount->setObjectName(QStringLiteral("lbCount"));
+  m_lbCount->setFixedHeight(13);
+  m_lb = new QLabel(m_panel3);
+  m_lb->setObjectName(QStringLiteral("lb"));
+  m_lb->setFixedHeight(13);
+  auto* labels = new QVBoxLayout(m_panel3);
+  labels->setContentsMargins(4, 2, 4, 2);
+  labels->setSpacing(2);
+  labels->addWidget(m_lbCount);
+  labels->addWidget(m_lb);
+
+  m_pb = new QProgressBar(this);
+  m_pb->setObjectName(QStringLiteral("pb"));
+  m_pb->setFixedHeight(13);
+  m_pb->setOrientation(Qt::Horizontal);
+  m_pb->setTextVisible(true);
+  m_pb->setAlignment(Qt::AlignCenter);
+  QFont gaugeFont(QStringLiteral("Times New Roman"));
+  gaugeFont.setPixelSize(11);
+  m_pb->setFont(gaugeFont);
+  QPalette gaugePalette = m_pb->palette();
+  gaugePalette.setColor(QPalette::Base, kListColour);
+  gaugePalette.setColor(QPalette::Window, kListColour);
+  gaugePalette.setColor(QPalette::Highlight, kBarColour);
+  m_pb->setPalette(gaugePalette);
+  m_pb->hide();
+
+  // The labels sit right above the gauge while it shows and at the bottom edge otherwise,
+  // which a box layout does by itself when the gauge hides.
+  auto* left = new QVBoxLayout;
+  left->setContentsMargins(0, 0, 0, 0);
+  left->setSpacing(0);
+  left->addWidget(m_lbDicts, 1);
+  left->addWidget(m_panel3);
+  left->addWidget(m_pb);
+  auto* form = new QHBoxLayout(this);
+  form->setContentsMargins(0, 0, 0, 0);
+  form->setSpacing(0);
+  form->addLayout(left, 1);
+  form->addWidget(m_panel1);
+
+  resize(522, 331);
+  const QScreen* screen =
+      parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+  if (screen) move(screen->availableGeometry().center() - rect().center());
+
+  connect(m_btSetupOneDict, &QPushButton::clicked, this, &TfAddDicts::btSetupOneDictClick);
+  connect(m_button2, &QPushButton::clicked, this, &TfAddDicts::Button2Click);
+  connect(m_button4, &QPushButton::clicked, this, &TfAddDicts::Button4Click);
+  connect(m_lbDicts, &QListWidget::itemChanged, this, &TfAddDicts::lbDictsClickCheck);
+}
+
+void TfAddDicts::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // A window restored by the window system is not a new showing.
+  if (!event->spontaneous()) FormShow();
+}
+
+// While an installation or removal lets window messages run, closing would let the main window
+// refresh from lists that are still changing.
+void TfAddDicts::closeEvent(QCloseEvent* event) {
+  if (m_busy) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void TfAddDicts::reject() {
+  if (!m_busy) QDialog::reject();
+}
+
+void TfAddDicts::FormShow() {
+  if (m_busy) return;
+  m_lbDicts->clear();
+  m_packagePaths.clear();
+  m_packageFiles.clear();
+  m_installable.clear();
+  guarded(this, [this] {
+    dirscan::TDirectoryScanner scanner;
+    scanner.Recursive = false;
+    scanner.Mask = "\\.brd";
+    scanner.OnQuestion = [this](const std::string&, const std::string& text) {
+      return AskWarning(this, text);
+    };
+    scanner.Scan(m_context.DataDir);
+    if (scanner.Items().empty()) {
+      if (AskWarning(this, textNoDicts()) && m_context.acExit) m_context.acExit();
+      return;
+    }
+    for (const dirscan::TDirectoryScannerItem& item : scanner.Items()) {
+      addLine(item.FileName);
+    }
+  });
+}
+
+void TfAddDicts::addLine(const fs::path& file) {
+  const std::string name = file.filename().string();
+  const fs::path lowered = m_context.DataDir / lowerAscii(name);
+  const bool installable = writableInCp1251(name);
+  QString text;
+  if (!installable) {
+    // Windows-1251 would turn the name into another one, which the index would then keep.
+    text = QString::fromStdString(name) + noteUnwritableName();
+  } else {
+    try {
+      // An installed package is open already, exclusively: its title comes from its slot,
+      // found by the lower-cased name. Any other is opened by the name the scan found.
+      const bool installed = dicts::FindDict(m_context.index.Dicts(), lowered) >= 0;
+      text = toQString(dicts::GetDictValue(m_context.index.Dicts(), installed ? lowered : file,
+                                           "title", m_context.ReadBuf));
+    } catch (const Error& e) {
+      // One unreadable package must not hide the ones listed after it.
+      text = QString::fromStdString(name) + noteUnreadable() + errorText(e);
+    }
+  }
+  m_packagePaths.push_back(lowerAscii(cp1251::fromUtf8(lowered.string())));
+  m_packageFiles.push_back(file);
+  m_installable.push_back(installable);
+
+  auto* item = new QListWidgetItem(text);
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+  m_lbDicts->addItem(item);
+  showInstalled(static_cast<int>(m_installable.size()) - 1);
+}
+
+int TfAddDicts::selectedLine() const {
+  const int line = m_lbDicts->currentRow();
+  if (line < 0 || static_cast<size_t>(line) >= m_installable.size()) throwListIndexError(line);
+  return line;
+}
+
+int TfAddDicts::slotOf(int line) const {
+  const size_t i = static_cast<size_t>(line);
+  if (!m_installable[i]) return -1;
+  const std::string name = m_packageFiles[i].filename().string();
+  return dicts::FindDict(m_context.index.Dicts(), m_context.DataDir / lowerAscii(name));
+}
+
+// The check mark follows the slots, whatever an operation's outcome: a mark that claimed less
+// than is installed would offer to install the same package a second time.
+void TfAddDicts::showInstalled(int line) {
+  QListWidgetItem* item = m_lbDicts->item(line);
+  if (item == nullptr) return;
+  const Qt::CheckState state = slotOf(line) >= 0 ? Qt::Checked : Qt::Unchecked;
+  if (item->checkState() == state && item->data(Qt::CheckStateRole).isValid()) return;
+  m_settingCheck = true;
+  item->setCheckState(state);
+  m_settingCheck = false;
+}
+
+void TfAddDicts::setButtonsEnabled(bool enabled) {
+  m_btSetupOneDict->setEnabled(enabled);
+  m_button2->setEnabled(enabled);
+  m_button4->setEnabled(enabled);
+}
+
+void TfAddDicts::btSetupOneDictClick() {
+  setupOneDict();
+}
+
+bool TfAddDicts::setupOneDict() {
+  if (m_busy) return false;
+  return guarded(this, [this] {
+    const int line = selectedLine();
+    if (!m_installable[static_cast<size_t>(line)]) {
+      ShowMessage(this, textUnwritableName());
+      return;
+    }
+    if (slotOf(line) >= 0) {
+      ShowMessage(this, textAlreadyInstalled());
+      return;
+    }
+    index::WordIndex& index = m_context.index;
+    if (!index.refusal().empty()) throw index::EIndexError(index.refusal());
+    Modified = true;
+    runOperation(line, [this, line, &index] {
+      // Opened by the name the scan found; the slot keeps the lower-cased name, the form that
+      // the dictionary list stores and that the lines are matched by.
+      dicts::TDicts opened;
+      dicts::AddDict(opened, m_packageFiles[static_cast<size_t>(line)], m_context.ReadBuf);
+      opened.front().FileName = lowerAscii(opened.front().FileName);
+      index.appendSlot(std::move(opened.front()));
+      const size_t n = index.Dicts().size() - 1;
+      try {
+        index.InstallDict(n, *m_progress);
+      } catch (...) {
+        // A failed merge changed no list, but its slot would make the next save record the
+        // package as installed without its words.
+        dropUnmergedSlot(n);
+        throw;
+      }
+      index.SaveIndex(m_context.stgRes, *m_progress);
+    });
+  });
+}
+
+void TfAddDicts::dropUnmergedSlot(size_t n) noexcept {
+  try {
+    index::NoProgress quiet;
+    m_context.index.RemoveDict(n, quiet);
+  } catch (...) {
+    // The error of the merge is the one worth showing.
+  }
+}
+
+void TfAddDicts::Button2Click() {
+  if (m_busy) return;
+  guarded(this, [this] {
+    const int line = selectedLine();
+    const int slot = slotOf(line);
+    if (slot < 0) {
+      // Nothing to take out; RemoveDict must not be given a slot of another package.
+      ShowMessage(this, textNotInstalled());
+      return;
+    }
+    index::WordIndex& index = m_context.index;
+    if (!index.refusal().empty()) throw index::EIndexError(index.refusal());
+    Modified = true;
+    runOperation(line, [this, slot, &index] {
+      index.RemoveDict(static_cast<size_t>(slot), *m_progress);
+      index.SaveIndex(m_context.stgRes, *m_progress);
+    });
+  });
+}
+
+void TfAddDicts::runOperation(int line, const std::function<void()>& body) {
+  m_busy = true;
+  setButtonsEnabled(false);
+  const OnExit restore([this, line] {
+    m_progress->hideGauge();
+    m_busy = false;
+    setButtonsEnabled(true);
+    showInstalled(line);
+  });
+  body();
+}
+
+void TfAddDicts::Button4Click() {
+  close();
+}
+
+void TfAddDicts::lbDictsClickCheck(QListWidgetItem* item) {
+  if (m_settingCheck || item == nullptr) return;
+  showInstalled(m_lbDicts->row(item));
+}
+
+void TfAddDicts::acAddDictsExecute(const std::function<void()>& refresh) {
+  // Reached from the main window while an operation lets events run, a modal loop would hold
+  // that operation up, and the dialog refuses to close until it ends.
+  if (m_busy) return;
+  // A dialog left open by the automatic installation is shown again, modally and rescanned.
+  if (isVisible()) hide();
+  exec();
+  if (Modified) {
+    guarded(parentWidget(), refresh);
+    Modified = false;
+  }
+}
+
+bool TfAddDicts::AutoInstall() {
+  if (m_busy) return false;
+  show();
+  // A selection left from before would install another package than the one named.
+  m_lbDicts->setCurrentRow(-1);
+  for (size_t i = 0; i < m_packagePaths.size(); ++i) {
+    if (m_packagePaths[i] == AutoInstallPath) m_lbDicts->setCurrentRow(static_cast<int>(i));
+  }
+  return setupOneDict();
+}
+
+void TfAddDicts::AskExitAfterAutoInstall() {
+  if (AskWarning(this, textAutoInstallDone()) && m_context.acExit) m_context.acExit();
+}
+
+void TfAddDicts::acAutoAddDictExecute(const std::function<void()>& refresh) {
+  if (!AutoInstall()) return;
+  if (Modified) {
+    guarded(parentWidget(), refresh);
+    Modified = false;
+  }
+  AskExitAfterAutoInstall();
+}
+
+void TfAddDicts::StartUpOffers(const QString& firstArgument, const std::function<void()>& refresh) {
+  if (const std::optional<std::string> path = AutoInstallArgument(firstArgument)) {
+    AutoInstallPath = *path;
+    acAutoAddDictExecute(refresh);
+  }
+  if (m_context.index.Dicts().empty()) acAddDictsExecute(refresh);
+}
+
+std::optional<std::string> TfAddDicts::AutoInstallArgument(const QString& firstArgument) {
+  const std::string argument = fromQString(firstArgument);
+  if (lowerAscii(argument).find("/di:") == std::string::npos) return std::nullopt;
+  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  size_t begin = 0;
+  size_t end = argument.size();
+  while (begin < end && isBlank(argument[begin]))
+    ++begin;
+  while (end > begin && isBlank(argument[end - 1]))
+    --end;
+  const std::string trimmed = argument.substr(begin, end - begin);
+  return lowerAscii(trimmed.size() > 4 ? trimmed.substr(4) : std::string());
+}
+
+}  // namespace verbalon::ui
