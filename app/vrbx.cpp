@@ -11,7 +11,6 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  application.setApplicationDisplayName(verbalon::ui::applicationTitle());
   application.setWindowIcon(verbalon::ui::appIcon());
 
   QStringList arguments = QApplication::arguments();

@@ -79,11 +79,8 @@ QString noteUnreadable() {
 
 // Installed packages keep their names in this form (and the command line's "/di:" path is
 // compared in it); only ASCII letters change, so it works alike on UTF-8 and Windows-1251.
-std::string lowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
+std::string lowerAscii(std::string_view text) {
+  return cp1251::toLowerAscii(text);
 }
 
 // A file name the program could store: Windows-1251 holds every character of it.
@@ -437,26 +434,11 @@ void TfAddDicts::acAutoAddDictExecute(const std::function<void()>& refresh) {
   AskExitAfterAutoInstall();
 }
 
-void TfAddDicts::StartUpOffers(const QString& firstArgument, const std::function<void()>& refresh) {
-  if (const std::optional<std::string> path = AutoInstallArgument(firstArgument)) {
-    AutoInstallPath = *path;
-    acAutoAddDictExecute(refresh);
-  }
-  if (m_context.index.Dicts().empty()) acAddDictsExecute(refresh);
-}
-
 std::optional<std::string> TfAddDicts::AutoInstallArgument(const QString& firstArgument) {
   const std::string argument = fromQString(firstArgument);
   if (lowerAscii(argument).find("/di:") == std::string::npos) return std::nullopt;
-  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  size_t begin = 0;
-  size_t end = argument.size();
-  while (begin < end && isBlank(argument[begin]))
-    ++begin;
-  while (end > begin && isBlank(argument[end - 1]))
-    --end;
-  const std::string trimmed = argument.substr(begin, end - begin);
-  return lowerAscii(trimmed.size() > 4 ? trimmed.substr(4) : std::string());
+  const std::string_view trimmed = cp1251::trimBlanks(argument);
+  return lowerAscii(trimmed.size() > 4 ? trimmed.substr(4) : std::string_view());
 }
 
 }  // namespace verbalon::ui

@@ -104,11 +104,6 @@ class TfAddDicts : public QDialog {
   // "Установка словаря завершена..." with "&Yes" and "&No"; "&Yes" runs acExit.
   void AskExitAfterAutoInstall();
 
-  // The main window's first showing, after the splash window has closed: a first command-line
-  // argument holding "/di:" installs that package (acAutoAddDict); otherwise, when `Dicts` has
-  // no slot at all, the dialog is offered modally (acAddDicts).
-  void StartUpOffers(const QString& firstArgument, const std::function<void()>& refresh);
-
   // The package path of a first command-line argument that contains "/di:" (in any ASCII case):
   // the argument trimmed of blanks and control characters, from its fifth character on, in
   // Windows-1251 with its ASCII letters in lower case. No value when there is no "/di:".

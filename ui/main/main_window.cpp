@@ -25,7 +25,7 @@
 #include <QVBoxLayout>
 
 #include "article/page_resources.h"
-#include "common/cp1251.h"
+#include "dialogs/add_dicts.h"
 #include "dialogs/dict_info.h"
 #include "dialogs/dict_sets.h"
 #include "dialogs/installed_dicts.h"
@@ -260,7 +260,7 @@ void TfMain::connectHandlers() {
     if (fSet) fSet->exec();
   });
   connect(acAddDicts, &QAction::triggered, this, [this] {
-    if (addDictsDialog && addDictsDialog()) RefreshAfterInstall();
+    if (addDictsDialog) addDictsDialog();
   });
 }
 
@@ -294,7 +294,16 @@ void TfMain::createSecondaryWindows() {
   fSet = new TfSet([this] { return ListSetNames(*m_stgRes); },
                    [this] { return cbSet->currentIndex(); }, this);
   fDicts = new TfDicts(m_index.Dicts(), this);
+  fAddDicts = new TfAddDicts(
+      {m_index, *m_stgRes, m_readBuf, m_dataDir, [this] { acExit->trigger(); }}, this);
   fDictInfo = new TfDictInfo(this);
+
+  const auto refresh = [this] { RefreshAfterInstall(); };
+  addDictsDialog = [this, refresh] { fAddDicts->acAddDictsExecute(refresh); };
+  autoAddDict = [this, refresh](const std::string& path) {
+    fAddDicts->AutoInstallPath = path;
+    fAddDicts->acAutoAddDictExecute(refresh);
+  };
 }
 
 void TfMain::RegisterShowHotKey() {
@@ -358,17 +367,11 @@ void TfMain::firstShow() {
   if (!loaded) return;
 
   guarded(this, [&] {
-    if (!m_arguments.isEmpty()) {
-      const std::string firstText = fromQString(m_arguments.front());
-      // Only ASCII letters are lowered, as the stored package paths are.
-      const std::string lowered = cp1251::toLowerAscii(firstText);
-      if (lowered.find("/di:") != std::string::npos) {
-        const std::string_view trimmed = cp1251::trimBlanks(firstText);
-        const std::string path(trimmed.size() > 4 ? trimmed.substr(4) : std::string_view());
-        if (autoAddDict) autoAddDict(cp1251::toLowerAscii(path));
-      }
+    if (!m_arguments.isEmpty() && autoAddDict) {
+      if (const auto path = TfAddDicts::AutoInstallArgument(m_arguments.front()))
+        autoAddDict(*path);
     }
-    if (m_index.Dicts().empty() && acAddDicts->isEnabled()) acAddDicts->trigger();
+    if (m_index.Dicts().empty()) acAddDicts->trigger();
   });
 }
 
@@ -395,6 +398,9 @@ void TfMain::FormClose(QCloseEvent* event) {
 void TfMain::acExitExecute() {
   m_closeHandlerAttached = false;
   close();
+  // The program ends also when a dialog of its own is up (the installation dialog asks whether
+  // to end it), so every event loop is left, not only the last window.
+  QCoreApplication::exit(0);
 }
 
 void TfMain::acShowMainFormExecute() {

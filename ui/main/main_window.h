@@ -41,6 +41,7 @@ namespace verbalon::ui {
 
 class GlobalHotKeys;
 class StringListModel;
+class TfAddDicts;
 class TfDictInfo;
 class TfDicts;
 class THTMLViewer;
@@ -72,12 +73,13 @@ class TfMain : public QMainWindow {
 
   // Creates the secondary windows, hidden, after the main window: the splash window (shown at
   // once, closed by the first showing once the word list is filled, and the about window
-  // afterwards), the sets dialog, the installed-dictionaries chooser and the dictionary
-  // information window.
+  // afterwards), the sets dialog, the installed-dictionaries chooser, the installation dialog
+  // and the dictionary information window. Requires: FormCreate succeeded.
   void createSecondaryWindows();
-  // The installation dialog's actions: acAddDicts (modal, returns whether the index changed)
-  // and acAutoAddDict (installs the package named after "/di:", given in Windows-1251).
-  std::function<bool()> addDictsDialog;
+  // The installation dialog's actions, which refresh the window after a change: acAddDicts
+  // (modal) and acAutoAddDict (installs the package named after "/di:", given in
+  // Windows-1251). createSecondaryWindows connects them to the dialog.
+  std::function<void()> addDictsDialog;
   std::function<void(const std::string& autoInstallPath)> autoAddDict;
   // Opens a web address with the desktop's handler; tests replace it.
   std::function<void(const QUrl&)> openUrl;
@@ -161,6 +163,7 @@ class TfMain : public QMainWindow {
   TfSet* fSet = nullptr;
   TfDicts* fDicts = nullptr;
   TfDictInfo* fDictInfo = nullptr;
+  TfAddDicts* fAddDicts = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;

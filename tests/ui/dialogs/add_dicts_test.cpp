@@ -45,11 +45,8 @@ const QString kTolkTitle = QStringLiteral("Малый толковый слов�
 const QString kAlreadyInstalled = QStringLiteral("Выбранный словарь уже установлен");
 const QString kNoSelection = QStringLiteral("List index out of bounds (-1)");
 
-std::string lowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
+std::string lowerAscii(const std::string& text) {
+  return verbalon::cp1251::toLowerAscii(text);
 }
 
 std::string upperAscii(std::string text) {
@@ -412,7 +409,8 @@ class AddDictsTest : public QObject {
 
     int refreshes = 0;
     const auto refresh = [&refreshes] { ++refreshes; };
-    run.dialog->StartUpOffers(argument, refresh);
+    run.dialog->AutoInstallPath = expected;
+    run.dialog->acAutoAddDictExecute(refresh);
     QCOMPARE(Boxes::errors, QStringList());
     QVERIFY(run.checked(name));
     QCOMPARE(verbalon::ui::toQString(run.index.Dicts().at(0).FileName),
@@ -443,7 +441,7 @@ class AddDictsTest : public QObject {
     QCOMPARE(run.index.Dicts().size(), size_t{1});
   }
 
-  void offersTheDialogModallyAtStartUpWhenNoDictionaryIsInstalled() {
+  void showsTheDialogModallyAndRefreshesAfterAnInstallation() {
     AppFolder app;
     app.addPackage("sokr", "sokr.brd");
     Session run(app);
@@ -454,7 +452,7 @@ class AddDictsTest : public QObject {
       run.dialog->Button4Click();
     });
     int refreshes = 0;
-    run.dialog->StartUpOffers(QString(), [&refreshes] { ++refreshes; });
+    run.dialog->acAddDictsExecute([&refreshes] { ++refreshes; });
     QVERIFY(shownModally);
     QCOMPARE(refreshes, 1);
     QVERIFY(!run.dialog->Modified);

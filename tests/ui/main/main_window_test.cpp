@@ -36,7 +36,7 @@ QStringList g_errors;
 // A window on folder, created, shown and loaded.
 std::unique_ptr<TfMain> openWindow(const AppFolder& folder, QStringList arguments = {}) {
   auto window = std::make_unique<TfMain>(folder.path(), std::move(arguments));
-  window->addDictsDialog = [] { return false; };
+  window->addDictsDialog = [] {};
   if (!window->FormCreate()) return nullptr;
   window->show();
   if (!QTest::qWaitForWindowExposed(window.get())) return nullptr;
@@ -109,10 +109,7 @@ class MainWindowTest : public QObject {
     AppFolder folder;
     int offered = 0;
     auto window = std::make_unique<TfMain>(folder.path(), QStringList());
-    window->addDictsDialog = [&] {
-      ++offered;
-      return false;
-    };
+    window->addDictsDialog = [&] { ++offered; };
     QVERIFY(window->FormCreate());
     window->show();
     QTRY_COMPARE(offered, 1);
