@@ -3,7 +3,7 @@
 
 set -euo pipefail
 
-for tool in xvfb-run xdotool import openbox xclip; do
+for tool in xvfb-run xdotool import openbox xclip xdpyinfo; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is not installed (tools/install-deps.sh installs it)"
     exit 77
@@ -11,6 +11,18 @@ for tool in xvfb-run xdotool import openbox xclip; do
 done
 
 mkdir -p "$ARTIFACTS"
+
+# Under a virtual X server of its own, once that server answers. The script runs again inside.
+# -noreset: the server would otherwise reset whenever its last client leaves, breaking the
+# connections of clients that arrive meanwhile.
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -e "$ARTIFACTS/xvfb.err" -s "-screen 0 1024x768x24 -noreset" "$0" "$@"
+fi
+for _ in $(seq 1 50); do
+  xdpyinfo >/dev/null 2>&1 && break
+  sleep 0.1
+done
+xdpyinfo >/dev/null 2>&1 || { echo "FAIL: the X server $DISPLAY does not answer"; cat "$ARTIFACTS/xvfb.err"; exit 1; }
 APP=$(mktemp -d)
 trap 'rm -rf "$APP"' EXIT
 
@@ -21,6 +33,18 @@ make_app() {
   cp "$PACKED_RESOURCES" "$APP/vrbx.pde"
   mkdir -p "$APP/data"
   for name in "$@"; do cp "$SAMPLE_DATA/$name" "$APP/data/"; done
+}
+
+# start_window_manager: openbox, once it has taken the screen; sets WM to its process.
+start_window_manager() {
+  openbox >/dev/null 2>&1 &
+  WM=$!
+  for _ in $(seq 1 50); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+    sleep 0.1
+  done
+  echo "FAIL: the window manager did not start"
+  return 1
 }
 
 # wait_window NAME: the id of the first visible window whose title contains NAME.

@@ -6,10 +6,6 @@
 # the key inside its window still empties the find box.
 source "$(dirname "$0")/e2e_common.sh"
 
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
 make_app tolk.brd
 "$VRBX_TOOL" install --app "$APP" tolk.brd >/dev/null
 
@@ -24,9 +20,8 @@ focused_text_after_typing() {
   xclip -o -selection clipboard
 }
 
-openbox >/dev/null 2>&1 &
-wm=$!
-trap 'kill $wm 2>/dev/null; rm -rf "$APP"' EXIT
+start_window_manager
+trap 'kill $WM 2>/dev/null; rm -rf "$APP"' EXIT
 
 "$APP/vrbx" >"$ARTIFACTS/hot_key.log" 2>&1 &
 pid=$!

@@ -3,16 +3,11 @@
 # installed, a word of the list is chosen, and the article view shows that word's article.
 source "$(dirname "$0")/e2e_common.sh"
 
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
 make_app tolk.brd
 "$VRBX_TOOL" install --app "$APP" tolk.brd >/dev/null
 first=$("$VRBX_TOOL" words --app "$APP" а | head -1 | cut -f1)
 
-openbox >/dev/null 2>&1 &
-wm=$!
+start_window_manager
 "$APP/vrbx" >"$ARTIFACTS/look_up.log" 2>&1 &
 pid=$!
 window=$(wait_window "^Вербалон - версия 1.0b$")
@@ -30,7 +25,7 @@ import -window root "$ARTIFACTS/look_up.png"
 xdotool key ctrl+q
 status=0
 wait "$pid" || status=$?
-kill "$wm" 2>/dev/null || true
+kill "$WM" 2>/dev/null || true
 
 check_not_blank "$ARTIFACTS/look_up.png"
 if ! grep -q "^$first" <<<"$text"; then
