@@ -6,6 +6,7 @@
 #include <malloc.h>
 
 #include "bench_words.h"
+#include "index/word_filter.h"
 #include "index/word_index.h"
 
 namespace verbalon::bench {
@@ -162,6 +163,17 @@ void BM_MemoryOfMillionWordIndex(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MemoryOfMillionWordIndex)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The filter's scan of a million words, with a two-letter prefix and with a query that matches
+// nothing; the window adds its result list and history to this.
+void BM_FilterMillionWords(benchmark::State& state) {
+  const std::string query = cp1251::fromUtf8(state.range(0) == 0 ? "ка" : "щщщ");
+  size_t matches = 0;
+  for (auto _ : state)
+    matches = index::FilterWords(data().word, query).Words.size();
+  state.counters["matches"] = static_cast<double>(matches);
+}
+BENCHMARK(BM_FilterMillionWords)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace verbalon::bench

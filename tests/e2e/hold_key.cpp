@@ -1,10 +1,10 @@
 // Another program that holds Ctrl+Alt+D: grabs it on the root window in the Num Lock state only,
 // prints "held" and waits to be killed. A program that then registers the key finds it taken,
 // while Ctrl+Alt+D without Num Lock still reaches the focused window.
+#include <cstdio>
+
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-
-#include <cstdio>
 #include <unistd.h>
 
 int main() {

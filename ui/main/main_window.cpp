@@ -169,7 +169,9 @@ QWidget* TfMain::buildWordPanel() {
   column->addLayout(findRow);
 
   pcList = new QTabWidget(Panel1);
+  // All three tabs stay in reach in the narrow panel: their captions shorten instead.
   pcList->setUsesScrollButtons(false);
+  pcList->setElideMode(Qt::ElideRight);
   column->addWidget(pcList);
 
   tsFull = new QWidget(pcList);
