@@ -69,9 +69,33 @@ check_not_blank() {
   fi
 }
 
-# The article view's text, through the clipboard: select all, copy, read.
+# enter_text WINDOW X Y TEXT: replaces the text of the edit box at a point of the window's
+# client area by TEXT, pasted from the clipboard (typing non-Latin letters through a virtual
+# keyboard loses some now and then).
+enter_text() {
+  printf '%s' "$4" | xclip -selection clipboard
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  xdotool key ctrl+a ctrl+v
+  sleep 0.2
+}
+
+# wait_article WINDOW WORD: waits until the article view begins with WORD; fails after a few
+# seconds, printing what it shows.
+wait_article() {
+  local text=""
+  for _ in $(seq 1 8); do
+    text=$(article_text "$1" 500 150 2>/dev/null || true)
+    grep -q "^$2" <<<"$text" && return 0
+    sleep 0.5
+  done
+  echo "FAIL: the article view does not show «$2»; it shows: $(head -3 <<<"$text")"
+  return 1
+}
+
+# article_text WINDOW X Y: the article view's text, through the clipboard: a click into the view
+# at a point of the window's client area, select all, copy, read.
 article_text() {
-  xdotool mousemove "$1" "$2" click 1
+  xdotool mousemove --window "$1" "$2" "$3" click 1
   sleep 0.2
   xdotool key ctrl+a ctrl+c
   sleep 0.3

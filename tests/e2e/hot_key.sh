@@ -27,10 +27,9 @@ trap 'kill $WM 2>/dev/null; rm -rf "$APP"' EXIT
 pid=$!
 window=$(wait_window "^Вербалон - версия 1.0b$")
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
-eval "$(xdotool getwindowgeometry --shell "$window")"
 sleep 0.5
 # Some text in the find box, which the hot key must empty.
-xdotool mousemove $((X + 80)) $((Y + 40)) click 1
+xdotool mousemove --window "$window" 80 40 click 1
 xdotool type --delay 20 "abc"
 
 # Closing keeps the program: without a notification area the window is minimised.
@@ -72,9 +71,8 @@ for _ in $(seq 1 50); do grep -q held "$ARTIFACTS/hold_key.log" && break; sleep 
 pid=$!
 window=$(wait_window "^Вербалон - версия 1.0b$")
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
-eval "$(xdotool getwindowgeometry --shell "$window")"
 sleep 0.5
-xdotool mousemove $((X + 80)) $((Y + 40)) click 1
+xdotool mousemove --window "$window" 80 40 click 1
 xdotool type --delay 20 "abc"
 xdotool key ctrl+alt+d
 sleep 0.3

@@ -12,14 +12,12 @@ start_window_manager
 pid=$!
 window=$(wait_window "^Вербалон - версия 1.0b$")
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
-eval "$(xdotool getwindowgeometry --shell "$window")"
 
 # A click into the word list, then Home: the first word of the index is chosen.
 sleep 0.5
-xdotool mousemove $((X + 60)) $((Y + 120)) click 1
+xdotool mousemove --window "$window" 60 120 click 1
 xdotool key Home
-sleep 1
-text=$(article_text $((X + WIDTH - 150)) $((Y + 150)))
+wait_article "$window" "$first"
 import -window root "$ARTIFACTS/look_up.png"
 
 xdotool key ctrl+q
@@ -28,10 +26,5 @@ wait "$pid" || status=$?
 kill "$WM" 2>/dev/null || true
 
 check_not_blank "$ARTIFACTS/look_up.png"
-if ! grep -q "^$first" <<<"$text"; then
-  echo "FAIL: the article view does not show «$first»; it shows:"
-  echo "$text" | head -5
-  exit 1
-fi
 [ "$status" -eq 0 ] || { echo "FAIL: the program ended with $status"; exit 1; }
 echo "OK: «$first» shown; screenshot $ARTIFACTS/look_up.png"

@@ -18,6 +18,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -131,7 +132,7 @@ void TfMain::buildForm() {
   Splitter1->addWidget(buildWordPanel());
   Splitter1->addWidget(me);
   Splitter1->setStretchFactor(1, 1);
-  Splitter1->setSizes({kPanelWidth, 659 - kPanelWidth});
+  Splitter1->setSizes({m_panelWidth, 659 - m_panelWidth});
   setCentralWidget(Splitter1);
 
   static constexpr int kPanelWidths[4] = {100, 100, 100, 50};
@@ -169,9 +170,7 @@ QWidget* TfMain::buildWordPanel() {
   column->addLayout(findRow);
 
   pcList = new QTabWidget(Panel1);
-  // All three tabs stay in reach in the narrow panel: their captions shorten instead.
   pcList->setUsesScrollButtons(false);
-  pcList->setElideMode(Qt::ElideRight);
   column->addWidget(pcList);
 
   tsFull = new QWidget(pcList);
@@ -220,6 +219,10 @@ QWidget* TfMain::buildWordPanel() {
   buttons->addStretch();
   historyColumn->addLayout(buttons);
   pcList->addTab(tsHistory, QStringLiteral("История"));
+  // The panel starts wide enough for the three captions in one row; narrowed by the user, the
+  // captions shorten rather than hide a tab.
+  m_panelWidth = std::max(kPanelWidth, pcList->tabBar()->sizeHint().width() + 4);
+  pcList->setElideMode(Qt::ElideRight);
   return Panel1;
 }
 

@@ -188,6 +188,7 @@ class TfMain : public QMainWindow {
   std::filesystem::path m_appDir;
   std::filesystem::path m_dataDir;
   QStringList m_arguments;
+  int m_panelWidth = 0;
   GlobalHotKeys* m_hotKeys = nullptr;
   std::vector<int32_t> m_hotKeyIds;
 
