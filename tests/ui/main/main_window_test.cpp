@@ -277,6 +277,31 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->lbHistory->count(), 2);
   }
 
+  // After an installation the filter result is made again, so its rows still name their words.
+  void installationRefreshesPageStatusAndFilterResult() {
+    AppFolder folder({"sinonim.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    window->meFind->setText(QStringLiteral("до"));
+    window->acFilterExecute();
+    const size_t before = window->flFiltered().Words.size();
+
+    index::NoProgress progress;
+    index::WordIndex& words = window->wordIndex();
+    words.AddDict(folder.dataDir() / "tolk.brd", window->ReadBuf());
+    words.InstallDict(words.Dicts().size() - 1, progress);
+    window->RefreshAfterInstall();
+
+    const auto& result = window->flFiltered();
+    QVERIFY(result.Words.size() > before);
+    for (size_t i = 0; i < result.Words.size(); ++i) {
+      QCOMPARE(words.slWord()[static_cast<size_t>(result.Indexes[i])], result.Words[i]);
+    }
+    QCOMPARE(window->lbFiltered->model()->rowCount(), static_cast<int>(result.Words.size()));
+    QCOMPARE(statusText(*window, 0), QStringLiteral("Слов: %1").arg(words.slWord().size()));
+    QCOMPARE(window->sbWord->maximum(), static_cast<int>(words.slWord().size()) - 1);
+  }
+
   void historyRowsRunAgainAndButtonsOnlyTakeRowsOffTheScreen() {
     AppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
