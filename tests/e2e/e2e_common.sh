@@ -59,6 +59,27 @@ wait_window() {
   return 1
 }
 
+# start_program LOG: starts the program of the application folder, its output going to LOG,
+# waits for its main window and sets PID and WINDOW.
+start_program() {
+  "$APP/vrbx" >>"$1" 2>&1 &
+  PID=$!
+  WINDOW=$(wait_window "^Вербалон - версия 1.0b$")
+  xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1 || true
+  sleep 0.5
+}
+
+# quit_program: the quit key; fails unless the program ends with exit code 0.
+quit_program() {
+  xdotool key ctrl+q
+  local status=0
+  wait "$PID" || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "FAIL: the quit action ended the program with $status"
+    return 1
+  fi
+}
+
 # check_not_blank FILE: a screenshot that holds more than a few colours.
 check_not_blank() {
   local colours

@@ -23,19 +23,15 @@ focused_text_after_typing() {
 start_window_manager
 trap 'kill $WM 2>/dev/null; rm -rf "$APP"' EXIT
 
-"$APP/vrbx" >"$ARTIFACTS/hot_key.log" 2>&1 &
-pid=$!
-window=$(wait_window "^Вербалон - версия 1.0b$")
-xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
-sleep 0.5
+start_program "$ARTIFACTS/hot_key.log"
+window=$WINDOW
 # Some text in the find box, which the hot key must empty.
-xdotool mousemove --window "$window" 80 40 click 1
-xdotool type --delay 20 "abc"
+enter_text "$window" 80 40 "abc"
 
 # Closing keeps the program: without a notification area the window is minimised.
 xdotool key alt+F4
 sleep 0.7
-kill -0 "$pid" || fail "closing the window ended the program"
+kill -0 "$PID" || fail "closing the window ended the program"
 [ "$(window_state "$window")" = "Iconic" ] || fail "the closed window is not minimised"
 
 # Ctrl+Alt+D from another program's window.
@@ -56,10 +52,7 @@ kill "$other" 2>/dev/null || true
 # A filter run, then the quit action.
 xdotool key Return
 sleep 0.3
-xdotool key ctrl+q
-status=0
-wait "$pid" || status=$?
-[ "$status" -eq 0 ] || fail "the quit action ended the program with $status"
+quit_program
 "$VRBX_TOOL" cat "$APP/vrbx.pde" history.dat | tr -d "\r" | grep -qx "hello" || fail "history.dat lacks the query"
 
 # Another program holds the key (in the Num Lock state): the program starts normally, and the
@@ -67,20 +60,12 @@ wait "$pid" || status=$?
 "$HOLD_KEY" >"$ARTIFACTS/hold_key.log" &
 holder=$!
 for _ in $(seq 1 50); do grep -q held "$ARTIFACTS/hold_key.log" && break; sleep 0.1; done
-"$APP/vrbx" >>"$ARTIFACTS/hot_key.log" 2>&1 &
-pid=$!
-window=$(wait_window "^Вербалон - версия 1.0b$")
-xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
-sleep 0.5
-xdotool mousemove --window "$window" 80 40 click 1
-xdotool type --delay 20 "abc"
+start_program "$ARTIFACTS/hot_key.log"
+enter_text "$WINDOW" 80 40 "abc"
 xdotool key ctrl+alt+d
 sleep 0.3
 text=$(focused_text_after_typing "again")
 [ "$text" = "again" ] || fail "with the key held elsewhere, Ctrl+Alt+D did not empty the find box ('$text')"
-xdotool key ctrl+q
-status=0
-wait "$pid" || status=$?
+quit_program
 kill "$holder" 2>/dev/null || true
-[ "$status" -eq 0 ] || fail "the second run ended with $status"
 echo "OK: hot key, minimise on close, quit with history, key held elsewhere"

@@ -13,8 +13,7 @@ make_app tolk.brd sinonim.brd
 start_window_manager
 trap 'kill $WM 2>/dev/null; rm -rf "$APP"' EXIT
 
-"$APP/vrbx" >"$ARTIFACTS/install_and_filter.log" 2>&1 &
-pid=$!
+start_program "$ARTIFACTS/install_and_filter.log"
 dialog=$(wait_window "^Установка словарей$")
 sleep 0.5
 click "$dialog" 100 8     # the first package of the list
@@ -23,7 +22,7 @@ sleep 2
 click "$dialog" 467 284   # "Закрыть"
 sleep 0.5
 
-window=$(wait_window "^Вербалон - версия 1.0b$")
+window=$WINDOW
 enter_text "$window" 80 40 "дом"   # the find box
 xdotool key Return
 sleep 0.3
@@ -32,17 +31,12 @@ wait_article "$window" "дом"
 import -window root "$ARTIFACTS/install_and_filter.png"
 check_not_blank "$ARTIFACTS/install_and_filter.png"
 
-xdotool key ctrl+q
-status=0
-wait "$pid" || status=$?
-[ "$status" -eq 0 ] || fail "the quit action ended the program with $status"
+quit_program
 
 # The next start: no dialog, since a dictionary is installed; the history holds the query, and
 # Enter on it runs the filter again.
-"$APP/vrbx" >>"$ARTIFACTS/install_and_filter.log" 2>&1 &
-pid=$!
-window=$(wait_window "^Вербалон - версия 1.0b$")
-sleep 0.5
+start_program "$ARTIFACTS/install_and_filter.log"
+window=$WINDOW
 xdotool search --onlyvisible --name "^Установка словарей$" >/dev/null 2>&1 &&
   fail "the installation dialog came up although a dictionary is installed"
 click "$window" 262 67    # the tab "История"
@@ -54,6 +48,5 @@ xdotool key ctrl+a ctrl+c
 sleep 0.3
 query=$(xclip -o -selection clipboard)
 [ "$query" = "дом" ] || fail "the history did not bring «дом» back into the find box ('$query')"
-xdotool key ctrl+q
-wait "$pid" || fail "the second run ended with an error"
+quit_program
 echo "OK: installed through the dialog, filtered, shown, and the history survived a restart"

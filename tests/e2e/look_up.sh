@@ -8,23 +8,14 @@ make_app tolk.brd
 first=$("$VRBX_TOOL" words --app "$APP" а | head -1 | cut -f1)
 
 start_window_manager
-"$APP/vrbx" >"$ARTIFACTS/look_up.log" 2>&1 &
-pid=$!
-window=$(wait_window "^Вербалон - версия 1.0b$")
-xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+trap 'kill $WM 2>/dev/null; rm -rf "$APP"' EXIT
+start_program "$ARTIFACTS/look_up.log"
 
 # A click into the word list, then Home: the first word of the index is chosen.
-sleep 0.5
-xdotool mousemove --window "$window" 60 120 click 1
+xdotool mousemove --window "$WINDOW" 60 120 click 1
 xdotool key Home
-wait_article "$window" "$first"
+wait_article "$WINDOW" "$first"
 import -window root "$ARTIFACTS/look_up.png"
-
-xdotool key ctrl+q
-status=0
-wait "$pid" || status=$?
-kill "$WM" 2>/dev/null || true
-
 check_not_blank "$ARTIFACTS/look_up.png"
-[ "$status" -eq 0 ] || { echo "FAIL: the program ended with $status"; exit 1; }
+quit_program
 echo "OK: «$first» shown; screenshot $ARTIFACTS/look_up.png"
