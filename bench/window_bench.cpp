@@ -69,7 +69,26 @@ const BigApp& app() {
   return instance;
 }
 
+// The application the windows need, made once, on the offscreen platform (the window needs no
+// screen to be measured). An error box would wait for a click that never comes: the benchmark
+// reports the error and stops instead.
+void startApplication() {
+  static int argc = 1;
+  static char name[] = "window_bench";
+  static char* argv[] = {name, nullptr};
+  if (QApplication::instance()) return;
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  new QApplication(argc, argv);
+  ui::DialogHooks hooks;
+  hooks.error = [](const QString& message) {
+    std::fprintf(stderr, "window_bench: %s\n", message.toUtf8().constData());
+    std::exit(1);
+  };
+  ui::setDialogHooks(hooks);
+}
+
 std::unique_ptr<ui::TfMain> openWindow() {
+  startApplication();
   auto window = std::make_unique<ui::TfMain>(app().path(), QStringList());
   if (!window->FormCreate()) std::abort();
   window->show();
@@ -114,19 +133,4 @@ BENCHMARK(BM_FilterRun)->Unit(benchmark::kMillisecond)->Iterations(30);
 }  // namespace
 }  // namespace verbalon::bench
 
-int main(int argc, char** argv) {
-  // The window needs no screen to be measured.
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication application(argc, argv);
-  // An error box would wait for a click that never comes: report and stop instead.
-  verbalon::ui::DialogHooks hooks;
-  hooks.error = [](const QString& message) {
-    std::fprintf(stderr, "window_bench: %s\n", message.toUtf8().constData());
-    std::exit(1);
-  };
-  verbalon::ui::setDialogHooks(hooks);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+BENCHMARK_MAIN();
