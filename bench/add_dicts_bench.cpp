@@ -54,7 +54,7 @@ void BM_FormShowOfDataFolder(benchmark::State& state) {
         verbalon::storage::CompoundFile::create(folder / "vrbx.pde");
     verbalon::storage::MemoryStream ReadBuf;
     verbalon::index::WordIndex index;
-    verbalon::ui::TfAddDicts dialog({index, stgRes, ReadBuf, dataDir, [] {}});
+    verbalon::ui::TfAddDicts dialog({index, stgRes, ReadBuf, dataDir, [] {}, {}});
     for (auto _ : state) {
       dialog.FormShow();
       listed = dialog.findChild<QListWidget*>(QStringLiteral("lbDicts"))->count();

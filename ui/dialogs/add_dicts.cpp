@@ -200,6 +200,7 @@ void TfAddDicts::buildForm() {
   connect(m_button2, &QPushButton::clicked, this, &TfAddDicts::Button2Click);
   connect(m_button4, &QPushButton::clicked, this, &TfAddDicts::Button4Click);
   connect(m_lbDicts, &QListWidget::itemChanged, this, &TfAddDicts::lbDictsClickCheck);
+  connect(m_lbDicts, &QListWidget::itemDoubleClicked, this, &TfAddDicts::lbDictsDblClick);
 }
 
 void TfAddDicts::showEvent(QShowEvent* event) {
@@ -395,6 +396,25 @@ void TfAddDicts::Button4Click() {
 void TfAddDicts::lbDictsClickCheck(QListWidgetItem* item) {
   if (m_settingCheck || item == nullptr) return;
   showInstalled(m_lbDicts->row(item));
+}
+
+void TfAddDicts::lbDictsDblClick() {
+  if (m_busy || !m_context.showDictInfo) return;
+  guarded(this, [this] {
+    const int line = selectedLine();
+    if (!m_installable[static_cast<size_t>(line)]) {
+      ShowMessage(this, textUnwritableName());
+      return;
+    }
+    if (const int slot = slotOf(line); slot >= 0) {
+      m_context.showDictInfo(m_context.index.Dicts()[static_cast<size_t>(slot)].Info);
+      return;
+    }
+    dicts::TDicts opened;
+    dicts::AddDict(opened, m_packageFiles[static_cast<size_t>(line)], m_context.ReadBuf,
+                   dicts::ItemLists::kSkip);
+    m_context.showDictInfo(opened.front().Info);
+  });
 }
 
 void TfAddDicts::acAddDictsExecute(const std::function<void()>& refresh) {

@@ -42,6 +42,8 @@ struct AddDictsContext {
   storage::MemoryStream& ReadBuf;
   std::filesystem::path DataDir;  // the data folder, as the file system names it
   std::function<void()> acExit;   // ends the program (the "&Yes" answers of the warnings)
+  // Shows a dictionary's "~info.dat" text (Windows-1251): a double-click on its line.
+  std::function<void(const std::string& info)> showDictInfo;
 };
 
 // TfAddDicts, the dictionary installation dialog "Установка словарей": lists the packages
@@ -86,6 +88,9 @@ class TfAddDicts : public QDialog {
   void Button4Click();
   // Puts back a check mark the user toggled: the marks show only what is installed.
   void lbDictsClickCheck(QListWidgetItem* item);
+  // A double-click on a line: the package's "~info.dat" through showDictInfo, from its slot when
+  // installed, otherwise read from the package for the moment.
+  void lbDictsDblClick();
 
   // The main window's actions. refresh redraws the main window's word list, scroll bar and
   // status bar; it is called, and Modified cleared, when something was installed or removed.

@@ -299,8 +299,13 @@ void TfMain::createSecondaryWindows() {
   fSet = new TfSet([this] { return ListSetNames(*m_stgRes); },
                    [this] { return cbSet->currentIndex(); }, this);
   fDicts = new TfDicts(m_index.Dicts(), this);
-  fAddDicts = new TfAddDicts(
-      {m_index, *m_stgRes, m_readBuf, m_dataDir, [this] { acExit->trigger(); }}, this);
+  fAddDicts =
+      new TfAddDicts({m_index, *m_stgRes, m_readBuf, m_dataDir, [this] { acExit->trigger(); },
+                      [this](const std::string& info) {
+                        fDictInfo->setInfo(info);
+                        fDictInfo->exec();
+                      }},
+                     this);
   fDictInfo = new TfDictInfo(this);
 
   const auto refresh = [this] { RefreshAfterInstall(); };

@@ -81,12 +81,14 @@ class AppFolder {
 // One run of the program on an application folder: what the main window owns, its index loaded,
 // and the dialog over it.
 struct Session {
+  std::vector<std::string> infos;  // the texts shown by double-clicks
   explicit Session(const AppFolder& app)
       : stgRes(verbalon::storage::CompoundFile::open(app.folder() / "vrbx.pde")),
         dataDir(app.dataDir()) {
     index.LoadIndex(stgRes, dataDir, ReadBuf);
     dialog = std::make_unique<TfAddDicts>(
-        verbalon::ui::AddDictsContext{index, stgRes, ReadBuf, dataDir, [this] { ++exits; }});
+        verbalon::ui::AddDictsContext{index, stgRes, ReadBuf, dataDir, [this] { ++exits; },
+                                      [this](const std::string& text) { infos.push_back(text); }});
   }
 
   template <typename W>
@@ -321,6 +323,23 @@ class AddDictsTest : public QObject {
     Session run(app);
     run.dialog->show();
     QVERIFY(run.checked("Tolk.brd"));
+  }
+
+  // A double-click shows the text about the dictionary, installed or not.
+  void doubleClickShowsTheDictionaryInformation() {
+    AppFolder app;
+    app.addPackage("tolk", "tolk.brd");
+    app.addPackage("sokr", "sokr.brd");
+    Session run(app);
+    run.dialog->show();
+    run.click("tolk.brd", "btSetupOneDict");
+    for (const char* name : {"tolk.brd", "sokr.brd"}) {
+      run.list()->setCurrentRow(run.lineOf(name));
+      run.dialog->lbDictsDblClick();
+    }
+    QCOMPARE(run.infos.size(), size_t{2});
+    QVERIFY(verbalon::ui::toQString(run.infos[0]).startsWith(QStringLiteral("Малый толковый")));
+    QVERIFY(verbalon::ui::toQString(run.infos[1]).contains(QStringLiteral("сокращений")));
   }
 
   void refusesToRemoveWhatIsNotInstalledOrToActWithoutSelection() {
