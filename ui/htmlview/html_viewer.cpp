@@ -51,7 +51,7 @@ QString THTMLViewer::keyFor(detail::ReferenceKind kind, const QString& text) {
           toQString(std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())));
     }
   }
-  const QString key = QStringLiteral("verbalon:%1").arg(m_references.size());
+  QString key = QStringLiteral("verbalon:%1").arg(m_references.size());
   m_references.insert(key, reference);
   m_keys.insert(id, key);
   return key;
