@@ -20,7 +20,9 @@ int main(int argc, char* argv[]) {
 
   verbalon::ui::TfMain fMain(appDir, arguments);
   // Without its resource package the window has nothing to show; the error box said why.
-  if (!fMain.FormCreate()) return 1;
+  if (!fMain.FormCreate()) {
+    return 1;
+  }
   fMain.createSecondaryWindows();
   fMain.show();
   return QApplication::exec();

@@ -194,7 +194,9 @@ void TfAddDicts::buildForm() {
   resize(522, 331);
   const QScreen* screen =
       parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-  if (screen) move(screen->availableGeometry().center() - rect().center());
+  if (screen) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
 
   connect(m_btSetupOneDict, &QPushButton::clicked, this, &TfAddDicts::btSetupOneDictClick);
   connect(m_button2, &QPushButton::clicked, this, &TfAddDicts::Button2Click);
@@ -206,7 +208,9 @@ void TfAddDicts::buildForm() {
 void TfAddDicts::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // A window restored by the window system is not a new showing.
-  if (!event->spontaneous()) FormShow();
+  if (!event->spontaneous()) {
+    FormShow();
+  }
 }
 
 // While an installation or removal lets window messages run, closing would let the main window
@@ -220,11 +224,15 @@ void TfAddDicts::closeEvent(QCloseEvent* event) {
 }
 
 void TfAddDicts::reject() {
-  if (!m_busy) QDialog::reject();
+  if (!m_busy) {
+    QDialog::reject();
+  }
 }
 
 void TfAddDicts::FormShow() {
-  if (m_busy) return;
+  if (m_busy) {
+    return;
+  }
   m_lbDicts->clear();
   m_packagePaths.clear();
   m_packageFiles.clear();
@@ -238,7 +246,9 @@ void TfAddDicts::FormShow() {
     };
     scanner.Scan(m_context.DataDir);
     if (scanner.Items().empty()) {
-      if (AskWarning(this, textNoDicts()) && m_context.acExit) m_context.acExit();
+      if (AskWarning(this, textNoDicts()) && m_context.acExit) {
+        m_context.acExit();
+      }
       return;
     }
     for (const dirscan::TDirectoryScannerItem& item : scanner.Items()) {
@@ -279,13 +289,17 @@ void TfAddDicts::addLine(const fs::path& file) {
 
 int TfAddDicts::selectedLine() const {
   const int line = m_lbDicts->currentRow();
-  if (line < 0 || static_cast<size_t>(line) >= m_installable.size()) throwListIndexError(line);
+  if (line < 0 || static_cast<size_t>(line) >= m_installable.size()) {
+    throwListIndexError(line);
+  }
   return line;
 }
 
 int TfAddDicts::slotOf(int line) const {
   const size_t i = static_cast<size_t>(line);
-  if (!m_installable[i]) return -1;
+  if (!m_installable[i]) {
+    return -1;
+  }
   const std::string name = m_packageFiles[i].filename().string();
   return dicts::FindDict(m_context.index.Dicts(), m_context.DataDir / lowerAscii(name));
 }
@@ -294,9 +308,13 @@ int TfAddDicts::slotOf(int line) const {
 // than is installed would offer to install the same package a second time.
 void TfAddDicts::showInstalled(int line) {
   QListWidgetItem* item = m_lbDicts->item(line);
-  if (item == nullptr) return;
+  if (item == nullptr) {
+    return;
+  }
   const Qt::CheckState state = slotOf(line) >= 0 ? Qt::Checked : Qt::Unchecked;
-  if (item->checkState() == state && item->data(Qt::CheckStateRole).isValid()) return;
+  if (item->checkState() == state && item->data(Qt::CheckStateRole).isValid()) {
+    return;
+  }
   m_settingCheck = true;
   item->setCheckState(state);
   m_settingCheck = false;
@@ -313,7 +331,9 @@ void TfAddDicts::btSetupOneDictClick() {
 }
 
 bool TfAddDicts::setupOneDict() {
-  if (m_busy) return false;
+  if (m_busy) {
+    return false;
+  }
   return guarded(this, [this] {
     const int line = selectedLine();
     if (!m_installable[static_cast<size_t>(line)]) {
@@ -325,7 +345,9 @@ bool TfAddDicts::setupOneDict() {
       return;
     }
     index::WordIndex& index = m_context.index;
-    if (!index.refusal().empty()) throw index::EIndexError(index.refusal());
+    if (!index.refusal().empty()) {
+      throw index::EIndexError(index.refusal());
+    }
     Modified = true;
     runOperation(line, [this, line, &index] {
       // Opened by the name the scan found; the slot keeps the lower-cased name, the form that
@@ -358,7 +380,9 @@ void TfAddDicts::dropUnmergedSlot(size_t n) noexcept {
 }
 
 void TfAddDicts::Button2Click() {
-  if (m_busy) return;
+  if (m_busy) {
+    return;
+  }
   guarded(this, [this] {
     const int line = selectedLine();
     const int slot = slotOf(line);
@@ -368,7 +392,9 @@ void TfAddDicts::Button2Click() {
       return;
     }
     index::WordIndex& index = m_context.index;
-    if (!index.refusal().empty()) throw index::EIndexError(index.refusal());
+    if (!index.refusal().empty()) {
+      throw index::EIndexError(index.refusal());
+    }
     Modified = true;
     runOperation(line, [this, slot, &index] {
       index.RemoveDict(static_cast<size_t>(slot), *m_progress);
@@ -394,12 +420,16 @@ void TfAddDicts::Button4Click() {
 }
 
 void TfAddDicts::lbDictsClickCheck(QListWidgetItem* item) {
-  if (m_settingCheck || item == nullptr) return;
+  if (m_settingCheck || item == nullptr) {
+    return;
+  }
   showInstalled(m_lbDicts->row(item));
 }
 
 void TfAddDicts::lbDictsDblClick() {
-  if (m_busy || !m_context.showDictInfo) return;
+  if (m_busy || !m_context.showDictInfo) {
+    return;
+  }
   guarded(this, [this] {
     const int line = selectedLine();
     if (!m_installable[static_cast<size_t>(line)]) {
@@ -420,9 +450,13 @@ void TfAddDicts::lbDictsDblClick() {
 void TfAddDicts::acAddDictsExecute(const std::function<void()>& refresh) {
   // Reached from the main window while an operation lets events run, a modal loop would hold
   // that operation up, and the dialog refuses to close until it ends.
-  if (m_busy) return;
+  if (m_busy) {
+    return;
+  }
   // A dialog left open by the automatic installation is shown again, modally and rescanned.
-  if (isVisible()) hide();
+  if (isVisible()) {
+    hide();
+  }
   exec();
   if (Modified) {
     guarded(parentWidget(), refresh);
@@ -431,22 +465,30 @@ void TfAddDicts::acAddDictsExecute(const std::function<void()>& refresh) {
 }
 
 bool TfAddDicts::AutoInstall() {
-  if (m_busy) return false;
+  if (m_busy) {
+    return false;
+  }
   show();
   // A selection left from before would install another package than the one named.
   m_lbDicts->setCurrentRow(-1);
   for (size_t i = 0; i < m_packagePaths.size(); ++i) {
-    if (m_packagePaths[i] == AutoInstallPath) m_lbDicts->setCurrentRow(static_cast<int>(i));
+    if (m_packagePaths[i] == AutoInstallPath) {
+      m_lbDicts->setCurrentRow(static_cast<int>(i));
+    }
   }
   return setupOneDict();
 }
 
 void TfAddDicts::AskExitAfterAutoInstall() {
-  if (AskWarning(this, textAutoInstallDone()) && m_context.acExit) m_context.acExit();
+  if (AskWarning(this, textAutoInstallDone()) && m_context.acExit) {
+    m_context.acExit();
+  }
 }
 
 void TfAddDicts::acAutoAddDictExecute(const std::function<void()>& refresh) {
-  if (!AutoInstall()) return;
+  if (!AutoInstall()) {
+    return;
+  }
   if (Modified) {
     guarded(parentWidget(), refresh);
     Modified = false;
@@ -456,7 +498,9 @@ void TfAddDicts::acAutoAddDictExecute(const std::function<void()>& refresh) {
 
 std::optional<std::string> TfAddDicts::AutoInstallArgument(const QString& firstArgument) {
   const std::string argument = fromQString(firstArgument);
-  if (lowerAscii(argument).find("/di:") == std::string::npos) return std::nullopt;
+  if (lowerAscii(argument).find("/di:") == std::string::npos) {
+    return std::nullopt;
+  }
   const std::string_view trimmed = cp1251::trimBlanks(argument);
   return lowerAscii(trimmed.size() > 4 ? trimmed.substr(4) : std::string_view());
 }

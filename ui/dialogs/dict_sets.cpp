@@ -20,8 +20,9 @@ StringList ListSets(const storage::CompoundFile& stgRes) {
 
 QStringList ListSetNames(const storage::CompoundFile& stgRes) {
   QStringList names;
-  for (const std::string& name : ListSets(stgRes))
+  for (const std::string& name : ListSets(stgRes)) {
     names.append(toQString(name));
+  }
   return names;
 }
 

@@ -55,8 +55,9 @@ void TfDicts::showEvent(QShowEvent* event) {
 
 void TfDicts::FormShow() {
   lbDicts->clear();
-  for (const dicts::TDict& dict : m_dicts)
+  for (const dicts::TDict& dict : m_dicts) {
     lbDicts->addItem(toQString(dict.Title));
+  }
   lbDicts->setFocus();
 }
 

@@ -123,7 +123,9 @@ void TfLogo::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 bool TfLogo::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != Label1) return QDialog::eventFilter(watched, event);
+  if (watched != Label1) {
+    return QDialog::eventFilter(watched, event);
+  }
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:

@@ -33,7 +33,9 @@ void THTMLViewer::LoadFromString(const std::string& html) {
 // hands them back unchanged.
 QString THTMLViewer::keyFor(detail::ReferenceKind kind, const QString& text) {
   const QString id = QString::number(static_cast<int>(kind)) + QLatin1Char(':') + text;
-  if (const auto known = m_keys.constFind(id); known != m_keys.cend()) return *known;
+  if (const auto known = m_keys.constFind(id); known != m_keys.cend()) {
+    return *known;
+  }
 
   Reference reference{text, {}};
   if (kind == detail::ReferenceKind::Image) {
@@ -59,7 +61,9 @@ QString THTMLViewer::keyFor(detail::ReferenceKind kind, const QString& text) {
 
 std::optional<QByteArray> THTMLViewer::request(const StreamRequest& handler,
                                                const QString& source) {
-  if (!handler) return std::nullopt;
+  if (!handler) {
+    return std::nullopt;
+  }
   try {
     const std::string_view bytes = handler(fromQString(source));
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -83,12 +87,16 @@ void THTMLViewer::anchorClick(const QUrl& url) {
   if (OnHotSpotClick && !guarded(this, [&] { OnHotSpotClick(fromQString(href), handled); })) {
     return;
   }
-  if (!handled && href.startsWith(QLatin1Char('#'))) scrollToAnchor(href.mid(1));
+  if (!handled && href.startsWith(QLatin1Char('#'))) {
+    scrollToAnchor(href.mid(1));
+  }
 }
 
 void THTMLViewer::mouseReleaseEvent(QMouseEvent* event) {
   QTextBrowser::mouseReleaseEvent(event);
-  if (!OnMouseUp) return;
+  if (!OnMouseUp) {
+    return;
+  }
   guarded(this,
           [&] { OnMouseUp(event->button(), event->modifiers(), event->position().toPoint()); });
 }
@@ -101,7 +109,9 @@ int THTMLViewer::FindTextPosAt(QPoint clientPoint) const {
 
 bool THTMLViewer::GetCharAtPos(int pos, QChar& ch) const {
   // The document's last character is the paragraph end that every document has; it is not text.
-  if (pos < 0 || pos >= document()->characterCount() - 1) return false;
+  if (pos < 0 || pos >= document()->characterCount() - 1) {
+    return false;
+  }
   ch = document()->characterAt(pos);
   return true;
 }

@@ -29,7 +29,9 @@ void TfMain::tmShowTimer() {
 
 void TfMain::ShowArticle(int32_t w) {
   const StringList& slWord = m_index.slWord();
-  if (w < 0 || static_cast<size_t>(w) >= slWord.size()) return;
+  if (w < 0 || static_cast<size_t>(w) >= slWord.size()) {
+    return;
+  }
   const auto line = static_cast<size_t>(w);
   const std::string page =
       article::BuildArticlePage(m_index.slIndex()[line], slWord[line], m_index.Dicts(), m_templates,
@@ -60,7 +62,9 @@ void TfMain::meHotSpotClick(const std::string& url, bool& /*handled*/) {
 }
 
 void TfMain::meMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers keys, QPoint point) {
-  if (button != Qt::LeftButton || !keys.testFlag(Qt::ControlModifier)) return;
+  if (button != Qt::LeftButton || !keys.testFlag(Qt::ControlModifier)) {
+    return;
+  }
   const std::string word = PickWord(me->FindTextPosAt(point), [this](int position, QChar& ch) {
     return me->GetCharAtPos(position, ch);
   });

@@ -23,32 +23,41 @@ void TfMain::acFilterExecute() {
   StringList& slHistory = m_index.slHistory();
   slHistory.insert(slHistory.begin(), q);
   lbHistory->clear();
-  for (const std::string& line : slHistory)
+  for (const std::string& line : slHistory) {
     lbHistory->addItem(toQString(line));
+  }
   pcList->setCurrentWidget(tsFiltered);
   guarded(this, [&] { saveHistory(); });
 }
 
 void TfMain::meFindKeyDown(int key) {
-  if (key == Qt::Key_Return || key == Qt::Key_Enter) acFilter->trigger();
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    acFilter->trigger();
+  }
 }
 
 void TfMain::lbFilteredClick() {
   const int row = lbFiltered->currentIndex().row();
-  if (row < 0 || static_cast<size_t>(row) >= m_flFiltered.Indexes.size()) return;
+  if (row < 0 || static_cast<size_t>(row) >= m_flFiltered.Indexes.size()) {
+    return;
+  }
   startShowTimer(m_flFiltered.Indexes[static_cast<size_t>(row)]);
 }
 
 void TfMain::lbHistoryDblClick() {
   const QListWidgetItem* item = lbHistory->currentItem();
-  if (!item || !item->isSelected()) return;
+  if (!item || !item->isSelected()) {
+    return;
+  }
   meFind->setText(item->text());
   acFilter->trigger();
 }
 
 void TfMain::Button1Click() {
   const int row = lbHistory->currentRow();
-  if (row < 0 || !lbHistory->item(row)->isSelected()) return;
+  if (row < 0 || !lbHistory->item(row)->isSelected()) {
+    return;
+  }
   delete lbHistory->takeItem(row);
 }
 

@@ -240,7 +240,9 @@ void TfMain::connectHandlers() {
   connect(sbWord, &QAbstractSlider::actionTriggered, this,
           [this](int action) { sbWordScroll(action, sbWord->sliderPosition()); });
   connect(lbWord, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (row >= 0) lbWordClick();
+    if (row >= 0) {
+      lbWordClick();
+    }
   });
   connect(lbWord, &QListWidget::itemClicked, this, [this] { lbWordClick(); });
   lbWord->installEventFilter(this);
@@ -259,13 +261,19 @@ void TfMain::connectHandlers() {
   connect(acShowMainForm, &QAction::triggered, this, [this] { acShowMainFormExecute(); });
   connect(acExit, &QAction::triggered, this, [this] { acExitExecute(); });
   connect(acAbout, &QAction::triggered, this, [this] {
-    if (fLogo) fLogo->showAbout();
+    if (fLogo) {
+      fLogo->showAbout();
+    }
   });
   connect(acSets, &QAction::triggered, this, [this] {
-    if (fSet) fSet->exec();
+    if (fSet) {
+      fSet->exec();
+    }
   });
   connect(acAddDicts, &QAction::triggered, this, [this] {
-    if (addDictsDialog) addDictsDialog();
+    if (addDictsDialog) {
+      addDictsDialog();
+    }
   });
 }
 
@@ -277,9 +285,13 @@ bool TfMain::FormCreate() {
   pmTray->addAction(acExit);
   tiTray->setContextMenu(pmTray);
   connect(tiTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-    if (why == QSystemTrayIcon::DoubleClick) TIoDblClick();
+    if (why == QSystemTrayIcon::DoubleClick) {
+      TIoDblClick();
+    }
   });
-  if (QSystemTrayIcon::isSystemTrayAvailable()) tiTray->show();
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    tiTray->show();
+  }
 
   return guarded(this, [&] {
     m_stgRes.emplace(storage::CompoundFile::open(m_appDir / "vrbx.pde"));
@@ -327,12 +339,16 @@ void TfMain::RegisterShowHotKey() {
 }
 
 void TfMain::UnregisterShowHotKey() {
-  if (m_hotKeys && !m_hotKeyIds.empty()) m_hotKeys->Unregister(m_hotKeyIds.back());
+  if (m_hotKeys && !m_hotKeyIds.empty()) {
+    m_hotKeys->Unregister(m_hotKeyIds.back());
+  }
 }
 
 void TfMain::WMHotKey(int32_t id) {
   for (const int32_t hotKeyId : m_hotKeyIds) {
-    if (hotKeyId == id) acShowMainForm->trigger();
+    if (hotKeyId == id) {
+      acShowMainForm->trigger();
+    }
   }
 }
 
@@ -362,8 +378,9 @@ void TfMain::firstShow() {
     m_index.LoadIndex(*m_stgRes, m_dataDir, m_readBuf);
     RefreshStatus();
     lbHistory->clear();
-    for (const std::string& line : m_index.slHistory())
+    for (const std::string& line : m_index.slHistory()) {
       lbHistory->addItem(toQString(line));
+    }
     m_topWord = 0;
     ShowPage(0);
     AdjustWordScroll();
@@ -371,17 +388,26 @@ void TfMain::firstShow() {
     FormResize();
     cbSet->clear();
     cbSet->addItems(ListSetNames(*m_stgRes));
-    if (cbSet->count() > 0) cbSet->setCurrentIndex(0);
+    if (cbSet->count() > 0) {
+      cbSet->setCurrentIndex(0);
+    }
   });
-  if (fLogo) fLogo->close();
-  if (!loaded) return;
+  if (fLogo) {
+    fLogo->close();
+  }
+  if (!loaded) {
+    return;
+  }
 
   guarded(this, [&] {
     if (!m_arguments.isEmpty() && autoAddDict) {
-      if (const auto path = TfAddDicts::AutoInstallArgument(m_arguments.front()))
+      if (const auto path = TfAddDicts::AutoInstallArgument(m_arguments.front())) {
         autoAddDict(*path);
+      }
     }
-    if (m_index.Dicts().empty()) acAddDicts->trigger();
+    if (m_index.Dicts().empty()) {
+      acAddDicts->trigger();
+    }
   });
 }
 
@@ -420,16 +446,24 @@ void TfMain::acShowMainFormExecute() {
 }
 
 void TfMain::FormDestroy() {
-  if (m_destroyed || !m_stgRes) return;
+  if (m_destroyed || !m_stgRes) {
+    return;
+  }
   m_destroyed = true;
   // A history that cannot be saved is reported; the hot key is then left to the system, which
   // frees it when the process ends.
-  if (guarded(this, [&] { m_index.SaveHistory(*m_stgRes); })) UnregisterShowHotKey();
-  if (tiTray) tiTray->hide();
+  if (guarded(this, [&] { m_index.SaveHistory(*m_stgRes); })) {
+    UnregisterShowHotKey();
+  }
+  if (tiTray) {
+    tiTray->hide();
+  }
 }
 
 void TfMain::saveHistory() {
-  if (m_stgRes) m_index.SaveHistory(*m_stgRes);
+  if (m_stgRes) {
+    m_index.SaveHistory(*m_stgRes);
+  }
 }
 
 void TfMain::RefreshStatus() {
@@ -454,8 +488,12 @@ void TfMain::RefreshAfterInstall() {
 bool TfMain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
-    if (watched == lbWord) lbWordKeyDown(key);
-    if (watched == meFind) meFindKeyDown(key);
+    if (watched == lbWord) {
+      lbWordKeyDown(key);
+    }
+    if (watched == meFind) {
+      meFindKeyDown(key);
+    }
     if (watched == lbHistory && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
       lbHistoryDblClick();
     }

@@ -17,8 +17,12 @@ int StringListModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant StringListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rowCount()) return {};
-  if (role == Qt::DisplayRole) return toQString(m_lines[static_cast<size_t>(index.row())]);
+  if (!index.isValid() || index.row() >= rowCount()) {
+    return {};
+  }
+  if (role == Qt::DisplayRole) {
+    return toQString(m_lines[static_cast<size_t>(index.row())]);
+  }
   return {};
 }
 

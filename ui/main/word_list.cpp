@@ -82,12 +82,16 @@ void TfMain::lbWordKeyDown(int key) {
   int select = row;
   switch (key) {
     case Qt::Key_Up:
-      if (row != 0) return;
+      if (row != 0) {
+        return;
+      }
       start = int64_t{m_topWord} - 1;
       select = 0;
       break;
     case Qt::Key_Down:
-      if (row != rowsHeld - 1) return;
+      if (row != rowsHeld - 1) {
+        return;
+      }
       start = int64_t{m_topWord} + 1;
       break;
     case Qt::Key_PageUp:
@@ -108,7 +112,9 @@ void TfMain::lbWordKeyDown(int key) {
 }
 
 void TfMain::lbWordClick() {
-  if (lbWord->currentRow() < 0) return;
+  if (lbWord->currentRow() < 0) {
+    return;
+  }
   startShowTimer(m_topWord + lbWord->currentRow());
 }
 

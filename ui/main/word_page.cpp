@@ -5,7 +5,9 @@
 namespace verbalon::ui {
 
 int PageRows(int clientHeight, int itemHeight) {
-  if (itemHeight <= 0) return 1;
+  if (itemHeight <= 0) {
+    return 1;
+  }
   return std::max(0, clientHeight) / itemHeight + 1;
 }
 
@@ -20,13 +22,17 @@ int ScrollMax(int64_t n) {
 }
 
 int64_t ThumbToPage(int64_t position, int64_t n, int max) {
-  if (max <= 0 || n < 1) return 0;
+  if (max <= 0 || n < 1) {
+    return 0;
+  }
   // Truncation toward zero, as the position is never negative once the bar clamps it.
   return (n - 1) * position / max;
 }
 
 int PageToThumb(int64_t topWord, int64_t n, int max) {
-  if (n < 2) return 0;
+  if (n < 2) {
+    return 0;
+  }
   const int64_t numerator = topWord * max;
   const int64_t denominator = n - 1;
   int64_t quotient = numerator / denominator;

@@ -18,7 +18,9 @@ namespace {
 // the text, or at a delimiter.
 bool wordCharAt(const CharAt& charAt, int position, char& out) {
   QChar ch;
-  if (!charAt(position, ch)) return false;
+  if (!charAt(position, ch)) {
+    return false;
+  }
   const std::string bytes = fromQString(QString(ch));
   out = bytes.empty() ? '?' : bytes.front();
   return !isPickDelimiter(out);
@@ -30,11 +32,15 @@ std::string PickWord(int position, const CharAt& charAt) {
   std::string word;
   char c = 0;
   // The walks stop at the text's ends, and -1 is outside it, so a point over no text gives "".
-  for (int p = position; p >= 0 && wordCharAt(charAt, p, c); --p)
+  for (int p = position; p >= 0 && wordCharAt(charAt, p, c); --p) {
     word.insert(word.begin(), c);
-  if (position < 0) return word;
-  for (int q = position + 1; wordCharAt(charAt, q, c); ++q)
+  }
+  if (position < 0) {
+    return word;
+  }
+  for (int q = position + 1; wordCharAt(charAt, q, c); ++q) {
     word.push_back(c);
+  }
   return word;
 }
 

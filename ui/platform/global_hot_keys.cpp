@@ -23,12 +23,22 @@ constexpr uint16_t kHotKeyModifiers =
 bool toXModifiers(Qt::KeyboardModifiers modifiers, uint16_t& mask) {
   const Qt::KeyboardModifiers known =
       Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
-  if (modifiers & ~known) return false;
+  if (modifiers & ~known) {
+    return false;
+  }
   mask = 0;
-  if (modifiers & Qt::ShiftModifier) mask |= XCB_MOD_MASK_SHIFT;
-  if (modifiers & Qt::ControlModifier) mask |= XCB_MOD_MASK_CONTROL;
-  if (modifiers & Qt::AltModifier) mask |= XCB_MOD_MASK_1;
-  if (modifiers & Qt::MetaModifier) mask |= XCB_MOD_MASK_4;
+  if (modifiers & Qt::ShiftModifier) {
+    mask |= XCB_MOD_MASK_SHIFT;
+  }
+  if (modifiers & Qt::ControlModifier) {
+    mask |= XCB_MOD_MASK_CONTROL;
+  }
+  if (modifiers & Qt::AltModifier) {
+    mask |= XCB_MOD_MASK_1;
+  }
+  if (modifiers & Qt::MetaModifier) {
+    mask |= XCB_MOD_MASK_4;
+  }
   return true;
 }
 
@@ -50,7 +60,9 @@ xcb_connection_t* qtConnection() {
   if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>()) {
       xcb_connection_t* connection = x11->connection();
-      if (connection && !xcb_connection_has_error(connection)) return connection;
+      if (connection && !xcb_connection_has_error(connection)) {
+        return connection;
+      }
     }
   }
 #endif
@@ -60,16 +72,21 @@ xcb_connection_t* qtConnection() {
 }  // namespace
 
 GlobalHotKeys::GlobalHotKeys(QObject* parent) : QObject(parent), m_connection(qtConnection()) {
-  if (!m_connection) return;
+  if (!m_connection) {
+    return;
+  }
   m_roots = x11::rootWindows(m_connection);
   QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
 GlobalHotKeys::~GlobalHotKeys() {
   // Once the application is gone, so is its connection, and the server has freed our grabs.
-  if (!QCoreApplication::instance()) return;
-  for (const auto& [id, grab] : m_keys)
+  if (!QCoreApplication::instance()) {
+    return;
+  }
+  for (const auto& [id, grab] : m_keys) {
     ungrab(grab);
+  }
 }
 
 int32_t GlobalHotKeys::AddAtom(const QString& name) {
@@ -81,7 +98,9 @@ int32_t GlobalHotKeys::AddAtom(const QString& name) {
                                               bytes.constData()),
                               nullptr),
         &std::free);
-    if (reply) return static_cast<int32_t>(reply->atom);
+    if (reply) {
+      return static_cast<int32_t>(reply->atom);
+    }
   }
   auto [it, added] =
       m_localAtoms.try_emplace(name, kFirstLocalAtom + static_cast<int32_t>(m_localAtoms.size()));
@@ -91,12 +110,18 @@ int32_t GlobalHotKeys::AddAtom(const QString& name) {
 bool GlobalHotKeys::Register(int32_t id, Qt::KeyboardModifiers modifiers, Qt::Key key) {
   Unregister(id);
   Grab grab;
-  if (!m_connection || !toXModifiers(modifiers, grab.modifiers)) return false;
+  if (!m_connection || !toXModifiers(modifiers, grab.modifiers)) {
+    return false;
+  }
   grab.keycode = keycodeOfKey(m_connection, key);
-  if (grab.keycode == 0) return false;
+  if (grab.keycode == 0) {
+    return false;
+  }
   for (const auto& [otherId, other] : m_keys) {
     // X would let us grab it twice; the first Unregister would then silence both.
-    if (other.keycode == grab.keycode && other.modifiers == grab.modifiers) return false;
+    if (other.keycode == grab.keycode && other.modifiers == grab.modifiers) {
+      return false;
+    }
   }
   grab.numLock = x11::numLockMask(m_connection);
 
@@ -114,7 +139,9 @@ bool GlobalHotKeys::Register(int32_t id, Qt::KeyboardModifiers modifiers, Qt::Ke
 
 void GlobalHotKeys::Unregister(int32_t id) {
   const auto it = m_keys.find(id);
-  if (it == m_keys.end()) return;
+  if (it == m_keys.end()) {
+    return;
+  }
   ungrab(it->second);
   m_keys.erase(it);
 }
@@ -130,15 +157,21 @@ void GlobalHotKeys::ungrab(const Grab& grab) {
 }
 
 bool GlobalHotKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-  if (m_keys.empty() || eventType != "xcb_generic_event_t") return false;
+  if (m_keys.empty() || eventType != "xcb_generic_event_t") {
+    return false;
+  }
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
-  if ((event->response_type & 0x7f) != XCB_KEY_PRESS) return false;
+  if ((event->response_type & 0x7f) != XCB_KEY_PRESS) {
+    return false;
+  }
   const auto* press = static_cast<const xcb_key_press_event_t*>(message);
   const auto modifiers = static_cast<uint16_t>(press->state & kHotKeyModifiers);
   const auto hit = std::find_if(m_keys.begin(), m_keys.end(), [&](const auto& key) {
     return key.second.keycode == press->detail && key.second.modifiers == modifiers;
   });
-  if (hit == m_keys.end()) return false;
+  if (hit == m_keys.end()) {
+    return false;
+  }
   const int32_t id = hit->first;  // copied: a receiver may unregister the key
   Q_EMIT activated(id);
   return true;

@@ -36,7 +36,9 @@ void ShowMessage(QWidget* parent, const std::string& text) {
 }
 
 bool AskWarning(QWidget* parent, const std::string& text) {
-  if (g_hooks.question) return g_hooks.question(toQString(text));
+  if (g_hooks.question) {
+    return g_hooks.question(toQString(text));
+  }
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), toQString(text),
                   QMessageBox::NoButton, parent);
   QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);

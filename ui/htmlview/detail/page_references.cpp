@@ -38,10 +38,14 @@ QString decodeCharacterReferences(QStringView text) {
         const bool hex = name.size() > 1 && (name[1] == u'x' || name[1] == u'X');
         bool ok = false;
         code = name.sliced(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
-        if (!ok || code > 0x10FFFF) code = 0;
+        if (!ok || code > 0x10FFFF) {
+          code = 0;
+        }
       } else {
         for (const auto& [entity, character] : kNamed) {
-          if (name == entity) code = character;
+          if (name == entity) {
+            code = character;
+          }
         }
       }
       if (code != 0) {
@@ -71,7 +75,9 @@ struct Tag {
 
   const Attribute* find(QStringView attributeName) const {
     for (const Attribute& attribute : attributes) {
-      if (attribute.name == attributeName && attribute.end > attribute.begin) return &attribute;
+      if (attribute.name == attributeName && attribute.end > attribute.begin) {
+        return &attribute;
+      }
     }
     return nullptr;
   }
@@ -83,8 +89,9 @@ Tag readTag(QStringView html, qsizetype pos) {
   const qsizetype n = html.size();
   Tag tag;
   qsizetype i = pos + 1;
-  while (i < n && (isAsciiLetter(html[i]) || html[i].isDigit()))
+  while (i < n && (isAsciiLetter(html[i]) || html[i].isDigit())) {
     ++i;
+  }
   tag.name = html.sliced(pos + 1, i - pos - 1).toString().toLower();
   while (i < n) {
     if (isSpace(html[i]) || html[i] == u'/') {
@@ -107,12 +114,14 @@ Tag readTag(QStringView html, qsizetype pos) {
     attribute.name = html.sliced(nameBegin, i - nameBegin).toString().toLower();
     attribute.begin = attribute.end = i;
     qsizetype next = i;
-    while (next < n && isSpace(html[next]))
+    while (next < n && isSpace(html[next])) {
       ++next;
+    }
     if (next < n && html[next] == u'=') {
       i = next + 1;
-      while (i < n && isSpace(html[i]))
+      while (i < n && isSpace(html[i])) {
         ++i;
+      }
       attribute.begin = i;
       if (i < n && (html[i] == u'"' || html[i] == u'\'')) {
         const qsizetype close = html.indexOf(html[i], i + 1);
@@ -120,8 +129,9 @@ Tag readTag(QStringView html, qsizetype pos) {
         attribute.value = decodeCharacterReferences(html.sliced(i + 1, stop - i - 1));
         i = close < 0 ? n : close + 1;
       } else {
-        while (i < n && !isSpace(html[i]) && html[i] != u'>')
+        while (i < n && !isSpace(html[i]) && html[i] != u'>') {
           ++i;
+        }
         attribute.value =
             decodeCharacterReferences(html.sliced(attribute.begin, i - attribute.begin));
       }
@@ -180,7 +190,9 @@ QString rewriteReferences(
         const bool image =
             attribute.name == u"background" || (tag.name == u"img" && attribute.name == u"src");
         const bool link = tag.name == u"a" && attribute.name == u"href";
-        if (!(image || link) || attribute.value.isEmpty()) continue;
+        if (!(image || link) || attribute.value.isEmpty()) {
+          continue;
+        }
         const ReferenceKind kind = image ? ReferenceKind::Image : ReferenceKind::Link;
         out += html.sliced(copied, attribute.begin - copied);
         out += quoted(keyFor(kind, attribute.value));

@@ -24,22 +24,29 @@ xcb_keycode_t keycodeOf(xcb_connection_t* connection, xcb_keysym_t keysym) {
       connection,
       xcb_get_keyboard_mapping(connection, setup->min_keycode, static_cast<uint8_t>(count)),
       nullptr));
-  if (!reply || reply->keysyms_per_keycode == 0) return 0;
+  if (!reply || reply->keysyms_per_keycode == 0) {
+    return 0;
+  }
   const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(reply.get());
   const int total = xcb_get_keyboard_mapping_keysyms_length(reply.get());
   for (int i = 0; i < total; ++i) {
-    if (keysyms[i] == keysym)
+    if (keysyms[i] == keysym) {
       return static_cast<xcb_keycode_t>(first + i / reply->keysyms_per_keycode);
+    }
   }
   return 0;
 }
 
 uint16_t numLockMask(xcb_connection_t* connection) {
   const xcb_keycode_t numLock = keycodeOf(connection, kNumLockKeysym);
-  if (numLock == 0) return 0;
+  if (numLock == 0) {
+    return 0;
+  }
   Reply<xcb_get_modifier_mapping_reply_t> reply(
       xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr));
-  if (!reply) return 0;
+  if (!reply) {
+    return 0;
+  }
   // Eight modifiers (Shift, Lock, Control, Mod1..Mod5), each with keycodes_per_modifier slots.
   const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(reply.get());
   const int perModifier = reply->keycodes_per_modifier;
