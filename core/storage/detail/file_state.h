@@ -14,39 +14,11 @@
 
 #include "storage/compound_file.h"
 #include "storage/detail/device.h"
+#include "storage/detail/on_disk.h"
 
 // The in-memory model of one open compound file and everything that reads or changes it. The
 // public handles (compound_file.h) are thin views over it.
 namespace verbalon::storage::detail {
-
-inline constexpr uint32_t kMaxRegSect = 0xFFFFFFFA;
-inline constexpr uint32_t kDifSect = 0xFFFFFFFC;
-inline constexpr uint32_t kFatSect = 0xFFFFFFFD;
-inline constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
-inline constexpr uint32_t kFreeSect = 0xFFFFFFFF;
-inline constexpr uint32_t kNoStream = 0xFFFFFFFF;
-inline constexpr uint64_t kMiniCutoff = 4096;
-inline constexpr uint32_t kMiniSectorSize = 64;
-inline constexpr size_t kHeaderDifatSlots = 109;
-
-enum EntryType : uint8_t { kUnused = 0, kStorage = 1, kStream = 2, kRoot = 5 };
-
-struct DirEntry {
-  std::u16string name;
-  uint8_t type = kUnused;
-  uint8_t color = 1;     // 0 red, 1 black
-  bool badName = false;  // the name length field is odd, zero or over 64
-  uint32_t left = kNoStream;
-  uint32_t right = kNoStream;
-  uint32_t child = kNoStream;
-  std::array<uint8_t, 16> clsid{};
-  uint32_t stateBits = 0;
-  uint64_t created = 0;
-  uint64_t modified = 0;
-  uint32_t start = 0;
-  uint64_t size = 0;
-  bool operator==(const DirEntry&) const = default;
-};
 
 // What the header references, except the FAT (kept apart in FileState because it is large and
 // is restored by sector rather than copied).
