@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <system_error>
 
 #include "cli/command.h"
@@ -75,6 +76,18 @@ void walkElements(const storage::CompoundFile& file, const ElementVisitor& visit
       fail(path, e);
     }
   }
+}
+
+std::string readStoredBytes(const storage::Storage& parent, const std::u16string& name) {
+  storage::Stream stream = parent.openStream(name);
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const size_t got = stream.read(std::as_writable_bytes(std::span<char>(buffer)));
+    bytes.append(buffer, got);
+    if (got < sizeof buffer) break;
+  }
+  return bytes;
 }
 
 }  // namespace verbalon::cli

@@ -24,4 +24,7 @@ using WalkErrorHandler = std::function<void(const ElementPath& path, const Error
 void walkElements(const storage::CompoundFile& file, const ElementVisitor& visit,
                   const WalkErrorHandler& onError = {});
 
+// The stored bytes of the stream name of parent, as they are (compressed or not).
+std::string readStoredBytes(const storage::Storage& parent, const std::u16string& name);
+
 }  // namespace verbalon::cli

@@ -57,15 +57,7 @@ std::string readRaw(const CompoundFile& file, const std::string& utf8Path) {
   for (size_t i = 0; i + 1 < names.size(); ++i) {
     current = current.openStorage(findRawElement(current, names[i]));
   }
-  storage::Stream stream = current.openStream(findRawElement(current, names.back()));
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    const size_t got = stream.read(std::as_writable_bytes(std::span<char>(buffer)));
-    bytes.append(buffer, got);
-    if (got < sizeof buffer) break;
-  }
-  return bytes;
+  return readStoredBytes(current, findRawElement(current, names.back()));
 }
 
 int runCat(const Arguments& arguments, Console& console) {

@@ -95,18 +95,6 @@ void prepareEmptyFolder(const fs::path& folder) {
   if (ec) throw EToolError(folder.string() + ": cannot create the folder (" + ec.message() + ")");
 }
 
-std::string readStoredBytes(const Storage& parent, const std::u16string& name) {
-  storage::Stream stream = parent.openStream(name);
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    const size_t got = stream.read(std::as_writable_bytes(std::span<char>(buffer)));
-    bytes.append(buffer, got);
-    if (got < sizeof buffer) break;
-  }
-  return bytes;
-}
-
 int runUnpack(const Arguments& arguments, Console&) {
   const NameMode mode = arguments.has("--raw") ? NameMode::Raw : NameMode::Package;
   const CompoundFile file = CompoundFile::open(arguments[0], Access::ReadOnly);
