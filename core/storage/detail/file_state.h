@@ -136,6 +136,7 @@ class FileState {
   void applyStream(uint32_t id, const StreamChanges& changes);
   void flush();
   void finalizeFat();
+  void moveSpecialSector(std::vector<uint32_t>& locations, size_t i, uint32_t marker);
   std::vector<std::byte> difatSector(const Model& model, size_t index) const;
   bool difatChanged(size_t index) const;
   void writeHeader();

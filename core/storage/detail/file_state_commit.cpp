@@ -35,6 +35,17 @@ bool FileState::difatChanged(size_t index) const {
   return next(m_live) != next(m_committed);
 }
 
+// Moves sector i of locations (FAT or DIFAT sectors, marked as marker in the FAT) to a newly
+// allocated place; the old place stays reserved until the next header no longer names it.
+void FileState::moveSpecialSector(std::vector<uint32_t>& locations, size_t i, uint32_t marker) {
+  const uint32_t old = locations[i];
+  const uint32_t moved = allocate();
+  setFat(moved, marker);
+  setFat(old, kFreeSect);
+  locations[i] = moved;
+  m_releasedSpecial.push_back(old);
+}
+
 // Gives the FAT enough sectors to describe every sector, and the DIFAT enough to list them;
 // moves every changed FAT and DIFAT sector that the header state uses. Each move changes FAT
 // entries in turn, so this runs until nothing moves (each sector moves once at most).
@@ -59,24 +70,14 @@ void FileState::finalizeFat() {
     }
     for (size_t k : std::vector<size_t>(m_dirtyFat.begin(), m_dirtyFat.end())) {
       if (k >= m.fatSectors.size() || !isPinned(m.fatSectors[k])) continue;
-      const uint32_t old = m.fatSectors[k];
-      const uint32_t s = allocate();
-      setFat(s, kFatSect);
-      setFat(old, kFreeSect);
-      m.fatSectors[k] = s;
+      moveSpecialSector(m.fatSectors, k, kFatSect);
       m_movedFat.insert(k);
-      m_releasedSpecial.push_back(old);
       changed = true;
     }
     for (size_t j = 0; j < m.difatSectors.size(); ++j) {
       if (!isPinned(m.difatSectors[j])) continue;
       if (!difatChanged(j)) continue;
-      const uint32_t old = m.difatSectors[j];
-      const uint32_t s = allocate();
-      setFat(s, kDifSect);
-      setFat(old, kFreeSect);
-      m.difatSectors[j] = s;
-      m_releasedSpecial.push_back(old);
+      moveSpecialSector(m.difatSectors, j, kDifSect);
       changed = true;
     }
     if (!changed) break;
