@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "storage/detail/names.h"
 
@@ -13,6 +14,14 @@ namespace {
 
 // The most one read of stream data asks for at once.
 constexpr uint64_t kMaxRead = uint64_t{1} << 20;
+
+// The smallest sector that chain holds more than once: a chain that loops.
+std::optional<uint32_t> repeatedSector(std::vector<uint32_t> chain) {
+  std::sort(chain.begin(), chain.end());
+  const auto dup = std::adjacent_find(chain.begin(), chain.end());
+  if (dup == chain.end()) return std::nullopt;
+  return *dup;
+}
 
 }  // namespace
 
@@ -297,10 +306,7 @@ std::vector<uint32_t> FileState::walkChain(uint32_t start, uint64_t limit,
     chain.push_back(s);
     s = m_fat[s];
   }
-  std::vector<uint32_t> sorted = chain;
-  std::sort(sorted.begin(), sorted.end());
-  const auto dup = std::adjacent_find(sorted.begin(), sorted.end());
-  if (dup != sorted.end()) {
+  if (const auto dup = repeatedSector(chain)) {
     corrupt("sector chain of " + what + " loops at sector " + std::to_string(*dup));
   }
   return chain;
@@ -321,10 +327,7 @@ std::vector<uint32_t> FileState::walkMiniChain(uint32_t start, uint64_t limit, u
     chain.push_back(s);
     s = fat[s];
   }
-  std::vector<uint32_t> sorted = chain;
-  std::sort(sorted.begin(), sorted.end());
-  const auto dup = std::adjacent_find(sorted.begin(), sorted.end());
-  if (dup != sorted.end()) {
+  if (const auto dup = repeatedSector(chain)) {
     corrupt("mini sector chain of " + what + " loops at mini sector " + std::to_string(*dup));
   }
   return chain;
