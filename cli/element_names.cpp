@@ -2,32 +2,12 @@
 
 #include "cli/command.h"
 #include "common/cp1251.h"
+#include "common/utf8.h"
 
 namespace verbalon::cli {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-void appendUtf8(std::string& out, char32_t c) {
-  auto byte = [&out](char32_t b) {
-    out.push_back(static_cast<char>(static_cast<unsigned char>(b)));
-  };
-  if (c < 0x80) {
-    byte(c);
-  } else if (c < 0x800) {
-    byte(0xC0 | (c >> 6));
-    byte(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    byte(0xE0 | (c >> 12));
-    byte(0x80 | ((c >> 6) & 0x3F));
-    byte(0x80 | (c & 0x3F));
-  } else {
-    byte(0xF0 | (c >> 18));
-    byte(0x80 | ((c >> 12) & 0x3F));
-    byte(0x80 | ((c >> 6) & 0x3F));
-    byte(0x80 | (c & 0x3F));
-  }
-}
 
 bool isHighSurrogate(char16_t c) {
   return c >= 0xD800 && c <= 0xDBFF;
@@ -68,14 +48,6 @@ std::string escaped(std::u16string_view name, NameMode mode, bool forFile) {
 }
 
 }  // namespace
-
-std::string utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  forEachCodePoint(
-      text, [&](char32_t c) { appendUtf8(out, c >= 0xD800 && c <= 0xDFFF ? kReplacement : c); });
-  return out;
-}
 
 std::u16string utf8ToUtf16(std::string_view text) {
   std::u16string out;

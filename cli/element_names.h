@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/utf8.h"
 // Element names as the tool shows them and turns them into file names, and back.
 //
 // A compound file stores names in UTF-16. In a package they are Windows-1251 text (the core
@@ -16,8 +17,8 @@ namespace verbalon::cli {
 
 enum class NameMode { Package, Raw };
 
-// UTF-16 to UTF-8 and back. Unpaired surrogates and invalid UTF-8 become U+FFFD.
-std::string utf16ToUtf8(std::u16string_view text);
+// UTF-16 to UTF-8 (common/utf8.h) and back. Unpaired surrogates and invalid UTF-8 become U+FFFD.
+using ::verbalon::utf16ToUtf8;
 std::u16string utf8ToUtf16(std::string_view text);
 
 // The name for a terminal line, in UTF-8.

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/utf8.h"
+
 namespace verbalon::cp1251 {
 namespace {
 
@@ -82,19 +84,6 @@ char byteForCodePoint(char32_t cp) {
     b = kTables.fromPunct[cp - 0x2000];
   }
   return b != 0 ? static_cast<char>(b) : '?';
-}
-
-void appendUtf8(std::string& out, char16_t u) {
-  if (u < 0x80) {
-    out += static_cast<char>(u);
-  } else if (u < 0x800) {
-    out += static_cast<char>(0xC0 | (u >> 6));
-    out += static_cast<char>(0x80 | (u & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (u >> 12));
-    out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (u & 0x3F));
-  }
 }
 
 }  // namespace

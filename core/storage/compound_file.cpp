@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/utf8.h"
 #include "storage/detail/file_state.h"
 #include "storage/detail/names.h"
 
@@ -70,7 +71,7 @@ namespace {
 
 void checkName(const FileState& file, std::u16string_view name) {
   if (!detail::isValidName(name)) {
-    file.fail(hresult::kInvalidName, "invalid element name '" + detail::toUtf8(name) +
+    file.fail(hresult::kInvalidName, "invalid element name '" + utf16ToUtf8(name) +
                                          "' (1 to 31 characters, none of / \\ : !)");
   }
 }
@@ -108,7 +109,7 @@ Storage Storage::openStorage(std::u16string_view name) const {
   const auto id = m_file->findChild(m_entry, name);
   if (!id || m_file->entry(*id).type != detail::kStorage) {
     m_file->fail(hresult::kFileNotFound,
-                 "no storage '" + detail::toUtf8(name) + "' in '" + m_file->pathOf(m_entry) + "'");
+                 "no storage '" + utf16ToUtf8(name) + "' in '" + m_file->pathOf(m_entry) + "'");
   }
   return Storage(m_file, *id);
 }
@@ -119,7 +120,7 @@ Stream Storage::openStream(std::u16string_view name) const {
   const auto id = m_file->findChild(m_entry, name);
   if (!id || m_file->entry(*id).type != detail::kStream) {
     m_file->fail(hresult::kFileNotFound,
-                 "no stream '" + detail::toUtf8(name) + "' in '" + m_file->pathOf(m_entry) + "'");
+                 "no stream '" + utf16ToUtf8(name) + "' in '" + m_file->pathOf(m_entry) + "'");
   }
   auto state = std::make_shared<Stream::State>();
   state->file = m_file;

@@ -9,6 +9,7 @@
 
 #include <sys/wait.h>
 
+#include "common/utf8.h"
 #include "storage/detail/names.h"
 
 namespace verbalon::storage::testing {
@@ -76,7 +77,7 @@ void writeFile(const std::filesystem::path& path, std::span<const std::byte> dat
 }
 
 std::string utf8(std::u16string_view text) {
-  return detail::toUtf8(text);
+  return utf16ToUtf8(text);
 }
 
 void walkTree(const CompoundFile& file,

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 
+#include "common/utf8.h"
 #include "storage/detail/names.h"
 
 namespace verbalon::storage::detail {
@@ -83,7 +84,7 @@ std::string FileState::pathOf(uint32_t id) const {
   std::string out;
   for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
     if (!out.empty()) out += '/';
-    out += toUtf8(m_live.dir[*it].name);
+    out += utf16ToUtf8(m_live.dir[*it].name);
   }
   return out;
 }

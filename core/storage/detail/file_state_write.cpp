@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/utf8.h"
 #include "storage/detail/file_state.h"
 #include "storage/detail/names.h"
 
@@ -12,7 +13,7 @@ namespace verbalon::storage::detail {
 namespace {
 
 std::string quoted(std::u16string_view name) {
-  return "'" + toUtf8(name) + "'";
+  return "'" + utf16ToUtf8(name) + "'";
 }
 
 }  // namespace

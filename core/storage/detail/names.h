@@ -18,7 +18,4 @@ int compareNames(std::u16string_view a, std::u16string_view b);
 // 1 to 31 units, none of them "/", "\", ":" or "!".
 bool isValidName(std::u16string_view name);
 
-// For messages: UTF-8, with unpaired surrogates shown as U+FFFD.
-std::string toUtf8(std::u16string_view text);
-
 }  // namespace verbalon::storage::detail
