@@ -15,19 +15,25 @@ namespace verbalon::ui {
 
 void TfMain::acFilterExecute() {
   const std::string q = index::FilterQuery(fromQString(meFind->text()));
-  m_flFiltered = index::FilterWords(m_index.slWord(), q);
-  m_lastQuery = q;
-  m_filterRun = true;
-  m_filteredModel->setLines(m_flFiltered.Words);
-
+  filterBy(q);
   StringList& slHistory = m_index.slHistory();
   slHistory.insert(slHistory.begin(), q);
-  lbHistory->clear();
-  for (const std::string& line : slHistory) {
-    lbHistory->addItem(toQString(line));
-  }
+  showHistory();
   pcList->setCurrentWidget(tsFiltered);
   guarded(this, [&] { saveHistory(); });
+}
+
+void TfMain::filterBy(const std::string& q) {
+  m_flFiltered = index::FilterWords(m_index.slWord(), q);
+  m_lastQuery = q;
+  m_filteredModel->setLines(m_flFiltered.Words);
+}
+
+void TfMain::showHistory() {
+  lbHistory->clear();
+  for (const std::string& line : m_index.slHistory()) {
+    lbHistory->addItem(toQString(line));
+  }
 }
 
 void TfMain::meFindKeyDown(int key) {

@@ -377,10 +377,7 @@ void TfMain::firstShow() {
   const bool loaded = guarded(this, [&] {
     m_index.LoadIndex(*m_stgRes, m_dataDir, m_readBuf);
     RefreshStatus();
-    lbHistory->clear();
-    for (const std::string& line : m_index.slHistory()) {
-      lbHistory->addItem(toQString(line));
-    }
+    showHistory();
     m_topWord = 0;
     ShowPage(0);
     AdjustWordScroll();
@@ -479,9 +476,8 @@ void TfMain::RefreshAfterInstall() {
   RefreshStatus();
   AdjustWordScroll();
   // Positions kept from the last filter run may now name other words: run it again.
-  if (m_filterRun) {
-    m_flFiltered = index::FilterWords(m_index.slWord(), m_lastQuery);
-    m_filteredModel->setLines(m_flFiltered.Words);
+  if (m_lastQuery) {
+    filterBy(*m_lastQuery);
   }
 }
 

@@ -183,6 +183,10 @@ class TfMain : public QMainWindow {
   void startShowTimer(int32_t word);
   std::string_view meImageRequest(const std::string& source);
   std::string_view mehtStreamRequest(const std::string& target);
+  // Fills the filter result for q; the last q is kept, so the result can be made again.
+  void filterBy(const std::string& q);
+  // lbHistory := a copy of `slHistory`.
+  void showHistory();
   void saveHistory();
 
   std::filesystem::path m_appDir;
@@ -207,8 +211,7 @@ class TfMain : public QMainWindow {
   storage::MemoryStream m_readBuf;
   index::WordIndex m_index;
   index::TFilteredListWord m_flFiltered;
-  std::string m_lastQuery;
-  bool m_filterRun = false;
+  std::optional<std::string> m_lastQuery;  // none before the first filter run
   article::PageTemplates m_templates;
   std::unique_ptr<article::Advert> m_advert;
   article::ItemStreamCache m_itemCache;
