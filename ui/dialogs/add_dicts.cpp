@@ -345,10 +345,6 @@ bool TfAddDicts::setupOneDict() {
       return;
     }
     index::WordIndex& index = m_context.index;
-    if (!index.refusal().empty()) {
-      throw index::EIndexError(index.refusal());
-    }
-    Modified = true;
     runOperation(line, [this, line, &index] {
       // Opened by the name the scan found; the slot keeps the lower-cased name, the form that
       // the dictionary list stores and that the lines are matched by.
@@ -392,10 +388,6 @@ void TfAddDicts::Button2Click() {
       return;
     }
     index::WordIndex& index = m_context.index;
-    if (!index.refusal().empty()) {
-      throw index::EIndexError(index.refusal());
-    }
-    Modified = true;
     runOperation(line, [this, slot, &index] {
       index.RemoveDict(static_cast<size_t>(slot), *m_progress);
       index.SaveIndex(m_context.stgRes, *m_progress);
@@ -404,6 +396,11 @@ void TfAddDicts::Button2Click() {
 }
 
 void TfAddDicts::runOperation(int line, const std::function<void()>& body) {
+  const std::string& refusal = m_context.index.refusal();
+  if (!refusal.empty()) {
+    throw index::EIndexError(refusal);
+  }
+  Modified = true;
   m_busy = true;
   setButtonsEnabled(false);
   const OnExit restore([this, line] {

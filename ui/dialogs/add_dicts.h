@@ -132,8 +132,9 @@ class TfAddDicts : public QDialog {
   void setButtonsEnabled(bool enabled);
   bool setupOneDict();
   void dropUnmergedSlot(size_t n) noexcept;
-  // Runs body as one installation or removal of the package of line: busy, buttons disabled,
-  // and afterwards the gauge hidden and the line's check mark brought up to date.
+  // Runs body as one installation or removal of the package of line: refused when the index
+  // refuses changes, else Modified set, busy, buttons disabled, and afterwards the gauge hidden
+  // and the line's check mark brought up to date.
   void runOperation(int line, const std::function<void()>& body);
 
   AddDictsContext m_context;
