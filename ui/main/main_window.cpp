@@ -229,8 +229,9 @@ QWidget* TfMain::buildWordPanel() {
 void TfMain::connectHandlers() {
   me->OnImageRequest = [this](const std::string& source) { return meImageRequest(source); };
   me->OnhtStreamRequest = [this](const std::string& target) { return mehtStreamRequest(target); };
+  // The view runs its events through the error box itself.
   me->OnHotSpotClick = [this](const std::string& url, bool& handled) {
-    guarded(this, [&] { meHotSpotClick(url, handled); });
+    meHotSpotClick(url, handled);
   };
   me->OnMouseUp = [this](Qt::MouseButton button, Qt::KeyboardModifiers keys, QPoint point) {
     meMouseUp(button, keys, point);
