@@ -1,0 +1,1 @@
+#include "import/detail/cp1251_fold.h"

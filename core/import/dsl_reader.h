@@ -1,0 +1,20 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+#include "import/dictionary_source.h"
+
+// DSL sources (the text format of Lingvo dictionaries): NAME.dsl or NAME.dsl.dz, with an
+// optional abbreviation file NAME_abrv.dsl beside it.
+namespace verbalon::import {
+
+// Reads the source at dslFile. Raises EImportError.
+DictionarySource readDsl(const std::filesystem::path& dslFile);
+
+// The same for the bytes of the source (decompressed) and of its abbreviation file (empty when
+// there is none); sourceName names the source in messages.
+DictionarySource parseDsl(std::string_view bytes, std::string_view abbreviations,
+                          std::string_view sourceName);
+
+}  // namespace verbalon::import

@@ -1,0 +1,1 @@
+#include "import/package_writer.h"

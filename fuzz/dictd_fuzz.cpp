@@ -1,0 +1,22 @@
+// Feeds a dictd database to its reader: the index file, then the article file.
+// Any error but verbalon::Error is a finding, and so is an entry without a headword.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "common/error.h"
+#include "import/dictd_reader.h"
+#include "import_fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const auto files = verbalon::fuzz::splitSourceFiles(data, size, 2);
+  try {
+    const verbalon::import::DictionarySource source =
+        verbalon::import::parseDictd(files[0], files[1], "fuzz");
+    for (const auto& entry : source.entries) {
+      if (entry.headwords.empty()) std::abort();
+    }
+  } catch (const verbalon::Error&) {
+  }
+  return 0;
+}
