@@ -153,4 +153,26 @@ std::string plainTextToHtml(std::string_view text) {
   return out;
 }
 
+std::string lookupLink(std::string_view word, std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out = "<a class=\"ref\" href=\"";
+  out += kLookupScheme;
+  for (char c : word) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool plain = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                       (byte >= '0' && byte <= '9') || c == '.' || c == '_' || c == '~' || c == '-';
+    if (plain) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    }
+  }
+  out += "\">";
+  out += text;
+  out += "</a>";
+  return out;
+}
+
 }  // namespace verbalon::import

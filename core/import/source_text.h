@@ -34,4 +34,11 @@ std::string escapeHtml(std::string_view text);
 // senses stay readable.
 std::string plainTextToHtml(std::string_view text);
 
+// A link that looks a word up, as a Ctrl+click on it would: <a class="ref" href="lookup:WORD">
+// with the word's UTF-8 bytes percent-encoded in the address. text is the link's HTML content.
+std::string lookupLink(std::string_view word, std::string_view text);
+
+// The address scheme of lookupLink, which the article view turns into a look-up.
+inline constexpr std::string_view kLookupScheme = "lookup:";
+
 }  // namespace verbalon::import
