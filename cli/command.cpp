@@ -46,9 +46,9 @@ Arguments parseArguments(const Command& command, std::span<const std::string> ar
       positional.push_back(arg);
     }
   }
-  if (positional.size() != command.argumentCount) {
-    throw EUsageError(positional.size() < command.argumentCount ? "missing arguments"
-                                                                : "too many arguments");
+  if (positional.size() < command.argumentCount) throw EUsageError("missing arguments");
+  if (positional.size() > command.argumentCount + command.optionalArguments) {
+    throw EUsageError("too many arguments");
   }
   return Arguments(std::move(options), std::move(positional), std::move(values));
 }

@@ -53,6 +53,7 @@ class Arguments {
   std::optional<std::string> value(std::string_view option) const;
   // Argument i (from 0), as typed (UTF-8).
   const std::string& operator[](size_t i) const { return m_positional.at(i); }
+  size_t size() const { return m_positional.size(); }
 
  private:
   std::vector<std::string> m_options;
@@ -71,6 +72,8 @@ struct Command {
   size_t argumentCount;
   // Returns the exit status; throws Error for a failure, which the dispatcher reports.
   int (*run)(const Arguments& arguments, Console& console);
+  // Arguments that may follow the required ones.
+  size_t optionalArguments = 0;
 };
 
 // Checks args (what follows the command name) against command. "--help" is handled by the

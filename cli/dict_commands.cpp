@@ -6,6 +6,8 @@
 
 #include "article/article_page.h"
 #include "article/page_resources.h"
+#include "cli/app_folder.h"
+#include "cli/terminal_progress.h"
 #include "common/cp1251.h"
 #include "dicts/dict_package.h"
 #include "index/install_progress.h"
@@ -18,15 +20,6 @@ namespace verbalon::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The application folder: --app, or the folder this tool lies in (where the program lies too).
-fs::path appFolder(const Arguments& arguments) {
-  if (std::optional<std::string> app = arguments.value("--app")) return fs::path(*app);
-  std::error_code ec;
-  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) throw EToolError("cannot find the tool's own folder; give it with --app");
-  return self.parent_path();
-}
 
 struct App {
   explicit App(const Arguments& arguments)
@@ -55,26 +48,6 @@ fs::path packagePath(const App& app, const std::string& name) {
   }
   return app.dataDir / lower;
 }
-
-// Progress on standard error, one line per text.
-class TerminalProgress final : public index::InstallProgress {
- public:
-  explicit TerminalProgress(std::ostream& err) : m_err(err) {}
-  void setStatus(const std::string& text) override {
-    if (!text.empty()) m_err << cp1251::toUtf8(text) << "\n";
-  }
-  void setCounter(const std::string& text) override {
-    if (!text.empty()) m_err << "  " << cp1251::toUtf8(text) << "\n";
-  }
-  void showGauge() override {}
-  void hideGauge() override {}
-  void setGaugeMax(int) override {}
-  void setGaugeProgress(int) override {}
-  void processMessages() override { m_err.flush(); }
-
- private:
-  std::ostream& m_err;
-};
 
 int runList(const Arguments& arguments, Console& console) {
   App app(arguments);

@@ -6,9 +6,13 @@
 #include <string_view>
 #include <system_error>
 
+#include "cli/app_folder.h"
 #include "cli/local_files.h"
+#include "cli/terminal_progress.h"
 #include "common/cp1251.h"
-#include "storage/storage.h"
+#include "import/dictionary_source.h"
+#include "import/importer.h"
+#include "import/package_writer.h"
 
 // A dictionary source file is UTF-8 text in three sections, each opened by a line of its own:
 //
@@ -17,16 +21,11 @@
 //   [entries]       one entry per line: headword, a tab, the article (the rest of the line)
 //
 // Blank lines among the entries are skipped. Lines may end in LF or CR LF; the package's
-// streams get CR LF. Articles are grouped, in source order, into the item streams
-// "items\0001.dat", "items\0002.dat", ... of at most kMaxStreamArticles articles and
-// kMaxStreamBytes bytes each, so that showing one article never decompresses much text.
+// streams get CR LF. Articles are stored, in source order, by the importer's package writer.
 namespace verbalon::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr size_t kMaxStreamArticles = 500;
-constexpr size_t kMaxStreamBytes = 64 * 1024;
 
 // Length of the UTF-8 sequence that begins with lead (1 for a stray byte, which then fails the
 // round trip below).
@@ -106,52 +105,47 @@ DictSource parseSource(const fs::path& path) {
   return source;
 }
 
-std::string streamName(size_t number) {
-  std::string digits = std::to_string(number);
-  return "items\\" + std::string(digits.size() < 4 ? 4 - digits.size() : 0, '0') + digits + ".dat";
-}
-
 void writePackage(const DictSource& source, const fs::path& package) {
-  storage::CompoundFile file = storage::CompoundFile::create(package);
-  storage::CompoundFile::Transaction transaction = file.beginTransaction();
-  storage::WriteStream(file, "~dict.ini", source.ini, true);
-  storage::WriteStream(file, "~info.dat", source.info, true);
-  file.root().createStorage(u"items");
-
-  std::string items;
-  std::string index;
-  std::string stream;
-  size_t streamNumber = 1;
-  size_t streamArticles = 0;
+  import::PackageWriter writer(package);
   for (const auto& [headword, article] : source.entries) {
-    if (streamArticles == kMaxStreamArticles ||
-        (streamArticles > 0 && stream.size() + article.size() + 2 > kMaxStreamBytes)) {
-      storage::WriteStream(file, streamName(streamNumber++), stream, true);
-      stream.clear();
-      streamArticles = 0;
-    }
-    items += headword + "\r\n";
-    index += streamName(streamNumber) + ":" + std::to_string(streamArticles++) + "\r\n";
-    stream += article + "\r\n";
+    writer.addItem(headword, writer.addArticle(article));
   }
-  storage::WriteStream(file, streamName(streamNumber), stream, true);
-  storage::WriteStream(file, "~items.dat", items, true);
-  storage::WriteStream(file, "~index.dat", index, true);
-  transaction.commit();
+  writer.commit(source.ini, source.info);
 }
 
 int runPackDict(const Arguments& arguments, Console&) {
-  const DictSource source = parseSource(arguments[0]);
-  const fs::path package = arguments[1];
-  if (fs::exists(package)) throw EToolError(package.string() + ": the package exists already");
-  try {
-    writePackage(source, package);
-  } catch (...) {
-    // A half-written package is no use; remove what this command created.
-    std::error_code ignored;
-    fs::remove(package, ignored);
-    throw;
+  writePackage(parseSource(arguments[0]), arguments[1]);
+  return kExitOk;
+}
+
+int runImport(const Arguments& arguments, Console& console) {
+  const fs::path source = arguments[0];
+  std::optional<import::SourceFormat> format;
+  if (const std::optional<std::string> name = arguments.value("--format")) {
+    format = import::formatFromName(*name);
+    if (!format) throw EUsageError("unknown format " + *name + " (dictd, stardict, dsl, tab)");
+  } else if (!(format = import::guessFormat(source))) {
+    throw EUsageError(source.filename().string() +
+                      ": the format cannot be told from the name; give it with --format");
   }
+  const fs::path package = arguments.size() > 1
+                               ? fs::path(arguments[1])
+                               : appFolder(arguments) / "data" / import::defaultPackageName(source);
+  import::ImportOptions options;
+  options.title = arguments.value("--title").value_or("");
+  options.shortTitle = arguments.value("--short-title").value_or("");
+  options.skipUnencodable = arguments.has("--skip-unencodable");
+  TerminalProgress progress(console.err);
+  const import::ImportReport report =
+      import::importDictionary(source, format, package, options, progress);
+  console.out << package.string() << "\n"
+              << "entries: " << report.entries << "\n"
+              << "headwords: " << report.headwords << "\n"
+              << "merged: " << report.merged << "\n"
+              << "folded: " << report.folded << "\n"
+              << "skipped: " << report.skipped << "\n"
+              << "media left out: " << report.mediaLeftOut << "\n"
+              << "item streams: " << report.itemStreams << "\n";
   return kExitOk;
 }
 
@@ -174,6 +168,27 @@ std::vector<Command> dictSourceCommands() {
        {},
        2,
        runPackDict},
+      {"import",
+       "import [--format F] [--title T] [--short-title S] [--skip-unencodable] SOURCE [PACKAGE]"
+       "   [--app FOLDER]",
+       "Make a dictionary package from a dictd, StarDict, DSL or tab-separated source",
+       "Reads SOURCE and writes the dictionary package PACKAGE, which must not exist; by default\n"
+       "the source's base name with \".brd\" in the data folder of the application folder\n"
+       "(--app, or the tool's own folder), ready to install.\n"
+       "  --format F          dictd (SOURCE is NAME.index, with NAME.dict or NAME.dict.dz),\n"
+       "                      stardict (NAME.ifo, with .idx, .dict[.dz] and an optional .syn),\n"
+       "                      dsl (NAME.dsl or NAME.dsl.dz), tab (headword, tab, article);\n"
+       "                      guessed from the name when not given\n"
+       "  --title T           the dictionary's title instead of the source's own\n"
+       "  --short-title S     the short title shown above its articles (default: the title)\n"
+       "  --skip-unencodable  leave out headwords that Windows-1251 cannot hold, instead of\n"
+       "                      folding them to the nearest letters (é -> e, ß -> ss)\n"
+       "Articles of one headword are joined into one. Prints the counts at the end; on any\n"
+       "error no package is left behind.",
+       {"--format=", "--title=", "--short-title=", "--skip-unencodable", "--app="},
+       1,
+       runImport,
+       1},
   };
 }
 

@@ -38,8 +38,8 @@ class PackageWriter {
   // and location hold no CR or LF.
   void addItem(std::string_view headword, std::string_view location);
 
-  // Writes what is left and the description streams (Windows-1251 text; each is stored with a
-  // CR LF after every line), and commits the file.
+  // Writes what is left and the description streams (Windows-1251 text, lines separated by
+  // CR LF; the last line gets one too), and commits the file.
   void commit(std::string_view ini, std::string_view info);
 
   size_t itemStreamCount() const;
