@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Imports and installs the four Debian dictd dictionaries (mueller7-dict, dict-freedict-eng-rus,
+# dict-de-en, dict-gcide) one after another into a fresh application folder, and prints for
+# each the import and install times, the headwords, and the folded and skipped ones.
+#
+#   bench/import_real.sh [BUILD_DIR]      (default: build; a Release build gives the real figures)
+#
+# Run by hand, not by the test command: it needs the packages, which the project does not
+# install. Peak memory comes from GNU time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+tool=$build/bin/vrbx-tool
+dictd=/usr/share/dictd
+sources=(mueller7 freedict-eng-rus english-german gcide)
+
+for name in "${sources[@]}"; do
+  if [ ! -e "$dictd/$name.index" ]; then
+    echo "skipped: $dictd/$name.index is missing (apt-get install mueller7-dict" \
+      "dict-freedict-eng-rus dict-de-en dict-gcide)"
+    exit 0
+  fi
+done
+
+app=$(mktemp -d)
+trap 'rm -rf "$app"' EXIT
+mkdir -p "$app/data"
+cp "$build/resources/vrbx.pde" "$app/vrbx.pde"
+
+# Seconds and peak resident megabytes of one command, its standard output to $app/out.
+measure() {
+  /usr/bin/time -f '%e %M' -o "$app/time" "$@" >"$app/out" 2>"$app/err" || {
+    cat "$app/err" >&2
+    exit 1
+  }
+  read -r seconds kilobytes <"$app/time"
+  echo "$seconds $((kilobytes / 1024))"
+}
+
+value() { sed -n "s/^$1: //p" "$app/out"; }
+
+printf '%-18s %9s %8s %9s %8s %10s %8s %8s\n' dictionary import_s peak_MB install_s peak_MB \
+  headwords folded skipped
+total_import=0
+total_install=0
+for name in "${sources[@]}"; do
+  read -r import_s import_mb < <(measure "$tool" --app "$app" import "$dictd/$name.index")
+  headwords=$(value headwords)
+  folded=$(value folded)
+  skipped=$(value skipped)
+  read -r install_s install_mb < <(measure "$tool" --app "$app" install "$name.brd")
+  printf '%-18s %9s %8s %9s %8s %10s %8s %8s\n' "$name" "$import_s" "$import_mb" "$install_s" \
+    "$install_mb" "$headwords" "$folded" "$skipped"
+  total_import=$(awk "BEGIN { print $total_import + $import_s }")
+  total_install=$(awk "BEGIN { print $total_install + $install_s }")
+done
+words=$("$tool" --app "$app" words "" | wc -l)
+echo "all four: import ${total_import} s, install ${total_install} s, ${words} words in the index"
