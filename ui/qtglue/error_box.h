@@ -16,7 +16,7 @@ namespace verbalon::ui {
 QString applicationTitle();
 
 // The general error report: a message box with the error's text, titled with the application
-// title. Tests replace the box (see setErrorReporter) to see what would have been shown.
+// title. Tests replace the box (see setDialogHooks) to see what would have been shown.
 void ShowErrorBox(QWidget* parent, const QString& message);
 
 // A plain message box with an OK button, titled with the application title. text is Windows-1251.
