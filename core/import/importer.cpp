@@ -30,8 +30,9 @@ struct Headword {
 // A text for "~dict.ini" or "~info.dat": folded to the code page, without line breaks.
 std::string settingText(std::string_view utf8) {
   std::string line;
-  for (char c : utf8)
+  for (char c : utf8) {
     line += (c == '\r' || c == '\n') ? ' ' : c;
+  }
   bool folded = false;
   std::optional<std::string> text = detail::foldToCp1251(line, folded);
   return text ? *text : cp1251::fromUtf8(line);
@@ -76,8 +77,9 @@ std::string infoText(std::string_view description) {
     info += settingText(description.substr(start, end - start));
     start = end + 1;
   }
-  while (info.ends_with("\r\n"))
+  while (info.ends_with("\r\n")) {
     info.resize(info.size() - 2);
+  }
   return info;
 }
 

@@ -45,11 +45,13 @@ std::vector<std::string> deflateAll(const std::vector<std::string>& texts) {
     }
   };
   std::vector<std::thread> pool;
-  for (size_t worker = 1; worker < threads; ++worker)
+  for (size_t worker = 1; worker < threads; ++worker) {
     pool.emplace_back(work, worker);
+  }
   if (threads > 0) work(0);
-  for (std::thread& thread : pool)
+  for (std::thread& thread : pool) {
     thread.join();
+  }
   for (const std::exception_ptr& failure : failures) {
     if (failure) std::rethrow_exception(failure);
   }
@@ -99,8 +101,9 @@ struct PackageWriter::State {
 
 PackageWriter::PackageWriter(const fs::path& package) {
   std::error_code ec;
-  if (fs::exists(package, ec))
+  if (fs::exists(package, ec)) {
     throw EImportError(package.string() + ": the package exists already");
+  }
   storage::CompoundFile file = storage::CompoundFile::create(package);
   m_state = std::make_unique<State>(package, std::move(file));
   try {

@@ -20,7 +20,7 @@
 namespace verbalon::import {
 
 inline constexpr size_t kMaxStreamArticles = 500;
-inline constexpr size_t kMaxStreamBytes = 64 * 1024;
+inline constexpr size_t kMaxStreamBytes = size_t{64} * 1024;
 
 class PackageWriter {
  public:
