@@ -184,8 +184,10 @@ std::string descriptionText(std::string_view text) {
   return out;
 }
 
+using Range = std::pair<uint64_t, uint64_t>;  // offset, length
+
 struct RangeHash {
-  size_t operator()(const std::pair<uint64_t, uint64_t>& range) const {
+  size_t operator()(const Range& range) const {
     return std::hash<uint64_t>()(range.first * 0x9E3779B97F4A7C15ull ^ range.second);
   }
 };
@@ -212,19 +214,15 @@ class DictdParser {
     DictionarySource source;
     if (m_short) source.title = std::string(trimBlanks(firstLine(withoutNameLine(*m_short))));
     if (m_info) source.description = descriptionText(*m_info);
-    source.entries.reserve(m_groups.size());
-    for (Group& group : m_groups)
-      source.entries.push_back(makeEntry(group));
+    // The map has done its work; its nodes need not live on beside the articles.
+    m_entryOf = {};
+    for (size_t i = 0; i < m_entries.size(); ++i)
+      finishEntry(m_entries[i], m_ranges[i]);
+    source.entries = std::move(m_entries);
     return source;
   }
 
  private:
-  struct Group {
-    uint64_t offset;
-    uint64_t length;
-    std::vector<std::string> headwords;
-  };
-
   std::string toUtf8(std::string_view bytes) const {
     return m_utf8 ? repairUtf8(bytes) : utf8FromLatin1(bytes);
   }
@@ -271,18 +269,20 @@ class DictdParser {
     }
     if (record.headword.empty()) return;
     std::string headword = toUtf8(record.headword);
-    const auto [it, added] =
-        m_groupOf.try_emplace(std::make_pair(record.offset, record.length), m_groups.size());
+    const Range range(record.offset, record.length);
+    const auto [it, added] = m_entryOf.try_emplace(range, m_entries.size());
     if (added) {
       select(record, where);
-      m_groups.push_back(Group{record.offset, record.length, {}});
+      m_entries.emplace_back();
+      m_ranges.push_back(range);
     }
-    m_groups[it->second].headwords.push_back(std::move(headword));
+    m_entries[it->second].headwords.push_back(std::move(headword));
   }
 
-  SourceEntry makeEntry(Group& group) {
+  // Gives entry, which holds the index spellings of its headwords, its article.
+  void finishEntry(SourceEntry& entry, const Range& range) const {
     std::string text = toUtf8(
-        m_articles.substr(static_cast<size_t>(group.offset), static_cast<size_t>(group.length)));
+        m_articles.substr(static_cast<size_t>(range.first), static_cast<size_t>(range.second)));
     while (!text.empty() && isBlank(text.back()))
       text.pop_back();
 
@@ -293,18 +293,18 @@ class DictdParser {
     const std::string_view heading = trimBlanks(firstLine(text));
     const std::u32string headingKey = comparisonKey(heading);
 
-    SourceEntry entry;
-    entry.headwords.reserve(group.headwords.size());
+    std::vector<std::string> names = std::move(entry.headwords);
+    entry.headwords.clear();
+    entry.headwords.reserve(names.size());
     std::unordered_set<std::string> seen;
-    for (std::string& headword : group.headwords) {
+    for (std::string& headword : names) {
       if (!headingKey.empty() && comparisonKey(headword) == headingKey) {
         headword = std::string(heading);
       }
-      if (group.headwords.size() > 1 && !seen.insert(headword).second) continue;
+      if (names.size() > 1 && !seen.insert(headword).second) continue;
       entry.headwords.push_back(std::move(headword));
     }
     entry.article = plainTextToHtml(text);
-    return entry;
   }
 
   std::string_view m_index;
@@ -315,8 +315,10 @@ class DictdParser {
   uint64_t m_selected = 0;
   std::optional<std::string> m_short;
   std::optional<std::string> m_info;
-  std::vector<Group> m_groups;
-  std::unordered_map<std::pair<uint64_t, uint64_t>, size_t, RangeHash> m_groupOf;
+  // Entries in the order their articles first appear in the index, with the bytes each selects.
+  std::vector<SourceEntry> m_entries;
+  std::vector<Range> m_ranges;
+  std::unordered_map<Range, size_t, RangeHash> m_entryOf;
 };
 
 }  // namespace
