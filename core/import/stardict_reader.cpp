@@ -347,6 +347,17 @@ std::string_view trimTrailingBreaks(std::string_view text) {
   return text;
 }
 
+// A text field as valid UTF-8 without the control characters some converters leave in (a NUL
+// that ends the last field anyway, say); tabs and line breaks stay for the conversions.
+std::string fieldText(std::string_view data) {
+  std::string text = repairUtf8(data);
+  std::erase_if(text, [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || byte == 0x7F;
+  });
+  return text;
+}
+
 // The article fragment of one field; empty for a part the package cannot hold, which is
 // counted.
 std::string fieldToHtml(const Field& field, size_t& mediaLeftOut) {
@@ -355,13 +366,13 @@ std::string fieldToHtml(const Field& field, size_t& mediaLeftOut) {
     case 't':
     case 'y':
     case 'l':
-      return plainTextToHtml(trimTrailingBreaks(repairUtf8(field.data)));
+      return plainTextToHtml(trimTrailingBreaks(fieldText(field.data)));
     case 'g':
-      return detail::sanitizeMarkup(trimTrailingBreaks(repairUtf8(field.data)), true, mediaLeftOut);
+      return detail::sanitizeMarkup(trimTrailingBreaks(fieldText(field.data)), true, mediaLeftOut);
     case 'h':
-      return detail::sanitizeMarkup(repairUtf8(field.data), false, mediaLeftOut);
+      return detail::sanitizeMarkup(fieldText(field.data), false, mediaLeftOut);
     case 'x':
-      return detail::xdxfToHtml(trimTrailingBreaks(repairUtf8(field.data)), mediaLeftOut);
+      return detail::xdxfToHtml(trimTrailingBreaks(fieldText(field.data)), mediaLeftOut);
     default:
       ++mediaLeftOut;
       return {};
