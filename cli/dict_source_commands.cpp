@@ -98,8 +98,9 @@ DictSource parseSource(const fs::path& path) {
       throw EToolError(where + ": text before the first section ([dict.ini], [info], [entries])");
     }
   }
-  while (source.info.ends_with("\r\n\r\n"))
+  while (source.info.ends_with("\r\n\r\n")) {
     source.info.resize(source.info.size() - 2);
+  }
   if (source.info == "\r\n") source.info.clear();
   if (source.entries.empty()) throw EToolError(path.string() + ": no entries");
   return source;

@@ -88,9 +88,11 @@ std::string inflateGzip(std::string_view bytes, std::string_view name, size_t li
       throw EImportError(where + ": the compressed data is truncated");
     }
     if (rc != Z_OK && rc != Z_BUF_ERROR) {
-      const std::string reason = zs.msg != nullptr ? zs.msg : "damaged data";
+      std::string message = where + ": the compressed data is damaged (";
+      message += zs.msg != nullptr ? zs.msg : "damaged data";
+      message += ")";
       inflateEnd(&zs);
-      throw EImportError(where + ": the compressed data is damaged (" + reason + ")");
+      throw EImportError(message);
     }
   }
   inflateEnd(&zs);

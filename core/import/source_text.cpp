@@ -70,8 +70,9 @@ std::string_view stripUtf8Bom(std::string_view text) {
 std::string utf8FromLatin1(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text)
+  for (char c : text) {
     appendUtf8(out, static_cast<unsigned char>(c));
+  }
   return out;
 }
 
