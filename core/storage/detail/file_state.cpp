@@ -120,6 +120,24 @@ void FileState::initEmpty() {
 }
 
 void FileState::load() {
+  const HeaderFields header = loadHeader();
+  loadFat(loadFatLocations(header));
+  loadDirectory(header.dirStart);
+  m_live.miniFatStart = header.miniFatStart;
+  buildTree();
+
+  m_committedFat = m_fat;
+  m_committedSpecial.insert(m_live.fatSectors.begin(), m_live.fatSectors.end());
+  m_committedSpecial.insert(m_live.difatSectors.begin(), m_live.difatSectors.end());
+  m_committed = m_live;
+  m_serials.assign(m_live.dir.size(), 0);
+  m_serials[0] = 1;
+  for (size_t i = 1; i < m_live.dir.size(); ++i) {
+    if (m_live.parent[i] != kNoStream) m_serials[i] = 1;
+  }
+}
+
+FileState::HeaderFields FileState::loadHeader() {
   const uint64_t fileSize = m_dev->size();
   if (fileSize < 512) fail(hresult::kFileAlreadyExists, "not a compound file (too short)");
   if (m_dev->readAt(0, m_header) != m_header.size()) {
@@ -146,27 +164,34 @@ void FileState::load() {
   m_fileSectors = fileSize <= m_ss ? 0 : ceilDiv(fileSize - m_ss, m_ss);
   if (m_fileSectors > uint64_t{kMaxRegSect} + 1) m_fileSectors = uint64_t{kMaxRegSect} + 1;
 
-  const uint32_t numFat = rd32(h + 0x2C);
-  const uint32_t dirStart = rd32(h + 0x30);
+  HeaderFields fields;
+  fields.numFat = rd32(h + 0x2C);
+  fields.dirStart = rd32(h + 0x30);
   if (rd32(h + 0x38) != kMiniCutoff) {
     corrupt("header: mini stream cutoff " + std::to_string(rd32(h + 0x38)) + ", not 4096");
   }
-  const uint32_t difatStart = rd32(h + 0x44);
-  const uint32_t difatCount = rd32(h + 0x48);
-  if (numFat > m_fileSectors) {
-    corrupt("header: " + std::to_string(numFat) + " FAT sectors in a file of " +
+  fields.miniFatStart = rd32(h + 0x3C);
+  fields.difatStart = rd32(h + 0x44);
+  fields.difatCount = rd32(h + 0x48);
+  if (fields.numFat > m_fileSectors) {
+    corrupt("header: " + std::to_string(fields.numFat) + " FAT sectors in a file of " +
             std::to_string(m_fileSectors) + " sectors");
   }
-  if (difatCount > m_fileSectors) {
-    corrupt("header: " + std::to_string(difatCount) + " DIFAT sectors in a file of " +
+  if (fields.difatCount > m_fileSectors) {
+    corrupt("header: " + std::to_string(fields.difatCount) + " DIFAT sectors in a file of " +
             std::to_string(m_fileSectors) + " sectors");
   }
+  return fields;
+}
 
-  // The FAT's own locations. The list ends at the count, ENDOFCHAIN or FREESECT, whichever
-  // comes first (Excel writes FREESECT ends); slots beyond the count are ignored.
+// The FAT's own locations, from the header's slots and then the DIFAT chain. The list ends at
+// the count, ENDOFCHAIN or FREESECT, whichever comes first (Excel writes FREESECT ends); slots
+// beyond the count are ignored.
+const std::vector<uint32_t>& FileState::loadFatLocations(const HeaderFields& header) {
+  const std::byte* h = m_header.data();
   std::vector<uint32_t>& locs = m_live.fatSectors;
   bool ended = false;
-  for (size_t i = 0; i < kHeaderDifatSlots && locs.size() < numFat; ++i) {
+  for (size_t i = 0; i < kHeaderDifatSlots && locs.size() < header.numFat; ++i) {
     const uint32_t v = rd32(h + 0x4C + 4 * i);
     if (v == kFreeSect || v == kEndOfChain) {
       ended = true;
@@ -176,8 +201,8 @@ void FileState::load() {
   }
   std::vector<std::byte> buf(m_ss);
   std::unordered_set<uint32_t> seenDifat;
-  uint32_t next = difatStart;
-  while (!ended && locs.size() < numFat && next != kEndOfChain && next != kFreeSect) {
+  uint32_t next = header.difatStart;
+  while (!ended && locs.size() < header.numFat && next != kEndOfChain && next != kFreeSect) {
     if (next > kMaxRegSect || next >= m_fileSectors) {
       corrupt("DIFAT chain points to sector " + std::to_string(next) + " beyond the file");
     }
@@ -186,7 +211,7 @@ void FileState::load() {
     }
     m_live.difatSectors.push_back(next);
     readSector(next, buf);
-    for (size_t i = 0; i + 1 < m_perFat && locs.size() < numFat; ++i) {
+    for (size_t i = 0; i + 1 < m_perFat && locs.size() < header.numFat; ++i) {
       const uint32_t v = rd32(&buf[4 * i]);
       if (v == kFreeSect || v == kEndOfChain) {
         ended = true;
@@ -196,26 +221,35 @@ void FileState::load() {
     }
     next = rd32(&buf[m_ss - 4]);
   }
-
   for (uint32_t loc : locs) {
     if (loc > kMaxRegSect) corrupt("FAT sector number " + std::to_string(loc) + " is invalid");
   }
-  m_fat.assign(locs.size() * size_t{m_perFat}, kFreeSect);
-  for (size_t k = 0; k < locs.size(); ++k) {
+  return locs;
+}
+
+void FileState::loadFat(const std::vector<uint32_t>& locations) {
+  std::vector<std::byte> buf(m_ss);
+  m_fat.assign(locations.size() * size_t{m_perFat}, kFreeSect);
+  for (size_t k = 0; k < locations.size(); ++k) {
     // A FAT sector past the end of the file reads as free in a tolerant read; the structure
     // check refuses to write such a file.
-    if (locs[k] >= m_fileSectors) continue;
-    readSector(locs[k], buf);
-    for (size_t i = 0; i < m_perFat; ++i)
+    if (locations[k] >= m_fileSectors) continue;
+    readSector(locations[k], buf);
+    for (size_t i = 0; i < m_perFat; ++i) {
       m_fat[k * m_perFat + i] = rd32(&buf[4 * i]);
+    }
   }
   // Entries for sectors past the end of the file count as free, whatever they say.
-  for (size_t i = m_fileSectors; i < m_fat.size(); ++i)
+  for (size_t i = m_fileSectors; i < m_fat.size(); ++i) {
     m_fat[i] = kFreeSect;
+  }
+}
 
+void FileState::loadDirectory(uint32_t dirStart) {
   m_live.dirChain = walkChain(dirStart, m_fat.size() + 1, "the directory");
   if (m_live.dirChain.empty()) corrupt("the directory is empty: no root entry");
-  const bool v3 = major == 3;
+  const bool v3 = m_major == 3;
+  std::vector<std::byte> buf(m_ss);
   m_live.dir.resize(m_live.dirChain.size() * m_perDir);
   for (size_t k = 0; k < m_live.dirChain.size(); ++k) {
     readSector(m_live.dirChain[k], buf);
@@ -224,18 +258,6 @@ void FileState::load() {
     }
   }
   if (m_live.dir[0].type != kRoot) corrupt("directory entry 0 is not the root entry");
-  m_live.miniFatStart = rd32(h + 0x3C);
-  buildTree();
-
-  m_committedFat = m_fat;
-  m_committedSpecial.insert(locs.begin(), locs.end());
-  m_committedSpecial.insert(m_live.difatSectors.begin(), m_live.difatSectors.end());
-  m_committed = m_live;
-  m_serials.assign(m_live.dir.size(), 0);
-  m_serials[0] = 1;
-  for (size_t i = 1; i < m_live.dir.size(); ++i) {
-    if (m_live.parent[i] != kNoStream) m_serials[i] = 1;
-  }
 }
 
 // Lists each storage's children by walking its tree in order, iteratively (trees in the wild

@@ -107,7 +107,20 @@ class FileState {
 
  private:
   FileState(std::unique_ptr<Device> device, const std::filesystem::path& path, Access access);
+  // Reading an existing file, in the order load() runs the steps: the header's fields, the
+  // FAT's locations (header slots, then the DIFAT chain), the FAT, the directory.
+  struct HeaderFields {
+    uint32_t numFat = 0;
+    uint32_t dirStart = 0;
+    uint32_t miniFatStart = 0;
+    uint32_t difatStart = 0;
+    uint32_t difatCount = 0;
+  };
   void load();
+  HeaderFields loadHeader();
+  const std::vector<uint32_t>& loadFatLocations(const HeaderFields& header);
+  void loadFat(const std::vector<uint32_t>& locations);
+  void loadDirectory(uint32_t dirStart);
   void initEmpty();
   void buildTree();
   void ensureMini();
