@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "main/main_window.h"
+#include "session/app_location.h"
 #include "qtglue/app_icon.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
@@ -15,10 +16,17 @@ int main(int argc, char* argv[]) {
 
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();
-  const std::filesystem::path appDir =
-      verbalon::ui::pathFromQString(QApplication::applicationDirPath());
+  // Beside the program when it is a portable folder, the user's own data folder otherwise.
+  verbalon::session::AppLocation location;
+  try {
+    location = verbalon::session::locateAppFolder(
+        verbalon::ui::pathFromQString(QApplication::applicationDirPath()));
+  } catch (const std::exception& e) {
+    verbalon::ui::ShowErrorBox(nullptr, QString::fromUtf8(e.what()));
+    return 1;
+  }
 
-  verbalon::ui::TfMain fMain(appDir, arguments);
+  verbalon::ui::TfMain fMain(location.appDir, arguments);
   // Without its resource package the window has nothing to show; the error box said why.
   if (!fMain.FormCreate()) {
     return 1;

@@ -6,8 +6,8 @@
 
 namespace verbalon::cli {
 
-// The application folder (the folder of "vrbx.pde" and "data/"): --app, or the folder this
-// tool lies in, where the program lies too.
+// The application folder (the folder of "vrbx.pde" and "data/"): --app, or the one the program
+// would use (the tool's own folder when it is a portable one, the user's data folder otherwise).
 std::filesystem::path appFolder(const Arguments& arguments);
 
 }  // namespace verbalon::cli
