@@ -126,8 +126,10 @@ std::optional<bool> utf16ByteOrder(std::string_view bytes) {
     evenNuls += bytes[2 * i] == '\0' ? 1u : 0u;
     oddNuls += bytes[2 * i + 1] == '\0' ? 1u : 0u;
   }
-  if (oddNuls * 4 >= pairs && evenNuls * 8 <= oddNuls) return false;
-  if (evenNuls * 4 >= pairs && oddNuls * 8 <= evenNuls) return true;
+  // Text in a single-byte code page or UTF-8 has no NULs at all; a few on one side only, and
+  // a quarter of the characters at least, are UTF-16.
+  if (oddNuls >= 2 && oddNuls * 4 >= pairs && evenNuls * 8 <= oddNuls) return false;
+  if (evenNuls >= 2 && evenNuls * 4 >= pairs && oddNuls * 8 <= evenNuls) return true;
   return std::nullopt;
 }
 
