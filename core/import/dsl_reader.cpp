@@ -50,6 +50,13 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
+// Whether line is the header name ("#NAME"), not one whose name merely starts the same.
+bool isHeader(std::string_view line, std::string_view name) {
+  if (!startsWithIgnoringCase(line, name)) return false;
+  return line.size() == name.size() || line[name.size()] == ' ' || line[name.size()] == '\t' ||
+         line[name.size()] == '"';
+}
+
 bool isBlankLine(std::string_view line) {
   return line.find_first_not_of(" \t") == std::string_view::npos;
 }
@@ -107,8 +114,7 @@ std::string declaredCodePage(std::string_view bytes) {
   while (lines.next(line)) {
     if (isBlankLine(line)) continue;
     if (!line.starts_with('#')) break;
-    if (startsWithIgnoringCase(line, "#CODEPAGE") ||
-        startsWithIgnoringCase(line, "#SOURCE_CODE_PAGE")) {
+    if (isHeader(line, "#CODEPAGE") || isHeader(line, "#SOURCE_CODE_PAGE")) {
       return std::string(headerValue(line));
     }
   }
@@ -215,9 +221,9 @@ void forEachCard(std::string_view text, Headers& headers, Handler handle) {
       if (isBlankLine(line)) continue;
       if (line.starts_with('#')) {
         const std::string value = collapseBlanks(headerValue(line));
-        if (startsWithIgnoringCase(line, "#NAME")) headers.name = value;
-        if (startsWithIgnoringCase(line, "#INDEX_LANGUAGE")) headers.indexLanguage = value;
-        if (startsWithIgnoringCase(line, "#CONTENTS_LANGUAGE")) headers.contentsLanguage = value;
+        if (isHeader(line, "#NAME")) headers.name = value;
+        if (isHeader(line, "#INDEX_LANGUAGE")) headers.indexLanguage = value;
+        if (isHeader(line, "#CONTENTS_LANGUAGE")) headers.contentsLanguage = value;
         continue;
       }
       inHeaders = false;

@@ -199,7 +199,7 @@ TEST(DslReader, TakesLanguagesIntoDescription) {
                 .description,
             "English → Russian");
   EXPECT_EQ(parse("#INDEX_LANGUAGE \"German\"\na\n b\n").description, "German");
-  EXPECT_EQ(parse("a\n b\n").title, "");
+  EXPECT_EQ(parse("#NAMES \"x\"\na\n b\n").title, "");
 }
 
 TEST(DslReader, SharesOneArticleAmongHeadwordLines) {
