@@ -1,0 +1,5 @@
+#CODEPAGE "Cyrillic"
+слово
+ [b]word[/i] [c]x[/b]
+[u]y
+

@@ -1,0 +1,6 @@
+a(b)(c)(d)
+ [b][i][u]x
+ y[/b]
+
+ orphan
+lone
