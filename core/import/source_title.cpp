@@ -162,8 +162,9 @@ std::string cleanTitle(std::string_view title) {
   }
   if (out.size() > kMaxPeekedTitleBytes) {
     size_t cut = kMaxPeekedTitleBytes;
-    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80)
+    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) {
       --cut;
+    }
     out.resize(cut);
   }
   return std::string(cp1251::trimBlanks(out));

@@ -113,25 +113,29 @@ TEST_F(PeekTitle, GivesNothingWhenTheHeadNamesNoTitle) {
 TEST_F(PeekTitle, ReadsOnlyTheHeadOfTheFile) {
   // A title after the first few KB of header is not looked for.
   std::string header;
-  while (header.size() < kTitlePeekBytes)
+  while (header.size() < kTitlePeekBytes) {
     header += "#INDEX_LANGUAGE \"English\"\n";
+  }
   EXPECT_EQ(peekTitle(write("late.dsl", header + "#NAME \"Late\"\n")), "");
   std::string compressedHeader;
-  while (compressedHeader.size() < 4 * kTitlePeekBytes)
+  while (compressedHeader.size() < 4 * kTitlePeekBytes) {
     compressedHeader += "#CONTENTS_LANGUAGE \"Russian\"\n";
+  }
   EXPECT_EQ(peekTitle(write("late.dsl.dz", gzip(compressedHeader + "#NAME \"Late\"\n"))), "");
 
   // A head that ends inside a two-byte character further down leaves the text UTF-8.
   std::string text = "#title=Словарь\n";
-  while (text.size() < 2 * kTitlePeekBytes)
+  while (text.size() < 2 * kTitlePeekBytes) {
     text += "слово\tстатья\n";
+  }
   ASSERT_EQ(static_cast<unsigned char>(text[kTitlePeekBytes]) & 0xC0, 0x80);
   EXPECT_EQ(peekTitle(write("long.txt", text)), "Словарь");
 
   // An overlong title is cut at a character boundary, and control characters become blanks.
   std::string name = "#NAME \"";
-  for (int i = 0; i < 300; ++i)
+  for (int i = 0; i < 300; ++i) {
     name += "я";
+  }
   const std::string title = peekTitle(write("long.dsl", name + "\"\n"));
   EXPECT_LE(title.size(), kMaxPeekedTitleBytes);
   EXPECT_GE(title.size(), kMaxPeekedTitleBytes - 1);
