@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <system_error>
+#include <unordered_set>
 #include <utility>
 
 #include "common/cp1251.h"
@@ -19,6 +21,8 @@
 #include "dialogs/detail/gauge_progress.h"
 #include "dicts/dict_package.h"
 #include "dirscan/directory_scanner.h"
+#include "import/importer.h"
+#include "import/source_title.h"
 #include "index/index_error.h"
 #include "index/install_progress.h"
 #include "index/word_index.h"
@@ -64,6 +68,48 @@ const std::string& textAutoInstallDone() {
       "Установка словаря завершена. \r\n"
       "Прервать работу программы для установки других словарей?");
   return text;
+}
+
+// The files a source line may offer; import::guessFormat has the last word, since the scanner
+// finds the mask anywhere in a name.
+constexpr const char* kSourceMask = "(?i)\\.(index|ifo|dsl|dsl\\.dz|txt|tsv)$";
+
+QString formatLabel(import::SourceFormat format) {
+  switch (format) {
+    case import::SourceFormat::kDictd:
+      return QStringLiteral("импорт dictd");
+    case import::SourceFormat::kStarDict:
+      return QStringLiteral("импорт StarDict");
+    case import::SourceFormat::kDsl:
+      return QStringLiteral("импорт DSL");
+    case import::SourceFormat::kTab:
+      return QStringLiteral("импорт текста");
+  }
+  return {};
+}
+
+std::string formatDescription(import::SourceFormat format) {
+  switch (format) {
+    case import::SourceFormat::kDictd:
+      return "dictd";
+    case import::SourceFormat::kStarDict:
+      return "StarDict";
+    case import::SourceFormat::kDsl:
+      return "DSL";
+    case import::SourceFormat::kTab:
+      return cp1251::fromUtf8("текст, разделённый табуляцией");
+  }
+  return {};
+}
+
+// What a double-click on a source line shows: the source is no package yet, so it has no
+// "~info.dat" to show.
+std::string sourceInfo(const fs::path& source, import::SourceFormat format,
+                       const fs::path& package) {
+  return cp1251::fromUtf8("Источник словаря для импорта\r\nФормат: ") + formatDescription(format) +
+         cp1251::fromUtf8("\r\nФайл: ") + cp1251::fromUtf8(source.string()) +
+         cp1251::fromUtf8("\r\n\r\n«Установить» создаст из него словарь ") +
+         cp1251::fromUtf8(package.filename().string()) + cp1251::fromUtf8(" и установит его.");
 }
 
 // What a list line says instead of the title of a file that cannot be installed.
@@ -237,6 +283,8 @@ void TfAddDicts::FormShow() {
   m_packagePaths.clear();
   m_packageFiles.clear();
   m_installable.clear();
+  m_sourceFiles.clear();
+  m_sourceFormats.clear();
   guarded(this, [this] {
     dirscan::TDirectoryScanner scanner;
     scanner.Recursive = false;
@@ -245,14 +293,32 @@ void TfAddDicts::FormShow() {
       return AskWarning(this, text);
     };
     scanner.Scan(m_context.DataDir);
-    if (scanner.Items().empty()) {
+    dirscan::TDirectoryScanner sources;
+    sources.Recursive = false;
+    sources.Mask = kSourceMask;
+    sources.OnQuestion = scanner.OnQuestion;
+    sources.Scan(m_context.DataDir);
+    // A source found beside no package can be installed from this list, so the question
+    // whether to end the program comes only when there is nothing at all to install.
+    if (scanner.Items().empty() && sources.Items().empty()) {
       if (AskWarning(this, textNoDicts()) && m_context.acExit) {
         m_context.acExit();
       }
       return;
     }
+    // Package names as the index compares them, so that "Mueller.brd" hides "mueller.dsl".
+    std::unordered_set<std::string> packages;
     for (const dirscan::TDirectoryScannerItem& item : scanner.Items()) {
       addLine(item.FileName);
+      packages.insert(lowerAscii(item.FileName.filename().string()));
+    }
+    for (const dirscan::TDirectoryScannerItem& item : sources.Items()) {
+      const std::optional<import::SourceFormat> format = import::guessFormat(item.FileName);
+      // "a.dsl" and "a.dsl.dz" would write the same package: the first found is offered.
+      if (format &&
+          packages.insert(lowerAscii(import::defaultPackageName(item.FileName).string())).second) {
+        addSourceLine(item.FileName, *format);
+      }
     }
   });
 }
@@ -280,6 +346,33 @@ void TfAddDicts::addLine(const fs::path& file) {
   m_packagePaths.push_back(lowerAscii(cp1251::fromUtf8(lowered.string())));
   m_packageFiles.push_back(file);
   m_installable.push_back(installable);
+  m_sourceFiles.emplace_back();
+  m_sourceFormats.emplace_back();
+
+  auto* item = new QListWidgetItem(text);
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+  m_lbDicts->addItem(item);
+  showInstalled(static_cast<int>(m_installable.size()) - 1);
+}
+
+void TfAddDicts::addSourceLine(const fs::path& source, import::SourceFormat format) {
+  const fs::path package = m_context.DataDir / import::defaultPackageName(source);
+  const std::string name = package.filename().string();
+  const bool installable = writableInCp1251(name);
+  // Only the head of the file is read: a listing must stay quick with large sources.
+  QString title = QString::fromStdString(import::peekTitle(source));
+  if (title.isEmpty()) {
+    title = QString::fromStdString(package.stem().string());
+  }
+  QString text = title + QStringLiteral(" (") + formatLabel(format) + QLatin1Char(')');
+  if (!installable) {
+    text += noteUnwritableName();
+  }
+  m_packagePaths.push_back(lowerAscii(cp1251::fromUtf8((m_context.DataDir / name).string())));
+  m_packageFiles.push_back(package);
+  m_installable.push_back(installable);
+  m_sourceFiles.push_back(source);
+  m_sourceFormats.push_back(format);
 
   auto* item = new QListWidgetItem(text);
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
@@ -345,7 +438,18 @@ bool TfAddDicts::setupOneDict() {
       return;
     }
     index::WordIndex& index = m_context.index;
-    runOperation(line, [this, line, &index] {
+    const size_t i = static_cast<size_t>(line);
+    const bool fromSource = m_sourceFormats[i].has_value();
+    // However the import or the installation ends, a package that was written is listed as one.
+    const OnExit relist([this, fromSource, package = m_packageFiles[i]] {
+      if (fromSource) {
+        relistImported(package);
+      }
+    });
+    runOperation(line, [this, line, fromSource, &index] {
+      if (fromSource) {
+        importSource(static_cast<size_t>(line));
+      }
       // Opened by the name the scan found; the slot keeps the lower-cased name, the form that
       // the dictionary list stores and that the lines are matched by.
       dicts::TDicts opened;
@@ -364,6 +468,33 @@ bool TfAddDicts::setupOneDict() {
       index.SaveIndex(m_context.stgRes, *m_progress);
     });
   });
+}
+
+void TfAddDicts::importSource(size_t line) {
+  const fs::path& source = m_sourceFiles[line];
+  try {
+    import::importDictionary(source, m_sourceFormats[line], m_packageFiles[line], {}, *m_progress);
+  } catch (const std::exception& e) {
+    // The writer has removed what it began; the message says which file of the list failed,
+    // and the labels no longer claim the import is going on.
+    m_progress->setStatus({});
+    m_progress->setCounter({});
+    throw Error("Не удалось импортировать словарь из файла «" + source.filename().string() +
+                "»:\n" + e.what());
+  }
+}
+
+void TfAddDicts::relistImported(const fs::path& package) {
+  std::error_code ec;
+  if (!fs::exists(package, ec)) {
+    return;
+  }
+  FormShow();
+  for (size_t i = 0; i < m_packageFiles.size(); ++i) {
+    if (m_packageFiles[i] == package && !m_sourceFormats[i]) {
+      m_lbDicts->setCurrentRow(static_cast<int>(i));
+    }
+  }
 }
 
 void TfAddDicts::dropUnmergedSlot(size_t n) noexcept {
@@ -429,6 +560,11 @@ void TfAddDicts::lbDictsDblClick() {
   }
   guarded(this, [this] {
     const int line = selectedLine();
+    const size_t i = static_cast<size_t>(line);
+    if (m_sourceFormats[i]) {
+      m_context.showDictInfo(sourceInfo(m_sourceFiles[i], *m_sourceFormats[i], m_packageFiles[i]));
+      return;
+    }
     if (!m_installable[static_cast<size_t>(line)]) {
       ShowMessage(this, textUnwritableName());
       return;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/string_list.h"
+#include "import/dictionary_source.h"
 
 class QFrame;
 class QLabel;
@@ -51,6 +52,13 @@ struct AddDictsContext {
 // removes one package at a time, showing the progress in its labels and gauge. Created once and
 // reused: every showing rescans the folder.
 //
+// After the packages it lists the dictionary sources of other formats that the folder holds
+// (see import::guessFormat), each as its title and "(импорт ФОРМАТ)", unless the package its
+// import would write (import::defaultPackageName, beside it) is there already: then only that
+// package is listed. Installing a source line imports the source into that package first, with
+// the progress in the same labels and gauge, then installs the package; the list is rescanned
+// afterwards, so the package line takes the source line's place.
+//
 // Every installation or removal is saved at once. While one runs, window messages are let
 // through now and then; the dialog's buttons are disabled and it cannot be closed meanwhile, so
 // a second one cannot start.
@@ -73,9 +81,14 @@ class TfAddDicts : public QDialog {
 
   // One line per listed package, in list order: DataDir + file name as Windows-1251, ASCII
   // letters in lower case. For comparison only: on Linux the lower-cased path may name no file.
+  // A source line has the package its import would write, so "/di:" may name that.
   const StringList& PackagePaths() const { return m_packagePaths; }
-  // The same packages as the scan found them; these are the paths that are opened.
+  // The same packages as the scan found them; these are the paths that are opened. For a source
+  // line, the package its import writes, which does not exist yet.
   const std::vector<std::filesystem::path>& PackageFiles() const { return m_packageFiles; }
+  // Per line: the dictionary source it offers to import, as the scan found it; empty for a line
+  // of a package.
+  const std::vector<std::filesystem::path>& SourceFiles() const { return m_sourceFiles; }
 
   // The handlers. Each shows its errors in the application's error box and throws nothing.
   // Rescans the data folder and rebuilds the list; runs at every showing of the dialog.
@@ -89,7 +102,8 @@ class TfAddDicts : public QDialog {
   // Puts back a check mark the user toggled: the marks show only what is installed.
   void lbDictsClickCheck(QListWidgetItem* item);
   // A double-click on a line: the package's "~info.dat" through showDictInfo, from its slot when
-  // installed, otherwise read from the package for the moment.
+  // installed, otherwise read from the package for the moment; for a source line, a few lines
+  // naming its format and file.
   void lbDictsDblClick();
 
   // The main window's actions. refresh redraws the main window's word list, scroll bar and
@@ -124,6 +138,11 @@ class TfAddDicts : public QDialog {
  private:
   void buildForm();
   void addLine(const std::filesystem::path& file);
+  void addSourceLine(const std::filesystem::path& source, import::SourceFormat format);
+  // Writes the package of a source line; the error names the source, in Russian.
+  void importSource(size_t line);
+  // After an import: rescans, when the package was written, and selects its line.
+  void relistImported(const std::filesystem::path& package);
   // The selected line; throws the list's index error when there is none.
   int selectedLine() const;
   // The slot of `Dicts` that holds the package of line, or -1.
@@ -140,6 +159,8 @@ class TfAddDicts : public QDialog {
   AddDictsContext m_context;
   StringList m_packagePaths;
   std::vector<std::filesystem::path> m_packageFiles;
+  std::vector<std::filesystem::path> m_sourceFiles;
+  std::vector<std::optional<import::SourceFormat>> m_sourceFormats;
   // Per line: false when the file name cannot be written in Windows-1251.
   std::vector<bool> m_installable;
   bool m_busy = false;

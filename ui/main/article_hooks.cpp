@@ -1,6 +1,6 @@
 // The article view: the page of the chosen word, built once the choice has rested for the show
-// timer's 300 ms; the page's pictures and style sheets from the resource package; links; and the
-// Ctrl+click word pick.
+// timer's 300 ms; the page's pictures and style sheets from the resource package; links, those
+// that look a word up among them; and the Ctrl+click word pick.
 
 #include <QLineEdit>
 #include <QTimer>
@@ -8,6 +8,7 @@
 
 #include "common/cp1251.h"
 #include "htmlview/html_viewer.h"
+#include "import/lookup_link.h"
 #include "main/main_window.h"
 #include "main/word_pick.h"
 #include "qtglue/error_box.h"
@@ -49,7 +50,15 @@ std::string_view TfMain::mehtStreamRequest(const std::string& target) {
       .bytes();
 }
 
-void TfMain::meHotSpotClick(const std::string& url, bool& /*handled*/) {
+void TfMain::meHotSpotClick(const std::string& url, bool& handled) {
+  // Imported dictionaries link their cross-references this way: the word goes where a
+  // Ctrl+click on it would put it.
+  if (const std::optional<std::string> word = import::lookupWord(url)) {
+    handled = true;
+    meFind->setText(toQString(*word));
+    acFilterExecute();
+    return;
+  }
   // A dictionary from an unknown source must not open local files or start programs: only web
   // and mail addresses go to the desktop. "#" links stay with the view, which scrolls.
   const std::string lowered = cp1251::toLowerAscii(url);

@@ -45,6 +45,20 @@ const QString kTolkTitle = QStringLiteral("Малый толковый слов�
 const QString kAlreadyInstalled = QStringLiteral("Выбранный словарь уже установлен");
 const QString kNoSelection = QStringLiteral("List index out of bounds (-1)");
 
+// A tab-separated source with words no sample package has.
+const std::string kWordsSource =
+    "#title=Мой словарь\n"
+    "зюзяблик\tптица, которой нет\n"
+    "кукожиться\tсжиматься\\nот холода\n";
+
+std::string win1251(const char* utf8) {
+  return verbalon::cp1251::fromUtf8(utf8);
+}
+
+bool hasWord(const StringList& words, const char* utf8) {
+  return std::find(words.begin(), words.end(), win1251(utf8)) != words.end();
+}
+
 std::string lowerAscii(const std::string& text) {
   return verbalon::cp1251::toLowerAscii(text);
 }
@@ -71,6 +85,11 @@ class AppFolder {
   void addPackage(const std::string& sample, const fs::path& name) const {
     fs::create_directories((dataDir() / name).parent_path());
     fs::copy_file(fs::path(VERBALON_APP_DIR) / "data" / (sample + ".brd"), dataDir() / name);
+  }
+  // A dictionary source of another format, its bytes as given.
+  void addSource(const fs::path& name, const std::string& bytes) const {
+    fs::create_directories((dataDir() / name).parent_path());
+    std::ofstream(dataDir() / name, std::ios::binary) << bytes;
   }
 
  private:
@@ -105,6 +124,14 @@ struct Session {
     return -1;
   }
   QListWidgetItem* item(const fs::path& name) const { return list()->item(lineOf(name)); }
+  QString text(const fs::path& name) const {
+    return item(name) != nullptr ? item(name)->text() : QStringLiteral("(not listed)");
+  }
+  // The line of name offers a source to import rather than a package.
+  bool isSource(const fs::path& name) const {
+    const int line = lineOf(name);
+    return line >= 0 && !dialog->SourceFiles()[static_cast<size_t>(line)].empty();
+  }
   bool checked(const fs::path& name) const {
     return item(name) != nullptr && item(name)->checkState() == Qt::Checked;
   }
@@ -506,6 +533,201 @@ class AddDictsTest : public QObject {
     QCOMPARE(Boxes::errors.size(), 1);
     QVERIFY(run.checked("sokr.brd"));
     QCOMPARE(run.index.Dicts().size(), size_t{1});
+  }
+
+  // Sources follow the packages, each named by the title at its head (or its base name) and
+  // its format; names that only contain an extension, and subfolders, do not count.
+  void listsSourcesAfterThePackagesWithTheirFormat() {
+    AppFolder app;
+    app.addPackage("tolk", "tolk.brd");
+    app.addSource("words.txt", kWordsSource);
+    app.addSource("Plain.TSV", "слово\tстатья\n");
+    std::string dsl = "\xFF\xFE";
+    for (char c : std::string("#NAME \"Mueller\"\r\n\r\nword\r\n\tслово\r\n")) {
+      dsl += c;
+      dsl += '\0';
+    }
+    app.addSource("mueller.dsl", dsl);
+    app.addSource("book.ifo", "StarDict's dict ifo file\nversion=2.4.2\nbookname=Книга\n");
+    app.addSource("db.index", "word\tA\tB\n");
+    app.addSource("notes.txt.bak", kWordsSource);
+    app.addSource("sub/deep.txt", kWordsSource);
+    Session run(app);
+    run.dialog->show();
+
+    QCOMPARE(run.list()->count(), 6);
+    QCOMPARE(run.dialog->PackagePaths().size(), size_t{6});
+    QCOMPARE(run.lineOf("tolk.brd"), 0);
+    QVERIFY(!run.isSource("tolk.brd"));
+    QCOMPARE(run.text("words.brd"), QStringLiteral("Мой словарь (импорт текста)"));
+    QCOMPARE(run.text("Plain.brd"), QStringLiteral("Plain (импорт текста)"));
+    QCOMPARE(run.text("mueller.brd"), QStringLiteral("Mueller (импорт DSL)"));
+    QCOMPARE(run.text("book.brd"), QStringLiteral("Книга (импорт StarDict)"));
+    QCOMPARE(run.text("db.brd"), QStringLiteral("db (импорт dictd)"));
+    for (const char* name : {"words.brd", "Plain.brd", "mueller.brd", "book.brd", "db.brd"}) {
+      QVERIFY2(run.isSource(name), name);
+      QVERIFY2(!run.checked(name), name);
+    }
+    QVERIFY(run.dialog->SourceFiles()[static_cast<size_t>(run.lineOf("words.brd"))] ==
+            app.dataDir() / "words.txt");
+    QVERIFY(run.dialog->PackagePaths()[static_cast<size_t>(run.lineOf("words.brd"))] ==
+            lowerAscii((app.dataDir() / "words.brd").string()));
+    QCOMPARE(Boxes::errors, QStringList());
+
+    // A double-click tells what the source is instead of reading a package.
+    run.list()->setCurrentRow(run.lineOf("mueller.brd"));
+    run.dialog->lbDictsDblClick();
+    QCOMPARE(run.infos.size(), size_t{1});
+    const QString info = verbalon::ui::toQString(run.infos[0]);
+    QVERIFY2(info.contains(QStringLiteral("DSL")), qPrintable(info));
+    QVERIFY2(info.contains(QString::fromStdString((app.dataDir() / "mueller.dsl").string())),
+             qPrintable(info));
+    QCOMPARE(Boxes::errors, QStringList());
+  }
+
+  // Its package, whatever the letter case of its name, stands for the source; so does the
+  // first of two sources of one package.
+  void aSourceBesideItsPackageIsListedOnceAsThePackage() {
+    AppFolder app;
+    app.addPackage("tolk", "Tolk.brd");
+    app.addSource("tolk.txt", kWordsSource);
+    app.addSource("TOLK.dsl", kWordsSource);
+    app.addSource("words.txt", kWordsSource);
+    app.addSource("words.tsv", kWordsSource);
+    Session run(app);
+    run.dialog->show();
+    QCOMPARE(run.list()->count(), 2);
+    QCOMPARE(run.text("Tolk.brd"), kTolkTitle);
+    QVERIFY(!run.isSource("Tolk.brd"));
+    QVERIFY(run.isSource("words.brd"));
+  }
+
+  // The source becomes a package of the data folder, installed at once; the list then shows
+  // the package in the source's place, and the next run finds it installed.
+  void installingASourceImportsAndInstallsIt() {
+    AppFolder app;
+    app.addPackage("sokr", "sokr.brd");
+    app.addSource("words.txt", kWordsSource);
+    {
+      Session run(app);
+      run.dialog->show();
+      run.click("sokr.brd", "btSetupOneDict");
+      const size_t before = run.index.slWord().size();
+      QVERIFY(!hasWord(run.index.slWord(), "зюзяблик"));
+
+      run.click("words.brd", "btSetupOneDict");
+      QCOMPARE(Boxes::errors, QStringList());
+      QVERIFY(fs::is_regular_file(app.dataDir() / "words.brd"));
+      QCOMPARE(run.index.Dicts().size(), size_t{2});
+      QCOMPARE(run.index.slWord().size(), before + 2);
+      QVERIFY(hasWord(run.index.slWord(), "зюзяблик"));
+      QVERIFY(hasWord(run.index.slWord(), "кукожиться"));
+      QVERIFY(run.dialog->Modified);
+      QCOMPARE(run.list()->count(), 2);
+      QVERIFY(!run.isSource("words.brd"));
+      QVERIFY(run.checked("words.brd"));
+      QVERIFY(run.checked("sokr.brd"));
+      QCOMPARE(run.text("words.brd"), QStringLiteral("Мой словарь"));
+      QCOMPARE(run.list()->currentRow(), run.lineOf("words.brd"));
+      QVERIFY(run.button("btSetupOneDict")->isEnabled());
+      QVERIFY(!run.widget<QProgressBar>("pb")->isVisible());
+
+      run.click("words.brd", "btSetupOneDict");
+      QCOMPARE(Boxes::messages, QStringList{kAlreadyInstalled});
+    }
+    Session run(app);
+    QVERIFY(hasWord(run.index.slWord(), "зюзяблик"));
+    run.dialog->show();
+    QVERIFY(run.checked("words.brd"));
+    QCOMPARE(run.list()->count(), 2);
+  }
+
+  // Whatever stops an import is shown naming the source, and no package is left for the next
+  // showing to list.
+  void aSourceThatCannotBeImportedLeavesNoPackage() {
+    AppFolder app;
+    app.addSource("broken.txt", "#title=Сломанный\nслово без табуляции\n");
+    app.addSource("empty.txt", "#title=Пустой\n");
+    Session run(app);
+    run.dialog->show();
+    QCOMPARE(Boxes::questions, QStringList());
+    for (const char* name : {"broken.brd", "empty.brd"}) {
+      Boxes::errors.clear();
+      run.click(name, "btSetupOneDict");
+      QCOMPARE(Boxes::errors.size(), 1);
+      const QString source =
+          QString::fromLatin1(name).replace(QStringLiteral(".brd"), QStringLiteral(".txt"));
+      QVERIFY2(Boxes::errors[0].startsWith(
+                   QStringLiteral("Не удалось импортировать словарь из файла «") + source + u'»'),
+               qPrintable(Boxes::errors[0]));
+      QVERIFY(!fs::exists(app.dataDir() / name));
+      QVERIFY(run.isSource(name));
+      QVERIFY(!run.checked(name));
+    }
+    QVERIFY(Boxes::errors[0].contains(QStringLiteral("no articles")));
+    QVERIFY(run.index.Dicts().empty());
+    QVERIFY(run.button("btSetupOneDict")->isEnabled());
+    QVERIFY(!run.widget<QProgressBar>("pb")->isVisible());
+    QCOMPARE(run.widget<QLabel>("lb")->text(), QString());
+    QCOMPARE(std::distance(fs::directory_iterator(app.dataDir()), fs::directory_iterator()), 2);
+
+    run.reshow();
+    QCOMPARE(run.list()->count(), 2);
+    QVERIFY(run.isSource("broken.brd"));
+  }
+
+  // The import lets window messages run as the merge does: they find its progress showing and
+  // every button disabled, and the dialog refuses to close or to start anything else.
+  void isBusyWhileTheImportRuns() {
+    AppFolder app;
+    app.addPackage("sokr", "sokr.brd");
+    app.addSource("words.txt", kWordsSource);
+    Session run(app);
+    run.dialog->show();
+
+    std::vector<Snapshot> seen;
+    QTimer meanwhile;
+    meanwhile.setInterval(0);
+    connect(&meanwhile, &QTimer::timeout, this, [&] {
+      seen.push_back(
+          {run.widget<QProgressBar>("pb")->isVisible(), run.widget<QProgressBar>("pb")->text(),
+           run.widget<QLabel>("lb")->text(), run.widget<QLabel>("lbCount")->text(),
+           run.button("btSetupOneDict")->isEnabled() || run.button("Button2")->isEnabled() ||
+               run.button("Button4")->isEnabled()});
+      run.list()->setCurrentRow(run.lineOf("sokr.brd"));
+      run.dialog->btSetupOneDictClick();
+      run.dialog->Button2Click();
+      run.dialog->Button4Click();
+      run.dialog->reject();
+      run.dialog->close();
+      run.dialog->acAddDictsExecute([] { QFAIL("refreshed while the import runs"); });
+    });
+    run.list()->setCurrentRow(run.lineOf("words.brd"));
+    meanwhile.start();
+    run.dialog->btSetupOneDictClick();
+    meanwhile.stop();
+
+    QCOMPARE(Boxes::errors, QStringList());
+    QCOMPARE(Boxes::messages, QStringList());
+    QVERIFY(run.dialog->isVisible());
+    QCOMPARE(run.index.Dicts().size(), size_t{1});
+    QVERIFY(run.checked("words.brd"));
+    QVERIFY(!run.checked("sokr.brd"));
+    QStringList statuses;
+    for (const Snapshot& s : seen) {
+      QVERIFY(!s.buttonsEnabled);
+      if (statuses.isEmpty() || statuses.last() != s.status) statuses << s.status;
+    }
+    QVERIFY2(statuses.contains(QStringLiteral("Чтение: words.txt")),
+             qPrintable(statuses.join(u'|')));
+    QVERIFY2(statuses.contains(QStringLiteral("Импорт словаря: Мой словарь")),
+             qPrintable(statuses.join(u'|')));
+    // Then the installation, too short for its gauge to let messages run before the saving.
+    QCOMPARE(statuses.last(), QStringLiteral("Сохранение результатов..."));
+    QVERIFY(std::any_of(seen.begin(), seen.end(), [](const Snapshot& s) {
+      return s.gaugeVisible && s.status.startsWith(QStringLiteral("Импорт"));
+    }));
+    QVERIFY(run.button("Button4")->isEnabled());
   }
 };
 

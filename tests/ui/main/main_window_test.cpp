@@ -21,6 +21,7 @@
 #include "app_folder.h"
 #include "common/cp1251.h"
 #include "htmlview/html_viewer.h"
+#include "import/source_text.h"
 #include "main/word_page.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
@@ -229,6 +230,45 @@ class MainWindowTest : public QObject {
                       QPoint(5, window->me->viewport()->height() - 5));
     QCOMPARE(window->meFind->text(), QString());
     QCOMPARE(window->wordIndex().slHistory().front(), std::string());
+  }
+
+  // The cross-references of imported dictionaries: a click runs the filter on the linked word
+  // as a Ctrl+click on it would, and the address goes nowhere else.
+  void lookupLinksLookTheWordUp() {
+    AppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    QList<QUrl> opened;
+    window->openUrl = [&](const QUrl& url) { opened << url; };
+    window->me->LoadFromString(
+        cp1251::fromUtf8("<html><body><p>см. " + import::lookupLink("Дом", "первое") + "</p><p>и " +
+                         import::lookupLink("café crème", "второе") + "</p></body></html>"));
+    QVERIFY(window->me->failedResources().isEmpty());
+    const auto click = [&](const QString& text) {
+      const int at = static_cast<int>(window->me->toPlainText().indexOf(text)) + 1;
+      QTest::mouseClick(window->me->viewport(), Qt::LeftButton, Qt::NoModifier,
+                        pointOfCharacter(*window->me, at));
+    };
+
+    click(QStringLiteral("первое"));
+    QCOMPARE(window->meFind->text(), QStringLiteral("Дом"));
+    QCOMPARE(window->pcList->currentWidget(), window->tsFiltered);
+    QCOMPARE(toQString(window->wordIndex().slHistory().front()), QStringLiteral("дом"));
+    QVERIFY(!window->flFiltered().Words.empty());
+    QVERIFY(toQString(window->flFiltered().Words.front()).startsWith(QStringLiteral("дом")));
+
+    // Windows-1251 has no "é": the word is folded as the importer folds its headwords.
+    click(QStringLiteral("второе"));
+    QCOMPARE(window->meFind->text(), QStringLiteral("cafe creme"));
+    QCOMPARE(toQString(window->wordIndex().slHistory().front()), QStringLiteral("cafe creme"));
+    QVERIFY(opened.isEmpty());
+    QVERIFY(g_errors.isEmpty());
+
+    bool handled = false;
+    window->meHotSpotClick("LOOKUP:%D0%B4%D0%BE%D0%BC", handled);
+    QVERIFY(handled);
+    QCOMPARE(window->meFind->text(), QStringLiteral("дом"));
+    QVERIFY(opened.isEmpty());
   }
 
   void onlyWebAndMailLinksLeaveTheProgram() {
