@@ -165,7 +165,7 @@ std::vector<Command> dictSourceCommands() {
        "  [entries]   one entry per line: the headword, a tab, the article\n"
        "Blank entry lines are skipped. Texts are stored in Windows-1251; a character it cannot\n"
        "hold is an error naming the line. Articles go, in source order, into the item streams\n"
-       "items\\0001.dat, items\\0002.dat, ... of at most 500 articles and 64 KiB each.",
+       "a\\1, a\\2, ... of at most 500 articles and 64 KiB each.",
        {},
        2,
        runPackDict},

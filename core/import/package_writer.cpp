@@ -1,61 +1,33 @@
 #include "import/package_writer.h"
 
-#include <atomic>
-#include <exception>
+#include <algorithm>
+#include <deque>
 #include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
-#include <vector>
 
+#include "common/cp1251.h"
+#include "import/detail/compressor_pool.h"
 #include "import/import_error.h"
 #include "storage/compound_file.h"
 #include "storage/storage.h"
-#include "storage/zlib_buffer.h"
 
 namespace verbalon::import {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Full item streams wait for compression in batches of this many per core: enough to keep
-// every core busy, few enough that the waiting text stays a few megabytes.
-constexpr size_t kStreamsPerCore = 16;
+// Streams waiting for compression, per core: enough to keep every core busy, few enough that
+// the waiting text stays a few megabytes.
+constexpr size_t kQueuedPerCore = 8;
+
+// "a\1", "a\2", ...: short, because every location of the package, and every part of the
+// combined index that points here, repeats it.
+constexpr std::string_view kArticleStorage = "a";
 
 std::string streamName(size_t number) {
-  std::string digits = std::to_string(number);
-  return "items\\" + std::string(digits.size() < 4 ? 4 - digits.size() : 0, '0') + digits + ".dat";
-}
-
-// Compresses every text into its own zlib stream, on all cores; texts are independent.
-std::vector<std::string> deflateAll(const std::vector<std::string>& texts) {
-  std::vector<std::string> compressed(texts.size());
-  const size_t threads =
-      std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), texts.size());
-  std::atomic<size_t> next{0};
-  std::vector<std::exception_ptr> failures(threads);
-  const auto work = [&](size_t worker) {
-    try {
-      for (size_t i = next++; i < texts.size(); i = next++) {
-        compressed[i] = storage::DeflateBuffer(texts[i]);
-      }
-    } catch (...) {
-      failures[worker] = std::current_exception();
-      next = texts.size();
-    }
-  };
-  std::vector<std::thread> pool;
-  for (size_t worker = 1; worker < threads; ++worker) {
-    pool.emplace_back(work, worker);
-  }
-  if (threads > 0) work(0);
-  for (std::thread& thread : pool) {
-    thread.join();
-  }
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
-  return compressed;
+  return std::string(kArticleStorage) + "\\" + std::to_string(number);
 }
 
 }  // namespace
@@ -74,28 +46,39 @@ struct PackageWriter::State {
   size_t streamArticles = 0;
   size_t streamNumber = 1;
 
-  std::vector<std::string> pendingNames;  // full item streams not yet compressed
-  std::vector<std::string> pendingTexts;
+  // Streams handed to the compressors, by name in the order they went; written in that order.
+  detail::CompressorPool compressors;
+  std::deque<std::string> queuedNames;
 
   State(fs::path where, storage::CompoundFile created)
       : path(std::move(where)), file(std::move(created)) {}
 
   void closeStream() {
-    pendingNames.push_back(streamName(streamNumber++));
-    pendingTexts.push_back(std::move(stream));
+    queue(streamName(streamNumber++), std::move(stream));
     stream.clear();
     streamArticles = 0;
-    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    if (pendingTexts.size() >= kStreamsPerCore * cores) writePending();
   }
 
-  void writePending() {
-    const std::vector<std::string> compressed = deflateAll(pendingTexts);
-    for (size_t i = 0; i < compressed.size(); ++i) {
-      storage::WriteStream(file, pendingNames[i], compressed[i], false);
+  void queue(std::string name, std::string text) {
+    queuedNames.push_back(std::move(name));
+    compressors.submit(std::move(text));
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    writeReady(queuedNames.size() > kQueuedPerCore * cores);
+  }
+
+  // Writes the streams compressed so far; with wait, at least one.
+  void writeReady(bool wait) {
+    std::string compressed;
+    while (!queuedNames.empty() && compressors.takeReady(compressed, wait)) {
+      storage::WriteStream(file, queuedNames.front(), compressed, false);
+      queuedNames.pop_front();
+      wait = false;
     }
-    pendingNames.clear();
-    pendingTexts.clear();
+  }
+
+  void writeAll() {
+    while (!queuedNames.empty())
+      writeReady(true);
   }
 };
 
@@ -108,7 +91,7 @@ PackageWriter::PackageWriter(const fs::path& package) {
   m_state = std::make_unique<State>(package, std::move(file));
   try {
     m_state->transaction.emplace(m_state->file.beginTransaction());
-    m_state->file.root().createStorage(u"items");
+    m_state->file.root().createStorage(cp1251::toUtf16(kArticleStorage));
   } catch (...) {
     m_state.reset();
     fs::remove(package, ec);
@@ -149,19 +132,17 @@ void PackageWriter::addItem(std::string_view headword, std::string_view location
 void PackageWriter::commit(std::string_view ini, std::string_view info) {
   State& s = *m_state;
   if (s.streamArticles > 0 || s.streamNumber == 1) s.closeStream();
-  // The description streams are compressed with the last item streams, on all cores.
   const auto withLineEnds = [](std::string_view text) {
     std::string lines(text);
     if (!lines.empty() && !lines.ends_with("\r\n")) lines += "\r\n";
     return lines;
   };
-  s.pendingNames.insert(s.pendingNames.end(),
-                        {"~dict.ini", "~info.dat", "~items.dat", "~index.dat"});
-  s.pendingTexts.push_back(withLineEnds(ini));
-  s.pendingTexts.push_back(withLineEnds(info));
-  s.pendingTexts.push_back(std::move(s.items));
-  s.pendingTexts.push_back(std::move(s.index));
-  s.writePending();
+  // The two long lists first, so that their compression starts while the rest is queued.
+  s.queue("~index.dat", std::move(s.index));
+  s.queue("~items.dat", std::move(s.items));
+  s.queue("~dict.ini", withLineEnds(ini));
+  s.queue("~info.dat", withLineEnds(info));
+  s.writeAll();
   s.transaction->commit();
   s.committed = true;
 }

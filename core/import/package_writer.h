@@ -9,11 +9,11 @@
 // Builds a new dictionary package file: "~dict.ini", "~info.dat", the item streams holding the
 // articles, and "~items.dat" with "~index.dat" listing the headwords and their locations.
 //
-// Articles go, in the order they are added, into the item streams "items\0001.dat",
-// "items\0002.dat", ... of at most kMaxStreamArticles articles and kMaxStreamBytes bytes each,
-// so that showing one article never inflates much text. Full item streams are compressed on
-// every core (they are independent zlib streams) and written as they fill, so the writer holds
-// the compressed package and a few streams of text, never the whole text.
+// Articles go, in the order they are added, into the item streams "a\1", "a\2", ... of at most
+// kMaxStreamArticles articles and kMaxStreamBytes bytes each, so that showing one article never
+// inflates much text. Full item streams are compressed on every core in the background (they
+// are independent zlib streams) while more articles come, and written as they are done, so the
+// writer holds a few streams of text at a time, never the whole text.
 //
 // Everything goes into the file in one transaction at commit(): a writer destroyed before that,
 // after an error say, removes the file it created, so no half-written package is left behind.

@@ -145,7 +145,9 @@ std::string plainTextToHtml(std::string_view text) {
       continue;
     }
     if (lineStart && (c == ' ' || c == '\t')) {
-      out += c == '\t' ? "&nbsp;&nbsp;&nbsp;&nbsp;" : "&nbsp;";
+      // U+00A0, which the code page holds as one byte: the pages of long articles are made of
+      // these, and a character reference would be six.
+      out += c == '\t' ? "\u00A0\u00A0\u00A0\u00A0" : "\u00A0";
       continue;
     }
     lineStart = false;

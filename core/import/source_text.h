@@ -30,7 +30,7 @@ char32_t nextCodePoint(std::string_view text, size_t& pos);
 std::string escapeHtml(std::string_view text);
 
 // Plain text as an article fragment: escaped, line ends (CR LF, CR, LF) as "\n", and the
-// blanks that indent a line kept as non-breaking spaces (a tab as four), so that numbered
+// blanks that indent a line kept as no-break spaces, U+00A0 (a tab as four), so that numbered
 // senses stay readable.
 std::string plainTextToHtml(std::string_view text);
 

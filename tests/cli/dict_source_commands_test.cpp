@@ -59,12 +59,12 @@ TEST_F(PackDict, GroupsArticlesIntoBoundedStreamsInWindows1251) {
   EXPECT_EQ(dict.Info, cp1251::fromUtf8("О словаре."));
   ASSERT_EQ(dict.ItemList.size(), 501u);
   EXPECT_EQ(dict.ItemList[0], cp1251::fromUtf8("ёж"));
-  EXPECT_EQ(dict.IndexList[0], "items\\0001.dat:0");
-  EXPECT_EQ(dict.IndexList[499], "items\\0001.dat:499");
-  EXPECT_EQ(dict.IndexList[500], "items\\0002.dat:0");  // 500 articles per stream at most
-  const std::string first = streamText(*dict.Storage, "items\\0001.dat");
+  EXPECT_EQ(dict.IndexList[0], "a\\1:0");
+  EXPECT_EQ(dict.IndexList[499], "a\\1:499");
+  EXPECT_EQ(dict.IndexList[500], "a\\2:0");  // 500 articles per stream at most
+  const std::string first = streamText(*dict.Storage, "a\\1");
   EXPECT_TRUE(first.starts_with(cp1251::fromUtf8("зверёк#колючий\r\na0\r\n")));
-  EXPECT_EQ(streamText(*dict.Storage, "items\\0002.dat"), "a499\r\n");
+  EXPECT_EQ(streamText(*dict.Storage, "a\\2"), "a499\r\n");
 }
 
 TEST_F(PackDict, RefusesCharacterOutsideWindows1251NamingTheLine) {

@@ -78,9 +78,9 @@ TEST(DictdReader, ReadsArticlesAsEscapedTextKeepingTheHeadingLine) {
   ASSERT_EQ(source.entries.size(), 2u);
   EXPECT_EQ(source.entries[0].headwords, std::vector<std::string>{"cat"});
   EXPECT_EQ(source.entries[0].article,
-            "cat\n&nbsp;&nbsp;&nbsp;n. a small &lt;feline&gt; &amp; pet\n"
-            "&nbsp;&nbsp;&nbsp;&nbsp;second sense");
-  EXPECT_EQ(source.entries[1].article, "dog\n&nbsp;&nbsp;n. &quot;man's best friend&quot;");
+            "cat\n\u00A0\u00A0\u00A0n. a small &lt;feline&gt; &amp; pet\n"
+            "\u00A0\u00A0\u00A0\u00A0second sense");
+  EXPECT_EQ(source.entries[1].article, "dog\n\u00A0\u00A0n. &quot;man's best friend&quot;");
   EXPECT_TRUE(source.title.empty());
   EXPECT_TRUE(source.description.empty());
 }
@@ -191,7 +191,7 @@ TEST(DictdReader, ReadsTheOlderMetaSpellingsWithOrWithoutTheNameLine) {
   EXPECT_EQ(allHeadwords(source), std::vector<std::string>{"word"});
   // The utf8 record counts though it comes last.
   EXPECT_EQ(source.entries[0].article,
-            "word\n&nbsp;&nbsp;\xD1\x81\xD0\xBB\xD0\xBE\xD0\xB2\xD0\xBE");
+            "word\n\u00A0\u00A0\xD1\x81\xD0\xBB\xD0\xBE\xD0\xB2\xD0\xBE");
 }
 
 TEST(DictdReader, TextsAreLatin1UnlessTheDatabaseDeclaresUtf8) {
@@ -202,7 +202,7 @@ TEST(DictdReader, TextsAreLatin1UnlessTheDatabaseDeclaresUtf8) {
   EXPECT_EQ(source.title, "Caf\xC3\xA9s");
   ASSERT_EQ(source.entries.size(), 1u);
   EXPECT_EQ(source.entries[0].headwords, std::vector<std::string>{"caf\xC3\xA9"});
-  EXPECT_EQ(source.entries[0].article, "caf\xC3\xA9\n&nbsp;&nbsp;\xC3\xA0 la carte");
+  EXPECT_EQ(source.entries[0].article, "caf\xC3\xA9\n\u00A0\u00A0\xC3\xA0 la carte");
 
   // Declared UTF-8 is still repaired where it is not.
   source = Database()
@@ -213,7 +213,7 @@ TEST(DictdReader, TextsAreLatin1UnlessTheDatabaseDeclaresUtf8) {
   ASSERT_EQ(source.entries.size(), 2u);
   EXPECT_EQ(source.entries[0].headwords, std::vector<std::string>{"caf\xC3\xA9"});
   EXPECT_EQ(source.entries[1].headwords, std::vector<std::string>{"bad\xEF\xBF\xBD"});
-  EXPECT_EQ(source.entries[1].article, "bad\xEF\xBF\xBD\n&nbsp;&nbsp;\xF0\x9F\x98\x80");
+  EXPECT_EQ(source.entries[1].article, "bad\xEF\xBF\xBD\n\u00A0\u00A0\xF0\x9F\x98\x80");
 }
 
 TEST(DictdReader, LinesSelectingTheSameBytesShareOneEntry) {
@@ -331,8 +331,8 @@ TEST_F(DictdReaderFiles, ReadsAMultiMemberDictzipArticleFile) {
   const DictionarySource source = readDictd(m_dir / "tiny.index");
   EXPECT_EQ(source.title, "Tiny");
   EXPECT_EQ(allHeadwords(source), (std::vector<std::string>{"one", "two"}));
-  EXPECT_EQ(source.entries[0].article, "one\n&nbsp;&nbsp;1");
-  EXPECT_EQ(source.entries[1].article, "two\n&nbsp;&nbsp;2");
+  EXPECT_EQ(source.entries[0].article, "one\n\u00A0\u00A01");
+  EXPECT_EQ(source.entries[1].article, "two\n\u00A0\u00A02");
 }
 
 TEST_F(DictdReaderFiles, ReadsAPlainArticleFileAndNamesItInErrors) {

@@ -35,7 +35,7 @@ TEST(SourceText, DecodesUtf16AndLatin1) {
 
 TEST(SourceText, TurnsPlainTextIntoAnArticleFragment) {
   EXPECT_EQ(plainTextToHtml("word <b>\r\n  1. a & b\r\t2. \"c\"\n"),
-            "word &lt;b&gt;\n&nbsp;&nbsp;1. a &amp; b\n&nbsp;&nbsp;&nbsp;&nbsp;2. &quot;c&quot;\n");
+            "word &lt;b&gt;\n\u00A0\u00A01. a &amp; b\n\u00A0\u00A0\u00A0\u00A02. &quot;c&quot;\n");
   EXPECT_EQ(lookupLink("дом 1", "дом"),
             "<a class=\"ref\" href=\"lookup:%D0%B4%D0%BE%D0%BC%201\">дом</a>");
 }

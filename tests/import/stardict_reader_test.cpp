@@ -250,7 +250,7 @@ TEST(StarDictReader, ReadsTypedFieldsWithoutSameTypeSequence) {
 TEST(StarDictReader, EscapesPlainTextTypes) {
   for (const char* type : {"m", "t", "y", "l"}) {
     EXPECT_EQ(articleOf(type, "a < b & c\r\n  indented\n\n"),
-              "a &lt; b &amp; c\n&nbsp;&nbsp;indented")
+              "a &lt; b &amp; c\n\u00A0\u00A0indented")
         << type;
   }
 }

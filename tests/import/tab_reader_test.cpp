@@ -16,7 +16,7 @@ TEST(TabReader, ReadsTitleEntriesAndLineBreaks) {
   EXPECT_EQ(source.title, "Мой словарь");
   ASSERT_EQ(source.entries.size(), 2u);
   EXPECT_EQ(source.entries[0].headwords, std::vector<std::string>{"дом"});
-  EXPECT_EQ(source.entries[0].article, "&nbsp;&nbsp;здание\nкров");
+  EXPECT_EQ(source.entries[0].article, "\u00A0\u00A0здание\nкров");
   EXPECT_EQ(source.entries[1].headwords, std::vector<std::string>{"a<b"});
   EXPECT_EQ(source.entries[1].article, "x &amp; y\\n");
 }

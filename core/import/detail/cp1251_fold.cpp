@@ -1,9 +1,9 @@
 #include "import/detail/cp1251_fold.h"
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 
 #include <unicode/translit.h>
 #include <unicode/unistr.h>
@@ -14,25 +14,29 @@
 namespace verbalon::import::detail {
 namespace {
 
-// The byte of every character the code page holds, built from the code page's own table.
-const std::unordered_map<char32_t, char>& codePage() {
+// The byte of every character the code page holds, by code point: a flat table, since every
+// character of every article is looked up. The code page reaches no further than U+2122 (™).
+constexpr char32_t kTableEnd = 0x2123;
+
+const std::array<int16_t, kTableEnd>& codePage() {
   static const auto* table = [] {
-    auto* map = new std::unordered_map<char32_t, char>();
+    auto* bytes = new std::array<int16_t, kTableEnd>();
+    bytes->fill(-1);
     for (int byte = 0; byte < 256; ++byte) {
-      const char c = static_cast<char>(byte);
-      map->emplace(cp1251::toUnicode(c), c);
+      const char16_t unicode = cp1251::toUnicode(static_cast<char>(byte));
+      if (unicode < kTableEnd) (*bytes)[unicode] = static_cast<int16_t>(byte);
     }
-    return map;
+    return bytes;
   }();
   return *table;
 }
 
 std::optional<char> byteOf(char32_t c) {
   if (c < 0x80) return static_cast<char>(c);
-  const auto& table = codePage();
-  const auto it = table.find(c);
-  if (it == table.end()) return std::nullopt;
-  return it->second;
+  if (c >= kTableEnd) return std::nullopt;
+  const int16_t byte = codePage()[c];
+  if (byte < 0) return std::nullopt;
+  return static_cast<char>(static_cast<uint8_t>(byte));
 }
 
 // ICU's rules for the nearest Latin letters: any script to Latin, then Latin to ASCII
