@@ -54,5 +54,5 @@ for name in "${sources[@]}"; do
   total_import=$(awk "BEGIN { print $total_import + $import_s }")
   total_install=$(awk "BEGIN { print $total_install + $install_s }")
 done
-words=$("$tool" --app "$app" words "" | wc -l)
+words=$("$tool" cat "$app/vrbx.pde" items.dat | wc -l)
 echo "all four: import ${total_import} s, install ${total_install} s, ${words} words in the index"
