@@ -48,8 +48,12 @@ enum class ItemLists { kLoad, kSkip };
 // Opens the package at path and appends it to Dicts as the next slot, with Info, the
 // delimiters (first 5 characters), ShortTitle, Title, ViewControl and, unless lists is kSkip,
 // ItemList and IndexList loaded; a path with an empty file name appends an empty slot. On any
-// error nothing is appended and the package is closed again; when the lists are loaded, a
-// package whose item and index streams have different line counts raises EDictError naming it.
+// error nothing is appended and the package is closed again. When the lists are loaded, a
+// package raises EDictError naming it when its item and index streams have different line
+// counts, when it holds more than 16 items per stored byte of the two streams (no real
+// dictionary compresses that well), or when a line of "~index.dat" is no article location (a
+// "|", a second ":", or a line number that is not a plain decimal of at most 9 digits); the
+// message names the line.
 // ReadBuf is left empty.
 void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemoryStream& ReadBuf,
              ItemLists lists = ItemLists::kLoad);
