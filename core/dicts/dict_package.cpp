@@ -1,5 +1,6 @@
 #include "dicts/dict_package.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -84,28 +85,46 @@ std::string FileNamePart(const std::filesystem::path& path) {
   return cp1251::fromUtf8(path.filename().string());
 }
 
-std::filesystem::path ResolvePackagePath(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (std::filesystem::exists(path, ec)) return path;
+namespace {
+
+// The files of path's folder whose names equal path's file name ignoring ASCII case.
+std::vector<std::filesystem::path> caseTwins(const std::filesystem::path& path) {
+  std::vector<std::filesystem::path> matches;
   const std::string wanted = path.filename().string();
-  if (wanted.empty()) return path;
+  if (wanted.empty()) return matches;
   const std::filesystem::path folder =
       path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-  std::vector<std::filesystem::path> matches;
+  std::error_code ec;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
        it.increment(ec)) {
     if (equalsIgnoringAsciiCase(it->path().filename().string(), wanted)) {
       matches.push_back(it->path());
     }
   }
+  std::sort(matches.begin(), matches.end());
+  return matches;
+}
+
+std::string namesOf(const std::vector<std::filesystem::path>& files) {
+  std::string names;
+  for (const std::filesystem::path& file : files) {
+    names += names.empty() ? "" : ", ";
+    names += file.filename().string();
+  }
+  return names;
+}
+
+}  // namespace
+
+// Several candidates are an error even when one of them is spelled exactly as the stored name:
+// the slot may have been installed from any of them, and its index entries would then show
+// another package's articles.
+std::filesystem::path ResolvePackagePath(const std::filesystem::path& path) {
+  const std::vector<std::filesystem::path> matches = caseTwins(path);
   if (matches.size() == 1) return matches.front();
   if (matches.size() > 1) {
-    std::string names;
-    for (const std::filesystem::path& match : matches) {
-      names += names.empty() ? "" : ", ";
-      names += match.filename().string();
-    }
-    throw EDictError(wanted + ": several files match this name: " + names);
+    throw EDictError(path.filename().string() + ": several files match this name: " +
+                     namesOf(matches) + "; which of them was installed cannot be told");
   }
   return path;
 }
@@ -172,6 +191,24 @@ void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemorySt
     throw;
   }
   ReadBuf.clear();
+}
+
+void AddDictToInstall(TDicts& Dicts, const std::filesystem::path& path,
+                      storage::MemoryStream& ReadBuf) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    throw EDictError(path.filename().string() + ": no such package in " +
+                     path.parent_path().string());
+  }
+  const std::vector<std::filesystem::path> matches = caseTwins(path);
+  if (matches.size() > 1) {
+    throw EDictError(path.filename().string() +
+                     ": cannot be installed while another file of its folder has the same name "
+                     "in lower case: " +
+                     namesOf(matches));
+  }
+  AddDict(Dicts, path, ReadBuf, ItemLists::kLoad);
+  Dicts.back().FileName = cp1251::toLowerAscii(Dicts.back().FileName);
 }
 
 int FindDict(const TDicts& Dicts, const std::filesystem::path& path) {

@@ -49,7 +49,7 @@ bool isPlainFileName(std::string_view name) {
 void WordIndex::AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf) {
   checkChangesAllowed();
   if (m_busy) throw EIndexError("another installation or removal is still running");
-  dicts::AddDict(m_dicts, path, ReadBuf);
+  dicts::AddDictToInstall(m_dicts, path, ReadBuf);
 }
 
 StringList WordIndex::LoadDictList(const storage::CompoundFile& stgRes,

@@ -56,9 +56,9 @@ class WordIndex {
   StringList& slHistory() { return m_history; }
   const StringList& slHistory() const { return m_history; }
 
-  // Opens the package at path (dicts::AddDict, with its item lists) and appends it as the next
-  // slot; a path with an empty file name appends a hole. Refused (EIndexError) after a failed
-  // LoadIndex.
+  // Opens the package that the user chose, exactly the file at path, and appends it as the next
+  // slot with its item lists and its name in lower case (dicts::AddDictToInstall, whose
+  // refusals pass on). Refused (EIndexError) after a failed LoadIndex.
   void AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf);
   // Appends a slot that the caller has filled (an installer that opened the package itself).
   void appendSlot(dicts::TDict dict);

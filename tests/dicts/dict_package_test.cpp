@@ -244,24 +244,52 @@ TEST_F(DictPackage, LowerCasedNameOpensFileOfAnyAsciiCase) {
   EXPECT_EQ(Dicts[0].Title, "mixed");
 }
 
-TEST_F(DictPackage, ExactNameWinsAndTwoCaseVariantsAreAnError) {
+// A stored name is lower case; when it fits several files, the slot may have come from any of
+// them, and the exactly spelled one is no better guess than the others.
+TEST_F(DictPackage, StoredNameMatchingSeveralFilesIsAnErrorEvenWhenOneIsExact) {
   package("same.brd", dictStreams("Title=exact", {}, {}));
   package("SAME.brd", dictStreams("Title=upper", {}, {}));
-  AddDict(Dicts, folder.path() / "same.brd", ReadBuf);
-  EXPECT_EQ(Dicts[0].Title, "exact");
-
   package("Twice.brd", dictStreams("Title=1", {}, {}));
   package("TWICE.brd", dictStreams("Title=2", {}, {}));
-  try {
-    AddDict(Dicts, folder.path() / "twice.brd", ReadBuf);
-    FAIL() << "no error";
-  } catch (const EDictError& e) {
-    const std::string message = e.what();
-    EXPECT_EQ(message.rfind("twice.brd: several files match this name: ", 0), 0U) << message;
-    EXPECT_NE(message.find("Twice.brd"), std::string::npos);
-    EXPECT_NE(message.find("TWICE.brd"), std::string::npos);
+  for (const char* name : {"same.brd", "twice.brd"}) {
+    try {
+      AddDict(Dicts, folder.path() / name, ReadBuf, ItemLists::kSkip);
+      FAIL() << "no error for " << name;
+    } catch (const EDictError& e) {
+      const std::string message = e.what();
+      EXPECT_EQ(message.rfind(std::string(name) + ": several files match this name: ", 0), 0U)
+          << message;
+      EXPECT_NE(message.find(name[0] == 's' ? "SAME.brd, same.brd" : "TWICE.brd, Twice.brd"),
+                std::string::npos)
+          << message;
+    }
   }
-  EXPECT_EQ(Dicts.size(), 1U);
+  EXPECT_TRUE(Dicts.empty());
+}
+
+// The user chose one file; a stored lower-cased name would later open either of the two.
+TEST_F(DictPackage, InstallOpensExactlyTheChosenFileAndRefusesCaseTwins) {
+  package("Foo.brd", dictStreams("Title=upper", {"a"}, {"s:0"}));
+  EXPECT_THROW(AddDictToInstall(Dicts, folder.path() / "foo.brd", ReadBuf), EDictError);
+  AddDictToInstall(Dicts, folder.path() / "Foo.brd", ReadBuf);
+  ASSERT_EQ(Dicts.size(), 1U);
+  EXPECT_EQ(Dicts[0].FileName, "foo.brd");
+  EXPECT_EQ(Dicts[0].Title, "upper");
+  FreeDict(Dicts[0]);
+  Dicts.clear();
+
+  package("foo.brd", dictStreams("Title=lower", {"a"}, {"s:0"}));
+  for (const char* name : {"Foo.brd", "foo.brd"}) {
+    try {
+      AddDictToInstall(Dicts, folder.path() / name, ReadBuf);
+      FAIL() << "no error for " << name;
+    } catch (const EDictError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find("same name in lower case: Foo.brd, foo.brd"), std::string::npos)
+          << message;
+    }
+  }
+  EXPECT_TRUE(Dicts.empty());
 }
 
 TEST_F(DictPackage, CyrillicFileNamesAreWindows1251Inside) {
