@@ -47,19 +47,29 @@ std::vector<std::string_view> sections(std::string_view text) {
 // or twice as the templates below name it.
 constexpr size_t kPageBound = article::kPageContentLimit + 4 * article::detail::kArticleLimit;
 
+// A folder of its own, since opening a package looks through its folder for names that differ
+// only in case; removed at exit. Never destroyed, so that the exit handler can still use it.
+const std::filesystem::path& packagePath() {
+  static const std::filesystem::path* const package = [] {
+    const auto* path =
+        new std::filesystem::path(std::filesystem::temp_directory_path() /
+                                  ("article_page_fuzz-" + std::to_string(getpid())) / "d.brd");
+    std::filesystem::create_directories(path->parent_path());
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(packagePath().parent_path(), ec);
+    });
+    return path;
+  }();
+  return *package;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string_view> input =
       sections(std::string_view(reinterpret_cast<const char*>(data), size));
-  // A folder of its own: opening a package looks through its folder for names that differ only
-  // in case.
-  static const std::filesystem::path package = [] {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("article_page_fuzz-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    return folder / "d.brd";
-  }();
+  const std::filesystem::path package = packagePath();
   verbalon::dicts::TDicts dicts;
   verbalon::storage::MemoryStream readBuf;
   try {
