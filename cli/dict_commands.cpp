@@ -81,7 +81,8 @@ int runInstall(const Arguments& arguments, Console& console) {
     throw EToolError(path.filename().string() + " is installed already");
   }
   TerminalProgress progress(console.err);
-  index.AddDict(path, app.ReadBuf);
+  // The file exactly as named; only the slot keeps the lower-cased name.
+  index.AddDict(app.dataDir / arguments[0], app.ReadBuf);
   index.InstallDict(index.Dicts().size() - 1, progress);
   index.SaveIndex(app.stgRes, progress);
   return kExitOk;

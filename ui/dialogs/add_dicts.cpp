@@ -453,8 +453,7 @@ bool TfAddDicts::setupOneDict() {
       // Opened by the name the scan found; the slot keeps the lower-cased name, the form that
       // the dictionary list stores and that the lines are matched by.
       dicts::TDicts opened;
-      dicts::AddDict(opened, m_packageFiles[static_cast<size_t>(line)], m_context.ReadBuf);
-      opened.front().FileName = lowerAscii(opened.front().FileName);
+      dicts::AddDictToInstall(opened, m_packageFiles[static_cast<size_t>(line)], m_context.ReadBuf);
       index.appendSlot(std::move(opened.front()));
       const size_t n = index.Dicts().size() - 1;
       try {
