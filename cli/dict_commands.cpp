@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "article/article_page.h"
@@ -23,9 +24,23 @@ namespace {
 namespace fs = std::filesystem;
 
 // The session of the application folder; commands that only read share the resource package.
-session::Session openSession(const Arguments& arguments,
-                             storage::Access access = storage::Access::ReadWriteExclusive) {
-  return session::Session(appFolder(arguments), access);
+std::unique_ptr<session::Session> openSession(
+    const Arguments& arguments, storage::Access access = storage::Access::ReadWriteExclusive) {
+  session::AppLocation location = appLocation(arguments);
+  auto opened = std::make_unique<session::Session>(location.appDir, access);
+  opened->setSharedDataDirs(std::move(location.sharedDataDirs));
+  return opened;
+}
+
+// The package file the user named: in the data folder, or else in a shared one.
+fs::path chosenPackage(const session::Session& app, const std::string& name) {
+  for (const fs::path& shared : app.sharedDataDirs()) {
+    std::error_code ec;
+    if (!fs::exists(app.DataDir() / name, ec) && fs::exists(shared / name, ec)) {
+      return shared / name;
+    }
+  }
+  return app.DataDir() / name;
 }
 
 // A package name as the installation dialog keeps it: a file of the data folder, its ASCII
@@ -46,7 +61,8 @@ fs::path packagePath(const session::Session& app, const std::string& name) {
 }
 
 int runList(const Arguments& arguments, Console& console) {
-  session::Session app = openSession(arguments, storage::Access::ReadOnly);
+  std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
+  session::Session& app = *opened;
   const StringList names = index::WordIndex::LoadDictList(app.stgRes(), app.ReadBuf());
   const dicts::TDicts none;
   int status = kExitOk;
@@ -57,8 +73,10 @@ int runList(const Arguments& arguments, Console& console) {
       continue;
     }
     try {
+      const dicts::PackageLocation where =
+          dicts::locatePackage(app.DataDir(), app.sharedDataDirs(), name);
       const std::string title =
-          dicts::GetDictValue(none, app.DataDir() / name, "Title", app.ReadBuf());
+          dicts::GetDictValue(none, where.path, "Title", app.ReadBuf(), where.access);
       console.out << slot << "\t" << name << "\t" << cp1251::toUtf8(title) << "\n";
     } catch (const Error& e) {
       console.out << slot << "\t" << name << "\t(cannot be opened)\n";
@@ -70,7 +88,8 @@ int runList(const Arguments& arguments, Console& console) {
 }
 
 int runInstall(const Arguments& arguments, Console& console) {
-  session::Session app = openSession(arguments);
+  std::unique_ptr<session::Session> opened = openSession(arguments);
+  session::Session& app = *opened;
   app.LoadIndex();
   const fs::path path = packagePath(app, arguments[0]);
   if (dicts::FindDict(app.index().Dicts(), path) >= 0) {
@@ -78,12 +97,13 @@ int runInstall(const Arguments& arguments, Console& console) {
   }
   TerminalProgress progress(console.err);
   // The file exactly as named; only the slot keeps the lower-cased name.
-  app.install(app.DataDir() / arguments[0], progress);
+  app.install(chosenPackage(app, arguments[0]), progress);
   return kExitOk;
 }
 
 int runRemove(const Arguments& arguments, Console& console) {
-  session::Session app = openSession(arguments);
+  std::unique_ptr<session::Session> opened = openSession(arguments);
+  session::Session& app = *opened;
   app.LoadIndex();
   const fs::path path = packagePath(app, arguments[0]);
   const int n = dicts::FindDict(app.index().Dicts(), path);
@@ -94,7 +114,8 @@ int runRemove(const Arguments& arguments, Console& console) {
 }
 
 int runWords(const Arguments& arguments, Console& console) {
-  session::Session app = openSession(arguments, storage::Access::ReadOnly);
+  std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
+  session::Session& app = *opened;
   app.LoadIndex();
   const index::WordIndex& index = app.index();
   const std::string query = index::FilterQuery(cp1251::fromUtf8(arguments[0]));
@@ -124,7 +145,8 @@ Number numberOption(const Arguments& arguments, std::string_view option, Number 
 int runShow(const Arguments& arguments, Console& console) {
   const int width = numberOption(arguments, "--width", 600);
   const uint64_t draws = numberOption<uint64_t>(arguments, "--advert-draws", 0);
-  session::Session app = openSession(arguments, storage::Access::ReadOnly);
+  std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
+  session::Session& app = *opened;
   app.LoadIndex();
   if (const std::optional<size_t> w = app.findWord(cp1251::fromUtf8(arguments[0]))) {
     app.advert().skipDraws(draws);

@@ -129,15 +129,15 @@ std::filesystem::path ResolvePackagePath(const std::filesystem::path& path) {
   return path;
 }
 
-void OpenDictPackage(TDict& dict, const std::filesystem::path& path,
-                     storage::MemoryStream& ReadBuf) {
+void OpenDictPackage(TDict& dict, const std::filesystem::path& path, storage::MemoryStream& ReadBuf,
+                     storage::Access access) {
   dict.IniList.clear();
   dict.ItemList = {};
   dict.IndexList = {};
   dict.Storage.reset();
   dict.FileName = FileNamePart(path);
   if (dict.FileName.empty()) return;
-  dict.Storage.emplace(storage::CompoundFile::open(ResolvePackagePath(path)));
+  dict.Storage.emplace(storage::CompoundFile::open(ResolvePackagePath(path), access));
   try {
     dict.IniList = storage::ReadLines(*dict.Storage, "~dict.ini", ReadBuf);
   } catch (...) {
@@ -147,10 +147,10 @@ void OpenDictPackage(TDict& dict, const std::filesystem::path& path,
 }
 
 void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemoryStream& ReadBuf,
-             ItemLists lists) {
+             ItemLists lists, storage::Access access) {
   TDict dict;
   try {
-    OpenDictPackage(dict, path, ReadBuf);
+    OpenDictPackage(dict, path, ReadBuf, access);
     if (!dict.FileName.empty()) {
       const storage::CompoundFile& package = *dict.Storage;
       dict.Info = storage::StreamText(
@@ -194,7 +194,7 @@ void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemorySt
 }
 
 void AddDictToInstall(TDicts& Dicts, const std::filesystem::path& path,
-                      storage::MemoryStream& ReadBuf) {
+                      storage::MemoryStream& ReadBuf, storage::Access access) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
     throw EDictError(path.filename().string() + ": no such package in " +
@@ -207,8 +207,33 @@ void AddDictToInstall(TDicts& Dicts, const std::filesystem::path& path,
                      "in lower case: " +
                      namesOf(matches));
   }
-  AddDict(Dicts, path, ReadBuf, ItemLists::kLoad);
+  AddDict(Dicts, path, ReadBuf, ItemLists::kLoad, access);
   Dicts.back().FileName = cp1251::toLowerAscii(Dicts.back().FileName);
+}
+
+PackageLocation locatePackage(const std::filesystem::path& dataDir,
+                              const std::vector<std::filesystem::path>& sharedDataDirs,
+                              const std::string& fileName) {
+  const auto present = [&](const std::filesystem::path& folder) {
+    std::error_code ec;
+    return std::filesystem::exists(folder / fileName, ec) || !caseTwins(folder / fileName).empty();
+  };
+  if (present(dataDir)) return {dataDir / fileName, storage::Access::ReadWriteExclusive};
+  for (const std::filesystem::path& shared : sharedDataDirs) {
+    if (present(shared)) return {shared / fileName, storage::Access::ReadOnly};
+  }
+  return {dataDir / fileName, storage::Access::ReadWriteExclusive};
+}
+
+storage::Access accessFor(const std::filesystem::path& package,
+                          const std::vector<std::filesystem::path>& sharedDataDirs) {
+  for (const std::filesystem::path& shared : sharedDataDirs) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(package.parent_path(), shared, ec)) {
+      return storage::Access::ReadOnly;
+    }
+  }
+  return storage::Access::ReadWriteExclusive;
 }
 
 int FindDict(const TDicts& Dicts, const std::filesystem::path& path) {
@@ -220,11 +245,12 @@ int FindDict(const TDicts& Dicts, const std::filesystem::path& path) {
 }
 
 std::string GetDictValue(const TDicts& Dicts, const std::filesystem::path& path,
-                         std::string_view key, storage::MemoryStream& ReadBuf) {
+                         std::string_view key, storage::MemoryStream& ReadBuf,
+                         storage::Access access) {
   const int n = FindDict(Dicts, path);
   if (n >= 0) return settingValue(Dicts[static_cast<size_t>(n)].IniList, key);
   TDict temporary;
-  OpenDictPackage(temporary, path, ReadBuf);
+  OpenDictPackage(temporary, path, ReadBuf, access);
   std::string value = settingValue(temporary.IniList, key);
   FreeDict(temporary);
   return value;

@@ -3,9 +3,11 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/error.h"
 #include "dicts/tdict.h"
+#include "storage/compound_file.h"
 #include "storage/memory_stream.h"
 
 // Opening dictionary packages into the slots of `Dicts`. Every stream is read through the
@@ -37,8 +39,11 @@ std::filesystem::path ResolvePackagePath(const std::filesystem::path& path);
 // Fills dict from the package at path: FileName, the open Storage and IniList ("~dict.ini").
 // A path with an empty file name leaves dict an empty slot and opens nothing. Storage errors
 // pass on; dict then holds no open package.
-void OpenDictPackage(TDict& dict, const std::filesystem::path& path,
-                     storage::MemoryStream& ReadBuf);
+//
+// Packages are opened read-write and exclusive; the packages installed with the program, which
+// the user cannot write, are opened read-only with a lock that other readers share (access).
+void OpenDictPackage(TDict& dict, const std::filesystem::path& path, storage::MemoryStream& ReadBuf,
+                     storage::Access access = storage::Access::ReadWriteExclusive);
 
 // Whether AddDict reads a package's "~items.dat" and "~index.dat" into ItemList and IndexList.
 // Only a merge into the word index reads those lists, and only for the slot just added; the
@@ -57,7 +62,8 @@ enum class ItemLists { kLoad, kSkip };
 // message names the line.
 // ReadBuf is left empty.
 void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemoryStream& ReadBuf,
-             ItemLists lists = ItemLists::kLoad);
+             ItemLists lists = ItemLists::kLoad,
+             storage::Access access = storage::Access::ReadWriteExclusive);
 
 // AddDict for the package that the user chose to install: exactly the file at path, with its
 // lists loaded; the new slot's FileName has its ASCII letters in lower case, the form the
@@ -65,7 +71,26 @@ void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemorySt
 // when another file of the folder has the same name in lower case, since the stored name would
 // later open either of them.
 void AddDictToInstall(TDicts& Dicts, const std::filesystem::path& path,
-                      storage::MemoryStream& ReadBuf);
+                      storage::MemoryStream& ReadBuf,
+                      storage::Access access = storage::Access::ReadWriteExclusive);
+
+// Where an installed package of that name (the stored, lower-cased name) is opened from: the
+// user's data folder when a file of that name (ignoring ASCII case) is there, otherwise the
+// first of the shared data folders (the packages installed with the program) that has one,
+// read-only; the user's data folder again when none has, where opening it then fails as a
+// missing file does.
+struct PackageLocation {
+  std::filesystem::path path;
+  storage::Access access = storage::Access::ReadWriteExclusive;
+};
+PackageLocation locatePackage(const std::filesystem::path& dataDir,
+                              const std::vector<std::filesystem::path>& sharedDataDirs,
+                              const std::string& fileName);
+
+// How a package chosen for installing is opened: read-only when it lies in one of the shared
+// data folders.
+storage::Access accessFor(const std::filesystem::path& package,
+                          const std::vector<std::filesystem::path>& sharedDataDirs);
 
 // The first slot whose FileName equals the file name part of path exactly (case-sensitive),
 // or -1.
@@ -75,6 +100,7 @@ int FindDict(const TDicts& Dicts, const std::filesystem::path& path);
 // answered from its slot without opening the file again; any other is opened for the moment
 // and closed before returning, also on error.
 std::string GetDictValue(const TDicts& Dicts, const std::filesystem::path& path,
-                         std::string_view key, storage::MemoryStream& ReadBuf);
+                         std::string_view key, storage::MemoryStream& ReadBuf,
+                         storage::Access access = storage::Access::ReadWriteExclusive);
 
 }  // namespace verbalon::dicts

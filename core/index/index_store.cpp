@@ -58,7 +58,8 @@ StringList WordIndex::LoadDictList(const storage::CompoundFile& stgRes,
 }
 
 void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
-                          storage::MemoryStream& ReadBuf) {
+                          storage::MemoryStream& ReadBuf,
+                          const std::vector<std::filesystem::path>& sharedDataDirs) {
   try {
     const StringList dictList = LoadDictList(stgRes, ReadBuf);
     m_history = storage::ReadLines(stgRes, kHistoryStream, ReadBuf);
@@ -95,7 +96,9 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
         // An empty name gives a path ending in a separator: a hole, nothing opened. The item
         // lists stay unread: these dictionaries are merged already, InstallDict reads the lists
         // only of a slot added in this run, and reading them would double what start-up loads.
-        dicts::AddDict(m_dicts, dataDir / cp1251::toUtf8(name), ReadBuf, dicts::ItemLists::kSkip);
+        const dicts::PackageLocation where =
+            dicts::locatePackage(dataDir, sharedDataDirs, cp1251::toUtf8(name));
+        dicts::AddDict(m_dicts, where.path, ReadBuf, dicts::ItemLists::kSkip, where.access);
       } catch (const Error& e) {
         throw EIndexError("the installed dictionary " + cp1251::toUtf8(name) +
                           " could not be loaded: " + e.what());

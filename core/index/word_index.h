@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/string_list.h"
 #include "dicts/tdict.h"
@@ -103,8 +104,11 @@ class WordIndex {
   // meanwhile). Runs once per run. A failure part way keeps what was loaded, raises an error that
   // names what failed (the package, for a package), and refuses every later change of the index in
   // this run: saving the partial index would lose the words of the dictionaries that did not load.
+  // A package missing from dataDir is looked for in sharedDataDirs, the read-only folders of
+  // the packages installed with the program (dicts::locatePackage).
   void LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
-                 storage::MemoryStream& ReadBuf);
+                 storage::MemoryStream& ReadBuf,
+                 const std::vector<std::filesystem::path>& sharedDataDirs = {});
 
   // Writes `slWord`, `slIndex` and the dictionary list in one transaction of stgRes: after a
   // crash the package holds either the old or the new three streams. Lists longer than

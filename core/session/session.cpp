@@ -37,7 +37,7 @@ Session::~Session() {
 }
 
 void Session::LoadIndex() {
-  m_index.LoadIndex(m_stgRes, m_dataDir, m_readBuf);
+  m_index.LoadIndex(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs);
 }
 
 std::optional<size_t> Session::findWord(std::string_view word) const {
@@ -73,7 +73,7 @@ void Session::install(const fs::path& package, index::InstallProgress& progress)
   // Checked before the package is opened, so that a refused install leaves no slot behind.
   if (!m_index.refusal().empty()) throw index::EIndexError(m_index.refusal());
   dicts::TDicts opened;
-  dicts::AddDictToInstall(opened, package, m_readBuf);
+  dicts::AddDictToInstall(opened, package, m_readBuf, dicts::accessFor(package, m_sharedDataDirs));
   m_index.appendSlot(std::move(opened.front()));
   const size_t n = m_index.Dicts().size() - 1;
   try {

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "article/advert.h"
 #include "article/article_page.h"
@@ -38,6 +40,11 @@ class Session {
 
   const std::filesystem::path& AppDir() const { return m_appDir; }
   const std::filesystem::path& DataDir() const { return m_dataDir; }
+  // The read-only folders of packages installed with the program, offered besides DataDir.
+  const std::vector<std::filesystem::path>& sharedDataDirs() const { return m_sharedDataDirs; }
+  void setSharedDataDirs(std::vector<std::filesystem::path> dirs) {
+    m_sharedDataDirs = std::move(dirs);
+  }
   storage::CompoundFile& stgRes() { return m_stgRes; }
   storage::MemoryStream& ReadBuf() { return m_readBuf; }
   index::WordIndex& index() { return m_index; }
@@ -50,8 +57,8 @@ class Session {
   void loadPageResources();
   article::Advert& advert();
 
-  // Opens the installed dictionaries of DataDir and reads the word list, the index and the
-  // history (index::WordIndex::LoadIndex). Once per run.
+  // Opens the installed dictionaries of DataDir (or of the shared folders) and reads the word list,
+  // the index and the history (index::WordIndex::LoadIndex). Once per run.
   void LoadIndex();
 
   // The line of the word whose key equals word's key (letter case, "ё" against "е", hyphens,
@@ -68,9 +75,9 @@ class Session {
   // ("templates\verbalon.css", say); valid until the next read of the session.
   std::string_view resource(std::string_view storagePath);
 
-  // Installs the package at path, exactly that file (its slot keeps the lower-cased name), and
-  // saves the index. A merge that fails takes the new slot out again, so no later save can
-  // record the package as installed without its words.
+  // Installs the package at path, exactly that file (its slot keeps the lower-cased name; one of
+  // a shared folder is opened read-only), and saves the index. A merge that fails takes the new
+  // slot out again, so no later save can record the package as installed without its words.
   void install(const std::filesystem::path& package, index::InstallProgress& progress);
   // Takes dictionary slot out of the index and saves it. False, changing nothing, when slot is
   // a hole or no slot.
@@ -81,6 +88,7 @@ class Session {
  private:
   std::filesystem::path m_appDir;
   std::filesystem::path m_dataDir;
+  std::vector<std::filesystem::path> m_sharedDataDirs;
   storage::CompoundFile m_stgRes;
   storage::MemoryStream m_readBuf;
   index::WordIndex m_index;

@@ -294,6 +294,17 @@ void TfAddDicts::FormShow() {
       return AskWarning(this, text);
     };
     scanner.Scan(m_context.session.DataDir());
+    // The packages installed with the program, which the user's own of the same name hide.
+    std::vector<fs::path> shared;
+    for (const fs::path& folder : m_context.session.sharedDataDirs()) {
+      dirscan::TDirectoryScanner sharedScanner;
+      sharedScanner.Recursive = false;
+      sharedScanner.Mask = scanner.Mask;
+      sharedScanner.Scan(folder);
+      for (const dirscan::TDirectoryScannerItem& item : sharedScanner.Items()) {
+        shared.push_back(item.FileName);
+      }
+    }
     dirscan::TDirectoryScanner sources;
     sources.Recursive = false;
     sources.Mask = kSourceMask;
@@ -301,7 +312,7 @@ void TfAddDicts::FormShow() {
     sources.Scan(m_context.session.DataDir());
     // A source found beside no package can be installed from this list, so the question
     // whether to end the program comes only when there is nothing at all to install.
-    if (scanner.Items().empty() && sources.Items().empty()) {
+    if (scanner.Items().empty() && shared.empty() && sources.Items().empty()) {
       if (AskWarning(this, textNoDicts()) && m_context.acExit) {
         m_context.acExit();
       }
@@ -312,6 +323,9 @@ void TfAddDicts::FormShow() {
     for (const dirscan::TDirectoryScannerItem& item : scanner.Items()) {
       addLine(item.FileName);
       packages.insert(lowerAscii(item.FileName.filename().string()));
+    }
+    for (const fs::path& file : shared) {
+      if (packages.insert(lowerAscii(file.filename().string())).second) addLine(file);
     }
     for (const dirscan::TDirectoryScannerItem& item : sources.Items()) {
       const std::optional<import::SourceFormat> format = import::guessFormat(item.FileName);
@@ -337,9 +351,9 @@ void TfAddDicts::addLine(const fs::path& file) {
       // An installed package is open already, exclusively: its title comes from its slot,
       // found by the lower-cased name. Any other is opened by the name the scan found.
       const bool installed = dicts::FindDict(m_context.session.index().Dicts(), lowered) >= 0;
-      text = toQString(dicts::GetDictValue(m_context.session.index().Dicts(),
-                                           installed ? lowered : file, "title",
-                                           m_context.session.ReadBuf()));
+      text = toQString(dicts::GetDictValue(
+          m_context.session.index().Dicts(), installed ? lowered : file, "title",
+          m_context.session.ReadBuf(), dicts::accessFor(file, m_context.session.sharedDataDirs())));
     } catch (const Error& e) {
       // One unreadable package must not hide the ones listed after it.
       text = QString::fromStdString(name) + noteUnreadable() + errorText(e);
@@ -552,8 +566,9 @@ void TfAddDicts::lbDictsDblClick() {
       return;
     }
     dicts::TDicts opened;
-    dicts::AddDict(opened, m_packageFiles[static_cast<size_t>(line)], m_context.session.ReadBuf(),
-                   dicts::ItemLists::kSkip);
+    const fs::path& package = m_packageFiles[static_cast<size_t>(line)];
+    dicts::AddDict(opened, package, m_context.session.ReadBuf(), dicts::ItemLists::kSkip,
+                   dicts::accessFor(package, m_context.session.sharedDataDirs()));
     m_context.showDictInfo(opened.front().Info);
   });
 }

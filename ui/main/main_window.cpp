@@ -73,10 +73,12 @@ QListWidget* makeListBox(QWidget* parent) {
 
 }  // namespace
 
-TfMain::TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* parent)
+TfMain::TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* parent,
+               std::vector<std::filesystem::path> sharedDataDirs)
     : QMainWindow(parent),
       m_appDir(std::move(appDir)),
       m_dataDir(m_appDir / "data"),
+      m_sharedDataDirs(std::move(sharedDataDirs)),
       m_arguments(std::move(arguments)) {
   openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
   buildForm();
@@ -295,6 +297,7 @@ bool TfMain::FormCreate() {
 
   return guarded(this, [&] {
     auto opened = std::make_unique<session::Session>(m_appDir);
+    opened->setSharedDataDirs(m_sharedDataDirs);
     opened->loadPageResources();
     m_session = std::move(opened);
     RegisterShowHotKey();

@@ -60,9 +60,11 @@ class TfMain : public QMainWindow {
   Q_OBJECT
 
  public:
-  // appDir holds "vrbx.pde" and the data folder "data"; arguments are the command-line
+  // appDir holds "vrbx.pde" and the data folder "data"; sharedDataDirs are the read-only
+  // folders of the packages installed with the program; arguments are the command-line
   // arguments after the program's name (only the first is looked at).
-  TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* parent = nullptr);
+  TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* parent = nullptr,
+         std::vector<std::filesystem::path> sharedDataDirs = {});
   ~TfMain() override;
 
   // Opens the resource package and reads the templates and the advertisement records. False,
@@ -192,6 +194,7 @@ class TfMain : public QMainWindow {
 
   std::filesystem::path m_appDir;
   std::filesystem::path m_dataDir;
+  std::vector<std::filesystem::path> m_sharedDataDirs;
   QStringList m_arguments;
   int m_panelWidth = 0;
   GlobalHotKeys* m_hotKeys = nullptr;
