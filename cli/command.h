@@ -37,6 +37,8 @@ class EToolError : public Error {
 struct Console {
   std::ostream& out;
   std::ostream& err;
+  // err is a terminal, where progress can be one line that changes in place.
+  bool interactive = false;
 };
 
 // A command line checked against its command: the options given and the arguments, in order.

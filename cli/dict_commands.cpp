@@ -10,6 +10,7 @@
 #include "cli/app_folder.h"
 #include "cli/terminal_progress.h"
 #include "common/cp1251.h"
+#include "common/string_list.h"
 #include "dicts/dict_package.h"
 #include "index/install_progress.h"
 #include "index/normalize.h"
@@ -75,9 +76,14 @@ int runList(const Arguments& arguments, Console& console) {
     try {
       const dicts::PackageLocation where =
           dicts::locatePackage(app.DataDir(), app.sharedDataDirs(), name);
-      const std::string title =
-          dicts::GetDictValue(none, where.path, "Title", app.ReadBuf(), where.access);
-      console.out << slot << "\t" << name << "\t" << cp1251::toUtf8(title) << "\n";
+      dicts::TDict package;
+      dicts::OpenDictPackage(package, where.path, app.ReadBuf(), where.access);
+      const std::string title = settingValue(package.IniList, "Title");
+      const size_t words = storage::ReadLines(*package.Storage, "~items.dat", app.ReadBuf()).size();
+      dicts::FreeDict(package);
+      console.out << slot << "\t" << name << "\t" << cp1251::toUtf8(title) << "	" << words
+                  << "
+                     ";
     } catch (const Error& e) {
       console.out << slot << "\t" << name << "\t(cannot be opened)\n";
       console.err << "vrbx-tool list: " << e.what() << "\n";
@@ -95,9 +101,12 @@ int runInstall(const Arguments& arguments, Console& console) {
   if (dicts::FindDict(app.index().Dicts(), path) >= 0) {
     throw EToolError(path.filename().string() + " is installed already");
   }
-  TerminalProgress progress(console.err);
+  TerminalProgress progress(console.err, console.interactive);
   // The file exactly as named; only the slot keeps the lower-cased name.
   app.install(chosenPackage(app, arguments[0]), progress);
+  progress.done();
+  console.err << path.filename().string() << " installed; the index holds "
+              << app.index().slWord().size() << " words\n";
   return kExitOk;
 }
 
@@ -108,8 +117,11 @@ int runRemove(const Arguments& arguments, Console& console) {
   const fs::path path = packagePath(app, arguments[0]);
   const int n = dicts::FindDict(app.index().Dicts(), path);
   if (n < 0) throw EToolError(path.filename().string() + " is not installed");
-  TerminalProgress progress(console.err);
+  TerminalProgress progress(console.err, console.interactive);
   app.remove(static_cast<size_t>(n), progress);
+  progress.done();
+  console.err << path.filename().string() << " removed; the index holds "
+              << app.index().slWord().size() << " words\n";
   return kExitOk;
 }
 
@@ -166,18 +178,21 @@ constexpr std::string_view kAppHelp =
 
 std::vector<Command> dictCommands() {
   static const std::string listHelp =
-      "Prints one line per slot of the installed dictionaries: the dictionary number, a tab,\n"
-      "the package's file name, a tab and its title. A removed dictionary whose number stays\n"
-      "taken shows as \"(removed)\".\n" +
+      "Prints one line per slot of the installed dictionaries: the dictionary number, the\n"
+      "package's file name, its title and its number of words, separated by tabs. A removed\n"
+      "dictionary whose number stays taken shows as \"(removed)\".\n" +
       std::string(kAppHelp);
   static const std::string installHelp =
-      "NAME is the file name of a package in the folder's \"data/\"; it is kept with its ASCII\n"
-      "letters in lower case, as the program keeps it. Merges the dictionary's words into the\n"
-      "combined index and saves the index; the progress goes to standard error.\n" +
+      "NAME is the file name of a package in the folder's \"data/\" (or among the packages\n"
+      "installed with the program); it is kept with its ASCII letters in lower case, as the\n"
+      "program keeps it. Merges the dictionary's words into the combined index and saves the\n"
+      "index. On a terminal the progress shows on one line of standard error; the result\n"
+      "follows there.\n" +
       std::string(kAppHelp);
   static const std::string removeHelp =
       "Takes the dictionary's words out of the combined index, closes its package and saves\n"
-      "the index; the progress goes to standard error.\n" +
+      "the index. On a terminal the progress shows on one line of standard error; the result\n"
+      "follows there.\n" +
       std::string(kAppHelp);
   static const std::string wordsHelp =
       "Prints every word of the combined index that begins with PREFIX, letter case ignored\n"

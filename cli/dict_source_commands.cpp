@@ -60,7 +60,9 @@ struct DictSource {
 };
 
 DictSource parseSource(const fs::path& path) {
-  const std::string text = readLocalFile(path);
+  std::string text = readLocalFile(path);
+  // Editors on some systems begin UTF-8 text with a byte-order mark.
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
   enum class Section { None, Ini, Info, Entries } section = Section::None;
   DictSource source;
   size_t lineNumber = 0;
@@ -136,9 +138,10 @@ int runImport(const Arguments& arguments, Console& console) {
   options.title = arguments.value("--title").value_or("");
   options.shortTitle = arguments.value("--short-title").value_or("");
   options.skipUnencodable = arguments.has("--skip-unencodable");
-  TerminalProgress progress(console.err);
+  TerminalProgress progress(console.err, console.interactive);
   const import::ImportReport report =
       import::importDictionary(source, format, package, options, progress);
+  progress.done();
   console.out << package.string() << "\n"
               << "entries: " << report.entries << "\n"
               << "headwords: " << report.headwords << "\n"
