@@ -81,9 +81,7 @@ int runList(const Arguments& arguments, Console& console) {
       const std::string title = settingValue(package.IniList, "Title");
       const size_t words = storage::ReadLines(*package.Storage, "~items.dat", app.ReadBuf()).size();
       dicts::FreeDict(package);
-      console.out << slot << "\t" << name << "\t" << cp1251::toUtf8(title) << "	" << words
-                  << "
-                     ";
+      console.out << slot << "\t" << name << "\t" << cp1251::toUtf8(title) << "\t" << words << "\n";
     } catch (const Error& e) {
       console.out << slot << "\t" << name << "\t(cannot be opened)\n";
       console.err << "vrbx-tool list: " << e.what() << "\n";
