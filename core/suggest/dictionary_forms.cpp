@@ -48,8 +48,9 @@ DictionaryForms& DictionaryForms::operator=(DictionaryForms&&) noexcept = defaul
 
 std::vector<std::string> DictionaryForms::dictionaryNames() const {
   std::vector<std::string> names;
-  for (const Dictionary& d : m_dictionaries)
+  for (const Dictionary& d : m_dictionaries) {
     names.push_back(d.name);
+  }
   return names;
 }
 

@@ -32,26 +32,36 @@ size_t lowerBound(size_t count, std::string_view sortKey, const KeyAt& keyAt) {
 KeySearch::KeySearch(const StringList& slWord) {
   assert(slWord.size() <= std::numeric_limits<uint32_t>::max());
   size_t bytes = 0;
-  for (const std::string& word : slWord)
+  for (const std::string& word : slWord) {
     bytes += word.size();
-  // Secondary-strength keys run about two bytes a character; the list grows if not.
-  m_keys.reserve(slWord.size(), bytes * 2 + slWord.size());
+  }
+  // Secondary-strength keys of these words run a little longer than the words; the guess is
+  // generous, and the keys are copied into exactly their size afterwards, since a list of
+  // millions would otherwise keep tens of megabytes of spare room for the whole run.
+  index::KeyList built;
+  built.reserve(slWord.size(), bytes * 2 + slWord.size());
   std::string key;
   bool ascending = true;
   std::string previous;
   for (const std::string& word : slWord) {
     key.clear();
     index::appendSortKey(word, key);
-    if (ascending && !m_keys.empty() && index::CompareSortKeys(previous, key) > 0) {
+    if (ascending && !built.empty() && index::CompareSortKeys(previous, key) > 0) {
       ascending = false;
     }
-    m_keys.push_back(key);
+    built.push_back(key);
     previous.swap(key);
   }
+  m_keys.reserve(built.size(), built.byteSize());
+  for (size_t i = 0; i < built.size(); ++i) {
+    m_keys.push_back(built[i]);
+  }
+  built = index::KeyList();  // its spare room goes back before the sort below needs memory
   if (ascending) return;
   m_order.resize(slWord.size());
-  for (size_t i = 0; i < m_order.size(); ++i)
+  for (size_t i = 0; i < m_order.size(); ++i) {
     m_order[i] = static_cast<uint32_t>(i);
+  }
   // Stable, so among equal keys the earlier row comes first.
   std::stable_sort(m_order.begin(), m_order.end(), [this](uint32_t a, uint32_t b) {
     return index::CompareSortKeys(m_keys[a], m_keys[b]) < 0;

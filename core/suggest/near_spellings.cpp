@@ -73,8 +73,9 @@ NearSpellings::NearSpellings(const StringList& slWord) : m_words(slWord) {
     }
   }
   m_offset.assign(kPairCount + 1, 0);
-  for (size_t p = 0; p < kPairCount; ++p)
+  for (size_t p = 0; p < kPairCount; ++p) {
     m_offset[p + 1] = m_offset[p] + size[p];
+  }
   m_postings.resize(m_offset[kPairCount]);
   std::vector<uint64_t> write(m_offset.begin(), m_offset.end() - 1);
   std::fill(last.begin(), last.end(), 0);
@@ -109,8 +110,9 @@ std::vector<NearSpellings::Match> NearSpellings::find(std::string_view query, si
   if (pairs.size() <= lost) {
     // Nothing is sure to survive (a query like «аааааа» has few distinct pairs): compare every
     // word of a length in reach.
-    for (size_t i = 0; i < m_words.size(); ++i)
+    for (size_t i = 0; i < m_words.size(); ++i) {
       compare(i);
+    }
   } else {
     const auto needed = static_cast<uint8_t>(pairs.size() - lost);
     // One counter a word; a query's own, so queries share nothing.

@@ -32,8 +32,9 @@ char foldSpelling(char c) {
 std::string foldSpelling(std::string_view text) {
   const std::array<char, 256>& table = foldTable();
   std::string out(text);
-  for (char& c : out)
+  for (char& c : out) {
     c = table[static_cast<uint8_t>(c)];
+  }
   return out;
 }
 
@@ -52,8 +53,9 @@ size_t spellingDistance(std::string_view a, std::string_view b, size_t limit) {
     large.resize(b.size() + 1);
     row = large.data();
   }
-  for (size_t j = 0; j <= b.size(); ++j)
+  for (size_t j = 0; j <= b.size(); ++j) {
     row[j] = std::min(j, over);
+  }
   for (size_t i = 1; i <= a.size(); ++i) {
     const size_t from = i > limit ? i - limit : 1;
     const size_t to = std::min(b.size(), i + limit);

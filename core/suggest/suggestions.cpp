@@ -59,8 +59,9 @@ Suggestions suggestFor(std::string_view typedText, const StringList& slWord,
 
   if (hasWildcard(query)) {
     const WildcardMatches matches = matchWildcard(query, slWord);
-    for (size_t position : matches.positions)
+    for (size_t position : matches.positions) {
       collector.add(position, Source::kWildcard);
+    }
     collector.result().cut = matches.cut;
     return collector.result();
   }
@@ -74,13 +75,15 @@ Suggestions suggestFor(std::string_view typedText, const StringList& slWord,
   const std::string swapped = layoutSwap(query);
   if (swapped != query) {
     const index::TFilteredListWord found = index::FilterWords(slWord, index::FilterQuery(swapped));
-    for (int32_t position : found.Indexes)
+    for (int32_t position : found.Indexes) {
       collector.add(static_cast<size_t>(position), Source::kOtherLayout);
+    }
   }
 
   if (sources.nearSpellings) {
-    for (const NearSpellings::Match& match : sources.nearSpellings->find(query))
+    for (const NearSpellings::Match& match : sources.nearSpellings->find(query)) {
       collector.add(match.position, Source::kNearSpelling);
+    }
   }
   return collector.result();
 }
