@@ -18,18 +18,20 @@ using testing::ws;
 
 // The textbook full matrix, for comparison with the banded one.
 size_t plainDistance(const std::string& a, const std::string& b) {
-  std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+  const size_t width = b.size() + 1;
+  std::vector<size_t> d((a.size() + 1) * width);
   for (size_t i = 0; i <= a.size(); ++i)
-    d[i][0] = i;
+    d[i * width] = i;
   for (size_t j = 0; j <= b.size(); ++j)
-    d[0][j] = j;
+    d[j] = j;
   for (size_t i = 1; i <= a.size(); ++i) {
     for (size_t j = 1; j <= b.size(); ++j) {
       const size_t cost = foldSpelling(a[i - 1]) == foldSpelling(b[j - 1]) ? 0 : 1;
-      d[i][j] = std::min({d[i - 1][j - 1] + cost, d[i - 1][j] + 1, d[i][j - 1] + 1});
+      d[i * width + j] = std::min({d[(i - 1) * width + j - 1] + cost, d[(i - 1) * width + j] + 1,
+                                   d[i * width + j - 1] + 1});
     }
   }
-  return d[a.size()][b.size()];
+  return d.back();
 }
 
 std::string randomWord(std::mt19937& rng, size_t maxLength) {
@@ -137,11 +139,11 @@ TEST(NearSpellings, KeepsTheLimit) {
 TEST(NearSpellings, FindsWhatAFullScanFinds) {
   std::mt19937 rng(11);
   StringList slWord;
-  for (int i = 0; i < 3000; ++i)
+  for (int i = 0; i < 2000; ++i)
     slWord.push_back(randomWord(rng, 8));
   const NearSpellings near(slWord);
   std::vector<std::string> queries;
-  for (int i = 0; i < 300; ++i)
+  for (int i = 0; i < 150; ++i)
     queries.push_back(randomWord(rng, 9));
   queries.push_back(w("аааааа"));
   queries.push_back(w("ааа"));
@@ -149,6 +151,10 @@ TEST(NearSpellings, FindsWhatAFullScanFinds) {
     const size_t edits = allowedEdits(query.size());
     std::vector<std::pair<size_t, size_t>> expected;
     for (size_t i = 0; i < slWord.size() && edits > 0; ++i) {
+      // Lengths further apart than that need more edits anyway.
+      const size_t gap =
+          std::max(query.size(), slWord[i].size()) - std::min(query.size(), slWord[i].size());
+      if (gap > edits) continue;
       const size_t d = plainDistance(query, slWord[i]);
       if (d <= edits) expected.push_back({d, i});
     }
