@@ -14,12 +14,12 @@ constexpr size_t kPairCount = 65536;
 // The start and end mark. A stored word holds no NUL, so no pair of letters is mistaken for a
 // marked one.
 constexpr uint8_t kMark = 0;
-// Longer queries are not typing mistakes worth a search; it also keeps the shared-pair counter
-// within a byte.
+// Longer queries are not typing mistakes worth a search; it also keeps a word's credit (at most
+// the query's length + 1) within a byte.
 constexpr size_t kLongestQuery = 64;
 
-// The distinct marked pairs of word, ascending, into pairs (cleared first).
-void distinctPairs(std::string_view word, std::vector<uint16_t>& pairs) {
+// Every marked pair of word, in order of position, into pairs (cleared first).
+void markedPairs(std::string_view word, std::vector<uint16_t>& pairs) {
   pairs.clear();
   uint8_t previous = kMark;
   for (char c : word) {
@@ -28,6 +28,11 @@ void distinctPairs(std::string_view word, std::vector<uint16_t>& pairs) {
     previous = folded;
   }
   pairs.push_back(static_cast<uint16_t>(previous << 8 | kMark));
+}
+
+// The distinct marked pairs of word, ascending: what its lists hold.
+void distinctPairs(std::string_view word, std::vector<uint16_t>& pairs) {
+  markedPairs(word, pairs);
   std::sort(pairs.begin(), pairs.end());
   pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
 }
@@ -104,39 +109,44 @@ std::vector<NearSpellings::Match> NearSpellings::find(std::string_view query, si
     if (distance <= edits) found.push_back({i, distance});
   };
 
-  std::vector<uint16_t> pairs;
-  distinctPairs(query, pairs);
+  // The query's pairs with how often each occurs. A word's lists say only whether it has a
+  // pair, so a word is credited with the query's count of every pair it has: at least the
+  // number of pair positions the two share, which k edits lower by at most 2k from the query's
+  // length + 1. The bound holds for repetitive queries («папапа») too.
+  std::vector<uint16_t> all;
+  markedPairs(query, all);
+  std::sort(all.begin(), all.end());
   const size_t lost = 2 * edits;  // one edit changes at most the two pairs it touches
-  if (pairs.size() <= lost) {
-    // Nothing is sure to survive (a query like «аааааа» has few distinct pairs): compare every
-    // word of a length in reach.
-    for (size_t i = 0; i < m_words.size(); ++i) {
-      compare(i);
+  assert(all.size() > lost);      // length + 1 pairs, and allowedEdits keeps 2k below that
+  const auto needed = static_cast<uint8_t>(all.size() - lost);
+  // One counter a word; a query's own, so queries share nothing.
+  std::vector<uint8_t> credit(m_words.size(), 0);
+  for (size_t run = 0; run < all.size();) {
+    const uint16_t p = all[run];
+    size_t next = run;
+    while (next < all.size() && all[next] == p) {
+      ++next;
     }
-  } else {
-    const auto needed = static_cast<uint8_t>(pairs.size() - lost);
-    // One counter a word; a query's own, so queries share nothing.
-    std::vector<uint8_t> shared(m_words.size(), 0);
-    for (uint16_t p : pairs) {
-      const uint8_t* at = m_postings.data() + m_offset[p];
-      const uint8_t* end = m_postings.data() + m_offset[p + 1];
-      uint32_t number = 0;
-      while (at < end) {
-        uint32_t gap = 0;
-        int shift = 0;
-        uint8_t byte = 0;
-        do {
-          byte = *at++;
-          gap |= static_cast<uint32_t>(byte & 0x7F) << shift;
-          shift += 7;
-        } while (byte & 0x80);
-        number += gap;
-        ++shared[number - 1];
-      }
+    const auto weight = static_cast<uint8_t>(next - run);
+    run = next;
+    const uint8_t* at = m_postings.data() + m_offset[p];
+    const uint8_t* end = m_postings.data() + m_offset[p + 1];
+    uint32_t number = 0;
+    while (at < end) {
+      uint32_t gap = 0;
+      int shift = 0;
+      uint8_t byte = 0;
+      do {
+        byte = *at++;
+        gap |= static_cast<uint32_t>(byte & 0x7F) << shift;
+        shift += 7;
+      } while (byte & 0x80);
+      number += gap;
+      credit[number - 1] = static_cast<uint8_t>(credit[number - 1] + weight);
     }
-    for (size_t i = 0; i < shared.size(); ++i) {
-      if (shared[i] >= needed) compare(i);
-    }
+  }
+  for (size_t i = 0; i < credit.size(); ++i) {
+    if (credit[i] >= needed) compare(i);
   }
 
   // Found in index order, so a stable sort by distance keeps index order among equals.

@@ -19,9 +19,10 @@ size_t allowedEdits(size_t queryLength);
 
 // An inverted index of the letter pairs of every word (the folded word with a start and an end
 // mark, each distinct pair once), so that a query counts shared pairs instead of comparing
-// itself with every word. A word within k edits keeps all but at most 2k of the query's
-// distinct pairs; only words that share that many, and whose length is in reach, are compared
-// in full. Lists hold word numbers as variable-length gaps, about 1.3 bytes a pair.
+// itself with every word. One edit changes at most two of the query's length + 1 pairs, so a
+// word within k edits shares all but 2k of them; only words that can, and whose length is in
+// reach, are compared in full. Lists hold word numbers as variable-length gaps, about 1.3 bytes
+// a pair.
 //
 // Building reads slWord twice (about a second for a million words); a caller builds it when a
 // query first needs it. It refers to slWord, which must outlive it and stay unchanged: rebuild

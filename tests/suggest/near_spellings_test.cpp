@@ -135,7 +135,7 @@ TEST(NearSpellings, KeepsTheLimit) {
 }
 
 // The shared-pair filter must never drop a word that a full comparison would find, including
-// queries with repeated pairs («аааааа») that leave it nothing to count on.
+// queries whose pairs repeat («аааааа», «папапа»).
 TEST(NearSpellings, FindsWhatAFullScanFinds) {
   std::mt19937 rng(11);
   StringList slWord;
@@ -147,6 +147,8 @@ TEST(NearSpellings, FindsWhatAFullScanFinds) {
     queries.push_back(randomWord(rng, 9));
   queries.push_back(w("аааааа"));
   queries.push_back(w("ааа"));
+  queries.push_back(w("папапа"));
+  queries.push_back(w("ааааааааааа"));
   for (const std::string& query : queries) {
     const size_t edits = allowedEdits(query.size());
     std::vector<std::pair<size_t, size_t>> expected;
