@@ -9,6 +9,7 @@
 
 #include "bench_words.h"
 #include "index/key_list.h"
+#include "suggest/dictionary_forms.h"
 #include "suggest/key_search.h"
 #include "suggest/layout_swap.h"
 #include "suggest/near_spellings.h"
@@ -154,6 +155,20 @@ void BM_NearSpellings(benchmark::State& state) {
 }
 BENCHMARK(BM_NearSpellings)->Arg(0)->Arg(3)->Arg(5)->Arg(6)->Unit(benchmark::kMillisecond);
 
+// Queries with so few distinct letter pairs that the pair count proves nothing, so every word
+// of a length in reach is compared: the slowest case.
+void BM_NearSpellingsRepetitive(benchmark::State& state) {
+  const StringList& words = spellingWords();
+  static const suggest::NearSpellings near(words);
+  const std::vector<std::string> queries = {cp1251::fromUtf8("аааааа"), cp1251::fromUtf8("ооооооо"),
+                                            cp1251::fromUtf8("папапа")};
+  size_t q = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(near.find(queries[q++ % queries.size()]));
+  }
+}
+BENCHMARK(BM_NearSpellingsRepetitive)->Unit(benchmark::kMillisecond);
+
 // Everything the filter tab asks when the prefix filter is empty (Hunspell left out: its cost
 // does not grow with the index).
 void BM_SuggestForMisspelling(benchmark::State& state) {
@@ -168,6 +183,28 @@ void BM_SuggestForMisspelling(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SuggestForMisspelling)->Unit(benchmark::kMillisecond);
+
+// Loading the system's dictionaries (once per run) and stemming one word.
+void BM_DictionaryFormsLoad(benchmark::State& state) {
+  for (auto _ : state) {
+    suggest::DictionaryForms forms;
+    if (!forms.enabled()) state.SkipWithError("no Hunspell dictionaries in /usr/share/hunspell");
+    benchmark::DoNotOptimize(forms);
+  }
+}
+BENCHMARK(BM_DictionaryFormsLoad)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_DictionaryFormsStem(benchmark::State& state) {
+  static suggest::DictionaryForms forms;
+  if (!forms.enabled()) state.SkipWithError("no Hunspell dictionaries in /usr/share/hunspell");
+  const std::vector<std::string> words = {cp1251::fromUtf8("домами"), cp1251::fromUtf8("книгами"),
+                                          "houses", cp1251::fromUtf8("ljvfvb")};
+  size_t w = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(forms.stems(words[w++ % words.size()]));
+  }
+}
+BENCHMARK(BM_DictionaryFormsStem)->Unit(benchmark::kMicrosecond);
 
 void BM_Wildcard(benchmark::State& state) {
   const StringList& words = spellingWords();
