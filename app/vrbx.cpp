@@ -5,10 +5,10 @@
 #include <filesystem>
 
 #include "main/main_window.h"
-#include "session/app_location.h"
 #include "qtglue/app_icon.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
+#include "session/app_location.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -26,7 +26,7 @@ int main(int argc, char* argv[]) {
     return 1;
   }
 
-  verbalon::ui::TfMain fMain(location.appDir, arguments);
+  verbalon::ui::TfMain fMain(location.appDir, arguments, nullptr, location.sharedDataDirs);
   // Without its resource package the window has nothing to show; the error box said why.
   if (!fMain.FormCreate()) {
     return 1;

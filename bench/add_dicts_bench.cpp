@@ -9,7 +9,7 @@
 #include <stdlib.h>
 
 #include "dialogs/add_dicts.h"
-#include "index/word_index.h"
+#include "session/session.h"
 #include "storage/compound_file.h"
 #include "storage/memory_stream.h"
 
@@ -50,11 +50,10 @@ void BM_FormShowOfDataFolder(benchmark::State& state) {
 
   int listed = 0;
   {
-    verbalon::storage::CompoundFile stgRes =
-        verbalon::storage::CompoundFile::create(folder / "vrbx.pde");
-    verbalon::storage::MemoryStream ReadBuf;
-    verbalon::index::WordIndex index;
-    verbalon::ui::TfAddDicts dialog({index, stgRes, ReadBuf, dataDir, [] {}, {}});
+    // An empty resource package: the dialog only lists.
+    verbalon::storage::CompoundFile::create(folder / "vrbx.pde");
+    verbalon::session::Session session(folder);
+    verbalon::ui::TfAddDicts dialog({session, [] {}, {}});
     for (auto _ : state) {
       dialog.FormShow();
       listed = dialog.findChild<QListWidget*>(QStringLiteral("lbDicts"))->count();

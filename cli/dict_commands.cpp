@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "article/article_page.h"
@@ -14,6 +15,7 @@
 #include "index/normalize.h"
 #include "index/word_filter.h"
 #include "index/word_index.h"
+#include "session/session.h"
 #include "storage/storage.h"
 
 namespace verbalon::cli {
@@ -21,23 +23,32 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct App {
-  explicit App(const Arguments& arguments)
-      : folder(appFolder(arguments)),
-        dataDir(folder / "data"),
-        stgRes(storage::CompoundFile::open(folder / "vrbx.pde")) {}
-  fs::path folder;
-  fs::path dataDir;
-  storage::CompoundFile stgRes;
-  storage::MemoryStream ReadBuf;
-};
+// The session of the application folder; commands that only read share the resource package.
+std::unique_ptr<session::Session> openSession(
+    const Arguments& arguments, storage::Access access = storage::Access::ReadWriteExclusive) {
+  session::AppLocation location = appLocation(arguments);
+  auto opened = std::make_unique<session::Session>(location.appDir, access);
+  opened->setSharedDataDirs(std::move(location.sharedDataDirs));
+  return opened;
+}
+
+// The package file the user named: in the data folder, or else in a shared one.
+fs::path chosenPackage(const session::Session& app, const std::string& name) {
+  for (const fs::path& shared : app.sharedDataDirs()) {
+    std::error_code ec;
+    if (!fs::exists(app.DataDir() / name, ec) && fs::exists(shared / name, ec)) {
+      return shared / name;
+    }
+  }
+  return app.DataDir() / name;
+}
 
 // A package name as the installation dialog keeps it: a file of the data folder, its ASCII
 // letters in lower case.
-fs::path packagePath(const App& app, const std::string& name) {
+fs::path packagePath(const session::Session& app, const std::string& name) {
   if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
     throw EToolError("\"" + name + "\" is not the file name of a package in " +
-                     app.dataDir.string());
+                     app.DataDir().string());
   }
   if (cp1251::toUtf8(cp1251::fromUtf8(name)) != name) {
     throw EToolError("\"" + name + "\" has characters that Windows-1251 cannot hold");
@@ -46,12 +57,13 @@ fs::path packagePath(const App& app, const std::string& name) {
   for (char& c : lower) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return app.dataDir / lower;
+  return app.DataDir() / lower;
 }
 
 int runList(const Arguments& arguments, Console& console) {
-  App app(arguments);
-  const StringList names = index::WordIndex::LoadDictList(app.stgRes, app.ReadBuf);
+  std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
+  session::Session& app = *opened;
+  const StringList names = index::WordIndex::LoadDictList(app.stgRes(), app.ReadBuf());
   const dicts::TDicts none;
   int status = kExitOk;
   for (size_t slot = 0; slot < names.size(); ++slot) {
@@ -61,7 +73,10 @@ int runList(const Arguments& arguments, Console& console) {
       continue;
     }
     try {
-      const std::string title = dicts::GetDictValue(none, app.dataDir / name, "Title", app.ReadBuf);
+      const dicts::PackageLocation where =
+          dicts::locatePackage(app.DataDir(), app.sharedDataDirs(), name);
+      const std::string title =
+          dicts::GetDictValue(none, where.path, "Title", app.ReadBuf(), where.access);
       console.out << slot << "\t" << name << "\t" << cp1251::toUtf8(title) << "\n";
     } catch (const Error& e) {
       console.out << slot << "\t" << name << "\t(cannot be opened)\n";
@@ -73,37 +88,36 @@ int runList(const Arguments& arguments, Console& console) {
 }
 
 int runInstall(const Arguments& arguments, Console& console) {
-  App app(arguments);
-  index::WordIndex index;
-  index.LoadIndex(app.stgRes, app.dataDir, app.ReadBuf);
+  std::unique_ptr<session::Session> opened = openSession(arguments);
+  session::Session& app = *opened;
+  app.LoadIndex();
   const fs::path path = packagePath(app, arguments[0]);
-  if (dicts::FindDict(index.Dicts(), path) >= 0) {
+  if (dicts::FindDict(app.index().Dicts(), path) >= 0) {
     throw EToolError(path.filename().string() + " is installed already");
   }
   TerminalProgress progress(console.err);
-  index.AddDict(path, app.ReadBuf);
-  index.InstallDict(index.Dicts().size() - 1, progress);
-  index.SaveIndex(app.stgRes, progress);
+  // The file exactly as named; only the slot keeps the lower-cased name.
+  app.install(chosenPackage(app, arguments[0]), progress);
   return kExitOk;
 }
 
 int runRemove(const Arguments& arguments, Console& console) {
-  App app(arguments);
-  index::WordIndex index;
-  index.LoadIndex(app.stgRes, app.dataDir, app.ReadBuf);
+  std::unique_ptr<session::Session> opened = openSession(arguments);
+  session::Session& app = *opened;
+  app.LoadIndex();
   const fs::path path = packagePath(app, arguments[0]);
-  const int n = dicts::FindDict(index.Dicts(), path);
+  const int n = dicts::FindDict(app.index().Dicts(), path);
   if (n < 0) throw EToolError(path.filename().string() + " is not installed");
   TerminalProgress progress(console.err);
-  index.RemoveDict(static_cast<size_t>(n), progress);
-  index.SaveIndex(app.stgRes, progress);
+  app.remove(static_cast<size_t>(n), progress);
   return kExitOk;
 }
 
 int runWords(const Arguments& arguments, Console& console) {
-  App app(arguments);
-  index::WordIndex index;
-  index.LoadIndex(app.stgRes, app.dataDir, app.ReadBuf);
+  std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
+  session::Session& app = *opened;
+  app.LoadIndex();
+  const index::WordIndex& index = app.index();
   const std::string query = index::FilterQuery(cp1251::fromUtf8(arguments[0]));
   const index::TFilteredListWord found = index::FilterWords(index.slWord(), query);
   for (size_t i = 0; i < found.Words.size(); ++i) {
@@ -131,26 +145,12 @@ Number numberOption(const Arguments& arguments, std::string_view option, Number 
 int runShow(const Arguments& arguments, Console& console) {
   const int width = numberOption(arguments, "--width", 600);
   const uint64_t draws = numberOption<uint64_t>(arguments, "--advert-draws", 0);
-  App app(arguments);
-  article::PageResources resources = article::LoadPageResources(app.stgRes, app.ReadBuf);
-  index::WordIndex index;
-  index.LoadIndex(app.stgRes, app.dataDir, app.ReadBuf);
-
-  // A stored index may be ordered by another comparison until the next install sorts it, so the
-  // word is looked for line by line rather than by bisection.
-  const std::string word = cp1251::fromUtf8(arguments[0]);
-  const std::string key = index::SortKeyOf(word);
-  std::string lineKey;
-  const StringList& slWord = index.slWord();
-  for (size_t w = 0; w < slWord.size(); ++w) {
-    lineKey.clear();
-    index::appendSortKey(slWord[w], lineKey);
-    if (index::CompareSortKeys(lineKey, key) != 0) continue;
-    article::Advert advert(std::move(resources.slAdvert));
-    advert.skipDraws(draws);
-    const std::string page =
-        article::BuildArticlePage(index.slIndex()[w], slWord[w], index.Dicts(), resources.templates,
-                                  width, advert, app.ReadBuf);
+  std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
+  session::Session& app = *opened;
+  app.LoadIndex();
+  if (const std::optional<size_t> w = app.findWord(cp1251::fromUtf8(arguments[0]))) {
+    app.advert().skipDraws(draws);
+    const std::string page = app.page(*w, width, false);
     console.out << (arguments.has("--raw") ? page : cp1251::toUtf8(page));
     return kExitOk;
   }

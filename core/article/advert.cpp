@@ -9,8 +9,13 @@
 
 namespace verbalon::article {
 
+namespace {
+constexpr uint32_t kMultiplier = 134775813u;
+constexpr uint32_t kIncrement = 1u;
+}  // namespace
+
 uint32_t AdvertRandom::draw(uint32_t n) {
-  m_state = m_state * 134775813u + 1u;
+  m_state = m_state * kMultiplier + kIncrement;
   return static_cast<uint32_t>((uint64_t{m_state} * n) >> 32);
 }
 
@@ -32,9 +37,27 @@ std::string Advert::FillAdvert(std::string_view page) {
   return replaceAll(text, "%%PRICE", fields[5]);
 }
 
+// One draw is the map x -> a*x + c modulo 2^32; count draws are that map composed with itself
+// count times, built by squaring: (a, c) after (a, c) is (a*a, a*c + c).
+void AdvertRandom::skip(uint64_t count) {
+  count %= kPeriod;
+  uint32_t stepMul = kMultiplier;
+  uint32_t stepAdd = kIncrement;
+  uint32_t mul = 1;
+  uint32_t add = 0;
+  for (; count != 0; count >>= 1) {
+    if (count & 1) {
+      mul *= stepMul;
+      add = add * stepMul + stepAdd;
+    }
+    stepAdd = stepAdd * stepMul + stepAdd;
+    stepMul *= stepMul;
+  }
+  m_state = m_state * mul + add;
+}
+
 void Advert::skipDraws(uint64_t count) {
-  for (uint64_t i = 0; i < count; ++i)
-    m_random.draw(0);
+  m_random.skip(count);
 }
 
 }  // namespace verbalon::article

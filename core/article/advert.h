@@ -25,7 +25,13 @@ class AdvertRandom {
   // Advances the state to state * 134775813 + 1 (modulo 2^32) and returns
   // (state * n) / 2^32 rounded down: a value below n, or 0 when n is 0.
   uint32_t draw(uint32_t n);
+  // Advances the state as count draws would, in a number of steps logarithmic in count. The
+  // sequence repeats after kPeriod draws, so only count modulo kPeriod matters.
+  void skip(uint64_t count);
   uint32_t state() const { return m_state; }
+
+  // The multiplier is 1 modulo 4 and the increment odd, so every 32-bit state comes round.
+  static constexpr uint64_t kPeriod = uint64_t{1} << 32;
 
  private:
   uint32_t m_state = 0;
@@ -44,7 +50,8 @@ class Advert {
   // instead of stopping the page.
   std::string FillAdvert(std::string_view page);
 
-  // Draws count times without filling anything: the state after count pages.
+  // Draws count times without filling anything: the state after count pages. Any count takes
+  // the same few steps (AdvertRandom::skip).
   void skipDraws(uint64_t count);
 
   const StringList& slAdvert() const { return m_slAdvert; }

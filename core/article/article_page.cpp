@@ -2,10 +2,12 @@
 
 #include <cassert>
 #include <charconv>
-#include <memory>
+#include <optional>
 #include <vector>
 
+#include "article/detail/article_shape.h"
 #include "article/detail/fields.h"
+#include "article/detail/stream_lines.h"
 #include "article/replace.h"
 #include "common/cp1251.h"
 #include "index/index_entry.h"
@@ -26,37 +28,41 @@ size_t decimalField(std::string_view field, std::string_view part) {
   return value;
 }
 
-// Line n of text, lines ending at CR LF, a lone CR or a lone LF; false when text has no line n.
-// Picks the one line without copying a whole item stream into a list.
-bool nthLine(std::string_view text, size_t n, std::string_view& line) {
-  size_t start = 0;
-  for (size_t i = 0; start < text.size(); ++i) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    if (i == n) {
-      line = text.substr(start, end - start);
-      return true;
-    }
-    start = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
-  }
-  return false;
-}
-
 std::string templateText(const StringList& lines) {
   return joinLines(lines);
 }
 
-std::string memoFragment(const dicts::TDict& dict, std::string article,
-                         const StringList& slTplMemo) {
+// The article of a "MEMO" dictionary: delimiters become line breaks, then the result is bounded
+// again, since a delimiter of one character can become eight.
+std::string memoFragment(const dicts::TDict& dict, std::string article, const StringList& slTplMemo,
+                         bool cut) {
   article = replaceAll(article, dict.RowDelimiter, "<BR>");
   article = replaceAll(article, dict.FormDelimiter, "<BR><BR>");
+  article = detail::shapeArticle(article, detail::kArticleLimit, true, cut);
+  if (cut) article += detail::cutNote();
   std::string fragment = replaceAll(templateText(slTplMemo), "%%TITLE", dict.ShortTitle);
   return replaceAll(fragment, "%%WORD", article);
 }
 
 std::string listFragment(const dicts::TDict& dict, std::string_view article,
-                         std::string_view headword, int viewWidth, const PageTemplates& templates) {
-  const StringList items = splitLines(replaceAll(article, dict.RowDelimiter, "\r\n"));
+                         std::string_view headword, int viewWidth, const PageTemplates& templates,
+                         bool cut) {
+  StringList items = splitLines(replaceAll(article, dict.RowDelimiter, "\r\n"));
+  // Every item costs a "<BR>" as well, so a list of empty items is bounded by its count too.
+  size_t bytes = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    items[i] = detail::shapeArticle(items[i], detail::kArticleLimit - bytes, true, cut);
+    bytes += items[i].size() + 4;
+    if (bytes >= detail::kArticleLimit) {
+      cut = cut || i + 1 < items.size();
+      items.resize(i + 1);
+      break;
+    }
+  }
+  if (cut) {
+    if (items.empty()) items.emplace_back();
+    items.back() += detail::cutNote();
+  }
   const std::string columns =
       layoutColumns(items, columnCount(headword.size(), viewWidth), templates.slTplColumn);
   std::string fragment = replaceAll(templateText(templates.slTplList), "%%TITLE", dict.Title);
@@ -110,32 +116,40 @@ std::string BuildArticlePage(std::string_view entry, std::string_view headword,
     const dicts::TDict& dict = index::dictOfPart(Dicts, where);
 
     assert(dict.Storage);  // every slot that is not a hole holds an open package
-    std::shared_ptr<const StringList> cached;
-    std::string_view article;
-    bool found = false;
+    // A page of many parts is bounded as one article is: the parts after the bound are left
+    // out, and the note says so.
+    if (content.size() > kPageContentLimit) {
+      content += detail::cutNote();
+      break;
+    }
+    std::optional<std::string> article;
     size_t lineCount = 0;
     if (cache) {
-      cached = cache->lines(where.dict, dict, fields[1], ReadBuf);
-      lineCount = cached->size();
-      found = lineNumber < lineCount;
-      if (found) article = (*cached)[lineNumber];
+      article = cache->line(where.dict, dict, fields[1], lineNumber, ReadBuf, &lineCount);
     } else {
-      storage::ReadStream(*dict.Storage, fields[1], ReadBuf, storage::kPackageMode, true);
-      found = nthLine(ReadBuf.bytes(), lineNumber, article);
-      if (!found) lineCount = splitLines(ReadBuf.bytes()).size();
+      storage::ReadStream(*dict.Storage, fields[1], ReadBuf, storage::kPackageMode, true,
+                          kItemStreamLimit);
+      if (const auto line = detail::nthLine(ReadBuf.bytes(), lineNumber)) {
+        article.emplace(*line);
+      } else {
+        lineCount = detail::lineCount(ReadBuf.bytes());
+      }
     }
-    if (!found) {
+    if (!article) {
       throw EArticleError("index entry part '" + cp1251::toUtf8(part) + "' names line " +
                           std::to_string(lineNumber) + " of stream '" + cp1251::toUtf8(fields[1]) +
                           "' of dictionary " + std::to_string(where.dict) + ", which has " +
                           std::to_string(lineCount) + " lines");
     }
+    // Cut before anything copies or expands it; what the view is given is bounded below.
+    bool cut = false;
+    *article = detail::shapeArticle(*article, detail::kArticleLimit, false, cut);
     if (dict.ViewControl == "LIST") {
-      content += listFragment(dict, article, headword, viewWidth, templates);
+      content += listFragment(dict, *article, headword, viewWidth, templates, cut);
     } else {
       // "MEMO", and any view control this program does not know: such a dictionary still
       // shows its articles rather than vanishing from the page.
-      content += memoFragment(dict, std::string(article), templates.slTplMemo);
+      content += memoFragment(dict, std::move(*article), templates.slTplMemo, cut);
     }
   }
 

@@ -32,6 +32,10 @@ class EArticleError : public Error {
   using Error::Error;
 };
 
+// Past this many bytes of fragments, a page leaves out the parts of its entry that follow: a
+// word can have thousands of parts.
+inline constexpr size_t kPageContentLimit = size_t{1} << 20;
+
 // The four templates, read once at start-up, as lists of lines.
 struct PageTemplates {
   StringList slTplDefault;  // "templates\default.html"
@@ -54,8 +58,13 @@ std::string layoutColumns(const StringList& items, size_t columns, const StringL
 // Every part's item stream is read from its dictionary's Storage through ReadBuf, which is
 // left empty, also on failure. A view control other than "MEMO" and "LIST" is drawn as "MEMO".
 // The advertisement is drawn last, only for a page that is built; a failure leaves advert
-// untouched and raises the errors listed at EArticleError. With a cache, item streams it holds
-// are not read again and streams read are kept there; the page is the same either way.
+// untouched and raises the errors listed at EArticleError. An item stream is read up to
+// kItemStreamLimit bytes (EDecompressionError beyond). An article longer than 256 KiB is cut
+// (between tags) and ends in the note «…статья сокращена», runs of more than 256 characters
+// without a blank get zero-width spaces, and parts after kPageContentLimit bytes of fragments
+// are left out with the same note: a page never takes the view long to lay out. With a cache, item
+// streams it holds are not read again and streams read are kept there; the page is the same either
+// way.
 std::string BuildArticlePage(std::string_view entry, std::string_view headword,
                              const dicts::TDicts& Dicts, const PageTemplates& templates,
                              int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf,

@@ -3,9 +3,11 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/error.h"
 #include "dicts/tdict.h"
+#include "storage/compound_file.h"
 #include "storage/memory_stream.h"
 
 // Opening dictionary packages into the slots of `Dicts`. Every stream is read through the
@@ -13,8 +15,8 @@
 //
 // File names are Windows-1251 inside the program and the file system's bytes (UTF-8) outside;
 // paths passed here are file-system paths. Installed names are kept with their ASCII letters in
-// lower case, so opening a package looks for the exact name first and then for the one file of
-// the folder whose name matches ignoring ASCII case.
+// lower case, so opening a package by its stored name looks for the one file of the folder whose
+// name matches ignoring ASCII case.
 namespace verbalon::dicts {
 
 // A package that cannot serve as a dictionary although every stream reads: "~items.dat" and
@@ -28,16 +30,20 @@ class EDictError : public Error {
 // The file name part of path, as Windows-1251 text; empty when path ends in a separator.
 std::string FileNamePart(const std::filesystem::path& path);
 
-// The file to open for path: path itself when it exists, otherwise the one file of its folder
-// whose name equals its file name ignoring ASCII case, otherwise path (whose opening then fails
-// as a missing file does). Several candidates raise EDictError naming them.
+// The file to open for path, whose name is stored with its ASCII letters in lower case: the one
+// file of its folder whose name equals path's file name ignoring ASCII case, otherwise path
+// (whose opening then fails as a missing file does). Several such files raise EDictError naming
+// them, also when one is spelled exactly as path: it cannot be told which one was installed.
 std::filesystem::path ResolvePackagePath(const std::filesystem::path& path);
 
 // Fills dict from the package at path: FileName, the open Storage and IniList ("~dict.ini").
 // A path with an empty file name leaves dict an empty slot and opens nothing. Storage errors
 // pass on; dict then holds no open package.
-void OpenDictPackage(TDict& dict, const std::filesystem::path& path,
-                     storage::MemoryStream& ReadBuf);
+//
+// Packages are opened read-write and exclusive; the packages installed with the program, which
+// the user cannot write, are opened read-only with a lock that other readers share (access).
+void OpenDictPackage(TDict& dict, const std::filesystem::path& path, storage::MemoryStream& ReadBuf,
+                     storage::Access access = storage::Access::ReadWriteExclusive);
 
 // Whether AddDict reads a package's "~items.dat" and "~index.dat" into ItemList and IndexList.
 // Only a merge into the word index reads those lists, and only for the slot just added; the
@@ -48,11 +54,43 @@ enum class ItemLists { kLoad, kSkip };
 // Opens the package at path and appends it to Dicts as the next slot, with Info, the
 // delimiters (first 5 characters), ShortTitle, Title, ViewControl and, unless lists is kSkip,
 // ItemList and IndexList loaded; a path with an empty file name appends an empty slot. On any
-// error nothing is appended and the package is closed again; when the lists are loaded, a
-// package whose item and index streams have different line counts raises EDictError naming it.
+// error nothing is appended and the package is closed again. When the lists are loaded, a
+// package raises EDictError naming it when its item and index streams have different line
+// counts, when it holds more than 16 items per stored byte of the two streams (no real
+// dictionary compresses that well), or when a line of "~index.dat" is no article location (a
+// "|", a second ":", or a line number that is not a plain decimal of at most 9 digits); the
+// message names the line.
 // ReadBuf is left empty.
 void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemoryStream& ReadBuf,
-             ItemLists lists = ItemLists::kLoad);
+             ItemLists lists = ItemLists::kLoad,
+             storage::Access access = storage::Access::ReadWriteExclusive);
+
+// AddDict for the package that the user chose to install: exactly the file at path, with its
+// lists loaded; the new slot's FileName has its ASCII letters in lower case, the form the
+// dictionary list stores. EDictError, nothing appended, when no file is spelled exactly so, or
+// when another file of the folder has the same name in lower case, since the stored name would
+// later open either of them.
+void AddDictToInstall(TDicts& Dicts, const std::filesystem::path& path,
+                      storage::MemoryStream& ReadBuf,
+                      storage::Access access = storage::Access::ReadWriteExclusive);
+
+// Where an installed package of that name (the stored, lower-cased name) is opened from: the
+// user's data folder when a file of that name (ignoring ASCII case) is there, otherwise the
+// first of the shared data folders (the packages installed with the program) that has one,
+// read-only; the user's data folder again when none has, where opening it then fails as a
+// missing file does.
+struct PackageLocation {
+  std::filesystem::path path;
+  storage::Access access = storage::Access::ReadWriteExclusive;
+};
+PackageLocation locatePackage(const std::filesystem::path& dataDir,
+                              const std::vector<std::filesystem::path>& sharedDataDirs,
+                              const std::string& fileName);
+
+// How a package chosen for installing is opened: read-only when it lies in one of the shared
+// data folders.
+storage::Access accessFor(const std::filesystem::path& package,
+                          const std::vector<std::filesystem::path>& sharedDataDirs);
 
 // The first slot whose FileName equals the file name part of path exactly (case-sensitive),
 // or -1.
@@ -62,6 +100,7 @@ int FindDict(const TDicts& Dicts, const std::filesystem::path& path);
 // answered from its slot without opening the file again; any other is opened for the moment
 // and closed before returning, also on error.
 std::string GetDictValue(const TDicts& Dicts, const std::filesystem::path& path,
-                         std::string_view key, storage::MemoryStream& ReadBuf);
+                         std::string_view key, storage::MemoryStream& ReadBuf,
+                         storage::Access access = storage::Access::ReadWriteExclusive);
 
 }  // namespace verbalon::dicts

@@ -26,13 +26,12 @@ constexpr size_t kTextPerCompressedByte = 8;
 // The lines of a stream read raw. Touches no storage: other threads may call it while stgRes is
 // in use, which is only named in a message.
 StringList decompressLines(const storage::CompoundFile& stgRes, std::string_view stream,
-                           const storage::MemoryStream& raw) {
+                           const storage::MemoryStream& raw, size_t limit) {
   storage::MemoryStream text;
   // A fresh block of tens of megabytes, filled once: see huge_pages.h.
-  reserveWithHugePages(
-      text.bytes(), std::min(raw.size() * kTextPerCompressedByte, storage::kDefaultInflateLimit));
+  reserveWithHugePages(text.bytes(), std::min(raw.size() * kTextPerCompressedByte, limit));
   try {
-    storage::DecompressStream(raw, text);
+    storage::DecompressStream(raw, text, limit);
   } catch (const storage::EDecompressionError& e) {
     throw storage::EDecompressionError(
         stgRes.path().filename().string() + ", stream \"" + std::string(stream) + "\"", e.reason());
@@ -50,7 +49,7 @@ bool isPlainFileName(std::string_view name) {
 void WordIndex::AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf) {
   checkChangesAllowed();
   if (m_busy) throw EIndexError("another installation or removal is still running");
-  dicts::AddDict(m_dicts, path, ReadBuf);
+  dicts::AddDictToInstall(m_dicts, path, ReadBuf);
 }
 
 StringList WordIndex::LoadDictList(const storage::CompoundFile& stgRes,
@@ -59,7 +58,8 @@ StringList WordIndex::LoadDictList(const storage::CompoundFile& stgRes,
 }
 
 void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
-                          storage::MemoryStream& ReadBuf) {
+                          storage::MemoryStream& ReadBuf,
+                          const std::vector<std::filesystem::path>& sharedDataDirs) {
   try {
     const StringList dictList = LoadDictList(stgRes, ReadBuf);
     m_history = storage::ReadLines(stgRes, kHistoryStream, ReadBuf);
@@ -87,8 +87,8 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
     }
     std::future<StringList> storedEntries;
     if (!storedError) {
-      storedEntries = std::async(std::launch::async, [&stgRes, &rawEntries] {
-        return decompressLines(stgRes, kIndexStream, rawEntries);
+      storedEntries = std::async(std::launch::async, [&stgRes, &rawEntries, this] {
+        return decompressLines(stgRes, kIndexStream, rawEntries, m_storedLimit);
       });
     }
     for (const std::string& name : dictList) {
@@ -96,14 +96,16 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
         // An empty name gives a path ending in a separator: a hole, nothing opened. The item
         // lists stay unread: these dictionaries are merged already, InstallDict reads the lists
         // only of a slot added in this run, and reading them would double what start-up loads.
-        dicts::AddDict(m_dicts, dataDir / cp1251::toUtf8(name), ReadBuf, dicts::ItemLists::kSkip);
+        const dicts::PackageLocation where =
+            dicts::locatePackage(dataDir, sharedDataDirs, cp1251::toUtf8(name));
+        dicts::AddDict(m_dicts, where.path, ReadBuf, dicts::ItemLists::kSkip, where.access);
       } catch (const Error& e) {
         throw EIndexError("the installed dictionary " + cp1251::toUtf8(name) +
                           " could not be loaded: " + e.what());
       }
     }
     if (storedError) std::rethrow_exception(storedError);
-    StringList words = decompressLines(stgRes, kWordStream, rawWords);
+    StringList words = decompressLines(stgRes, kWordStream, rawWords, m_storedLimit);
     StringList entries = storedEntries.get();
     if (words.size() != entries.size()) {
       throw EIndexError("the stored word list has " + std::to_string(words.size()) +
@@ -129,6 +131,15 @@ void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progre
   progress.setStatus(detail::textSaving());
   progress.processMessages();
 
+  // The same limit as LoadIndex reads with, checked before the transaction begins.
+  for (const StringList* list : {&m_word, &m_index}) {
+    if (const size_t bytes = storedTextSize(*list); bytes > m_storedLimit) {
+      throw EIndexError("the index is not saved: its " +
+                        std::string(list == &m_word ? kWordStream : kIndexStream) + " would hold " +
+                        std::to_string(bytes >> 20) + " MiB, more than the " +
+                        std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
+    }
+  }
   StringList dictList;
   dictList.reserve(m_dicts.size());
   for (const dicts::TDict& slot : m_dicts)

@@ -79,6 +79,13 @@ void insertInPlace(StringList& lines, const std::vector<KeyInsertion>& insertion
 
 }  // namespace
 
+size_t storedTextSize(const StringList& lines) {
+  size_t bytes = 0;
+  for (const std::string& line : lines)
+    bytes += line.size() + 2;
+  return bytes;
+}
+
 void WordIndex::appendSlot(dicts::TDict dict) {
   checkChangesAllowed();
   m_dicts.push_back(std::move(dict));
@@ -245,6 +252,20 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
       newKeyBytes += key.size();
     }
     g = h;
+  }
+  // Checked before the lists grow: an index saved past the limit could never be read again.
+  size_t wordBytes = storedTextSize(m_word);
+  for (const std::string& word : newWords)
+    wordBytes += word.size() + 2;
+  // Every part but the first of a new word comes after a "|".
+  size_t entryBytes = storedTextSize(m_index) + 2 * newEntries.size() + count - newEntries.size();
+  for (size_t k = 0; k < count; ++k)
+    entryBytes += prefix.size() + locations[k].size();
+  if (wordBytes > m_storedLimit || entryBytes > m_storedLimit) {
+    throw EIndexError(
+        cp1251::toUtf8(dict.FileName) + " is not installed: the stored index would grow to " +
+        std::to_string(std::max(wordBytes, entryBytes) >> 20) + " MiB, more than the " +
+        std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
   }
   reserveRoom(m_word, insertions.size());
   reserveRoom(m_index, insertions.size());

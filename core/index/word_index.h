@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/string_list.h"
 #include "dicts/tdict.h"
@@ -26,6 +27,15 @@ class MemoryStream;
 //   "history.dat"     `slHistory`, newest first
 namespace verbalon::index {
 
+// The most bytes of text that "items.dat" or "index.dat" may hold, checked before either is
+// written and again when it is read, so that the program never saves an index it cannot load.
+// A merged word costs about 18 bytes of "index.dat" and 12 of "items.dat" with real
+// dictionaries; this leaves room for 20 million words with entries three times as long.
+inline constexpr size_t kStoredListLimit = size_t{1} << 30;
+
+// The bytes a list takes as stored text: each line and its CR LF.
+size_t storedTextSize(const StringList& lines);
+
 // The data of the index, which the main window owns for the whole run, and the operations that
 // change it. Invariants between operations:
 //   - `slWord` and `slIndex` have the same number of lines; line i of both is one word.
@@ -47,9 +57,9 @@ class WordIndex {
   StringList& slHistory() { return m_history; }
   const StringList& slHistory() const { return m_history; }
 
-  // Opens the package at path (dicts::AddDict, with its item lists) and appends it as the next
-  // slot; a path with an empty file name appends a hole. Refused (EIndexError) after a failed
-  // LoadIndex.
+  // Opens the package that the user chose, exactly the file at path, and appends it as the next
+  // slot with its item lists and its name in lower case (dicts::AddDictToInstall, whose
+  // refusals pass on). Refused (EIndexError) after a failed LoadIndex.
   void AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf);
   // Appends a slot that the caller has filled (an installer that opened the package itself).
   void appendSlot(dicts::TDict dict);
@@ -64,8 +74,9 @@ class WordIndex {
   // one by one in item order: a new word takes the display form of its first item, parts follow
   // in merge order. Progress shows "Подготовка к установке...", then "Установка словаря: " and
   // the ShortTitle, and the counter "k из last" every 100th item.
-  // An error leaves the lists as they were (everything that can fail happens before they
-  // change); the gauge then stays visible.
+  // A merge after which "items.dat" or "index.dat" would exceed storedListLimit() is refused
+  // with EIndexError before anything changes. An error leaves the lists as they were
+  // (everything that can fail happens before they change); the gauge then stays visible.
   void InstallDict(size_t n, InstallProgress& progress);
 
   // Takes every part of dictionary n out of the index, deletes words left without parts (from
@@ -93,16 +104,25 @@ class WordIndex {
   // meanwhile). Runs once per run. A failure part way keeps what was loaded, raises an error that
   // names what failed (the package, for a package), and refuses every later change of the index in
   // this run: saving the partial index would lose the words of the dictionaries that did not load.
+  // A package missing from dataDir is looked for in sharedDataDirs, the read-only folders of
+  // the packages installed with the program (dicts::locatePackage).
   void LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
-                 storage::MemoryStream& ReadBuf);
+                 storage::MemoryStream& ReadBuf,
+                 const std::vector<std::filesystem::path>& sharedDataDirs = {});
 
   // Writes `slWord`, `slIndex` and the dictionary list in one transaction of stgRes: after a
-  // crash the package holds either the old or the new three streams. Shows "Сохранение
-  // результатов..." meanwhile. "history.dat" is not written here.
+  // crash the package holds either the old or the new three streams. Lists longer than
+  // storedListLimit() raise EIndexError before anything is written; LoadIndex reads up to it. Shows
+  // "Сохранение результатов..." meanwhile. "history.dat" is not written here.
   void SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progress);
 
   // Writes `slHistory` to "history.dat" (at the end of the run).
   void SaveHistory(const storage::CompoundFile& stgRes);
+
+  // The limit that saving, loading and merging check, kStoredListLimit unless set otherwise (a
+  // test cannot build a gigabyte of index).
+  void setStoredListLimit(size_t bytes) { m_storedLimit = bytes; }
+  size_t storedListLimit() const { return m_storedLimit; }
 
   // Why changes are refused in this run; empty while they are allowed.
   const std::string& refusal() const { return m_refusal; }
@@ -119,6 +139,7 @@ class WordIndex {
   StringList m_history;
   std::string m_refusal;
   bool m_busy = false;
+  size_t m_storedLimit = kStoredListLimit;
   std::function<void(size_t)> m_slotFreed;
 };
 

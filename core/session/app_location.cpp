@@ -1,9 +1,9 @@
 #include "session/app_location.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <system_error>
+
+#include <unistd.h>
 
 namespace verbalon::session {
 namespace {
@@ -82,14 +82,15 @@ AppLocation locateAppFolder(const fs::path& programDir, const Environment& env) 
   const std::vector<fs::path> shares = installedShares(programDir, env);
   for (const fs::path& share : shares) {
     std::error_code ec;
-    if (fs::is_directory(share / kDataName, ec)) location.sharedDataDirs.push_back(share / kDataName);
+    if (fs::is_directory(share / kDataName, ec))
+      location.sharedDataDirs.push_back(share / kDataName);
   }
 
   std::error_code ec;
   fs::create_directories(location.dataDir, ec);
   if (ec) {
-    throw ELocationError(location.dataDir.string() + ": cannot create the folder (" +
-                         ec.message() + ")");
+    throw ELocationError(location.dataDir.string() + ": cannot create the folder (" + ec.message() +
+                         ")");
   }
   const fs::path package = location.appDir / kPackageName;
   if (!fs::exists(package, ec)) {

@@ -32,9 +32,9 @@ struct AppLocation {
 
 // The environment the rule reads, passed in so tests can give their own.
 struct Environment {
-  std::string home;           // $HOME
-  std::string xdgDataHome;    // $XDG_DATA_HOME, empty when unset
-  std::string xdgDataDirs;    // $XDG_DATA_DIRS, empty when unset
+  std::string home;         // $HOME
+  std::string xdgDataHome;  // $XDG_DATA_HOME, empty when unset
+  std::string xdgDataDirs;  // $XDG_DATA_DIRS, empty when unset
   static Environment current();
 };
 

@@ -99,7 +99,7 @@ StringList splitStoragePath(std::string_view path) {
 }
 
 MemoryStream& ReadStream(const CompoundFile& root, std::string_view path, MemoryStream& dest,
-                         uint32_t mode, bool decompress) {
+                         uint32_t mode, bool decompress, size_t limit) {
   dest.clear();
   checkMode(root, mode);
   const StringList names = streamNames(root, path);
@@ -126,7 +126,7 @@ MemoryStream& ReadStream(const CompoundFile& root, std::string_view path, Memory
   // the shared destination block is reused; the rest of the stream after the end of its zlib
   // stream (left by a longer, earlier content) is not even read.
   try {
-    Inflater inflater(dest.bytes(), plausibleSize(root, stream));
+    Inflater inflater(dest.bytes(), plausibleSize(root, stream), 0, limit);
     bool anyBytes = false;
     readChunks(stream, [&](std::string_view chunk) {
       anyBytes = anyBytes || !chunk.empty();
@@ -199,15 +199,15 @@ void CompressStream(MemoryStream& source, MemoryStream& dest) {
   dest.write(DeflateBuffer(source.bytes()));
 }
 
-void DecompressStream(const MemoryStream& source, MemoryStream& dest) {
+void DecompressStream(const MemoryStream& source, MemoryStream& dest, size_t limit) {
   if (&source == &dest) {
     const MemoryStream copy = source;
-    DecompressStream(copy, dest);
+    DecompressStream(copy, dest, limit);
     return;
   }
   const std::string_view compressed = source.remaining();
   // Straight into dest's block: ReadBuf, reused for every read, keeps its capacity.
-  if (!compressed.empty()) InflateAppend(compressed, dest.bytes());
+  if (!compressed.empty()) InflateAppend(compressed, dest.bytes(), 0, limit);
   dest.seek(0);
 }
 

@@ -46,9 +46,10 @@ StringList splitStoragePath(std::string_view path);
 // returns dest positioned at 0. mode is the STGM access of the caller (every caller passes
 // kPackageMode); it must be one access flag combined with STGM_SHARE_EXCLUSIVE, as for any
 // element below a root, or STG_E_INVALIDPARAMETER is raised. A stream of 0 bytes read with
-// decompression gives empty content. On failure dest is left empty.
+// decompression gives empty content. Decompressed content beyond limit bytes raises
+// EDecompressionError. On failure dest is left empty.
 MemoryStream& ReadStream(const CompoundFile& root, std::string_view path, MemoryStream& dest,
-                         uint32_t mode, bool decompress);
+                         uint32_t mode, bool decompress, size_t limit = kDefaultInflateLimit);
 
 // The lines of the stream at path, read with kPackageMode and decompressed through ReadBuf, which
 // is left empty: the way every stored text is loaded into an ordered list.
@@ -79,8 +80,10 @@ void CompressStream(MemoryStream& source, MemoryStream& dest);
 
 // Decompresses the bytes of source from its position to its end and appends the result to
 // dest; dest's position is set to 0. No bytes gives nothing appended, not an error. Raises
-// EDecompressionError for a damaged stream; dest then keeps its earlier content.
-void DecompressStream(const MemoryStream& source, MemoryStream& dest);
+// EDecompressionError for a damaged stream or more than limit bytes of output; dest then keeps
+// its earlier content.
+void DecompressStream(const MemoryStream& source, MemoryStream& dest,
+                      size_t limit = kDefaultInflateLimit);
 
 // The text of source from its position: its lines joined by CR LF, without a line break at the
 // end. Lines end at CR LF, CR or LF, as stored texts are read.

@@ -22,6 +22,34 @@ TEST(AdvertRandom, DrawsTheFixedSequenceFromStateZero) {
   EXPECT_EQ(empty.state(), 1u);
 }
 
+TEST(AdvertRandom, SkipGivesTheStateOfThatManyDrawsForAnyCount) {
+  for (const uint64_t count : {0u, 1u, 2u, 7u, 1000u, 65537u}) {
+    AdvertRandom drawn;
+    for (uint64_t i = 0; i < count; ++i)
+      drawn.draw(0);
+    AdvertRandom skipped;
+    skipped.skip(count);
+    EXPECT_EQ(skipped.state(), drawn.state()) << count;
+  }
+  // The sequence comes round after 2^32 draws; the largest count the tool accepts returns at
+  // once with the state of its remainder.
+  AdvertRandom wrapped;
+  wrapped.skip(AdvertRandom::kPeriod + 5);
+  AdvertRandom five;
+  five.skip(5);
+  EXPECT_EQ(wrapped.state(), five.state());
+  AdvertRandom largest;
+  largest.skip(UINT64_MAX);
+  AdvertRandom remainder;
+  remainder.skip(UINT64_MAX % AdvertRandom::kPeriod);
+  EXPECT_EQ(largest.state(), remainder.state());
+  // A whole period leads back to the start.
+  AdvertRandom period;
+  period.skip(AdvertRandom::kPeriod - 1);
+  period.draw(0);
+  EXPECT_EQ(period.state(), 0u);
+}
+
 TEST(Advert, FillsEveryPlaceholderOfTheRecordInAnyCase) {
   Advert advert({cp1251::fromUtf8("7;12345;Author A.;Book B;b.gif;100 р.")});
   EXPECT_EQ(advert.FillAdvert(kPage), "<img src=\"advert\\b.gif\">12345|Author A.|Book B|" +

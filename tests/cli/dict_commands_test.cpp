@@ -97,6 +97,33 @@ TEST_F(DictCommands, RefusalsAndMistakes) {
   EXPECT_NE(err.str().find("option --app needs a value"), std::string::npos) << err.str();
 }
 
+// "install Foo.brd" installed foo.brd's dictionary, and once foo.brd was gone the slot showed
+// Foo.brd's articles.
+TEST_F(DictCommands, InstallsExactlyTheNamedFileAndRefusesNamesThatDifferOnlyInCase) {
+  addPackage("Foo.brd", "Большой", {"дом"});
+  addPackage("foo.brd", "Малый", {"кот"});
+  const Result twins = run({"install", "Foo.brd"});
+  EXPECT_EQ(twins.status, 1);
+  EXPECT_NE(twins.err.find("same name in lower case: Foo.brd, foo.brd"), std::string::npos)
+      << twins.err;
+  EXPECT_EQ(run({"list"}).out, "");
+
+  std::filesystem::remove(app.path() / "data" / "foo.brd");
+  ASSERT_EQ(run({"install", "Foo.brd"}).status, 0);
+  EXPECT_EQ(run({"list"}).out, "0\tfoo.brd\tБольшой\n");
+  EXPECT_EQ(run({"words", "д"}).out, "дом\t0:s:0\n");
+
+  // A second file of the stored name appears: the slot cannot be told, so the index does not
+  // load, and says why.
+  addPackage("FOO.brd", "Другой", {"кот"});
+  const Result ambiguous = run({"words", "д"});
+  EXPECT_EQ(ambiguous.status, 1);
+  EXPECT_NE(ambiguous.err.find("several files match this name: FOO.brd, Foo.brd"),
+            std::string::npos)
+      << ambiguous.err;
+  EXPECT_EQ(run({"install", "nothing.brd"}).status, 1);
+}
+
 TEST_F(DictCommands, ListReportsAPackageThatCannotBeOpened) {
   addPackage("a.brd", "A", {"дом"});
   ASSERT_EQ(run({"install", "a.brd"}).status, 0);

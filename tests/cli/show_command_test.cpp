@@ -54,6 +54,13 @@ TEST(ShowCommand, PrintsThePageOfAnIndexedWordAndRefusesAnUnknownOne) {
   ASSERT_EQ(raw.status, 0) << raw.err;
   EXPECT_EQ(raw.out, cp1251::fromUtf8(shown.out));
 
+  // The draw repeats after 2^32 pages, so the largest count is as quick as its remainder.
+  const Result far =
+      run({"--app", folder, "show", "--advert-draws", "18446744073709551615", "дом"});
+  ASSERT_EQ(far.status, 0) << far.err;
+  const Result remainder = run({"--app", folder, "show", "--advert-draws", "4294967295", "дом"});
+  EXPECT_EQ(far.out, remainder.out);
+
   const Result missing = run({"show", "--app", folder, "домище"});
   EXPECT_EQ(missing.status, kExitFailure);
   EXPECT_EQ(missing.out, "");

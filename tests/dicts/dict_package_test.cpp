@@ -142,6 +142,78 @@ TEST_F(DictPackage, RefusesItemAndIndexStreamsOfDifferentLength) {
   }
 }
 
+// An article location goes into an index entry as it stands; these would give a word a part
+// in another dictionary, or in one that is not installed, that outlives this package's removal.
+TEST_F(DictPackage, RefusesLocationsThatCouldReachIntoOtherDictionaries) {
+  const std::pair<const char*, const char*> faults[] = {
+      {"items\\0001.dat:0|0:items\\0001.dat:1", "holds \"|\""},
+      {"items\\0001.dat:0|9:items\\0001.dat:0", "holds \"|\""},
+      {"a:b:0", "has a \":\" inside its stream path"},
+      {"a", "has no \":\""},
+      {"a:", "no plain decimal"},
+      {"a:+1", "no plain decimal"},
+      {"a: 1", "no plain decimal"},
+      {"a:0x1", "no plain decimal"},
+      {"a:99999999999999999999", "no plain decimal"},
+  };
+  int n = 0;
+  for (const auto& [location, fault] : faults) {
+    const std::string name = "bad" + std::to_string(n++) + ".brd";
+    const auto path = package(name, dictStreams("Title=x", {"a", "b"}, {"s:0", location}));
+    try {
+      AddDict(Dicts, path, ReadBuf);
+      FAIL() << "accepted " << location;
+    } catch (const EDictError& e) {
+      const std::string message = e.what();
+      EXPECT_EQ(message.rfind(name + ": line 1 of \"~index.dat\", '" + std::string(location) +
+                                  "', is no article location",
+                              0),
+                0U)
+          << message;
+      EXPECT_NE(message.find(fault), std::string::npos) << message;
+    }
+    EXPECT_TRUE(isClosed(path));
+  }
+  EXPECT_TRUE(Dicts.empty());
+  // Skipped lists are not read, so they are not checked either: an installed package is merged.
+  AddDict(Dicts, folder.path() / "bad0.brd", ReadBuf, ItemLists::kSkip);
+  EXPECT_EQ(Dicts.size(), 1U);
+}
+
+// Sixty million items in a few hundred kilobytes took a minute and gigabytes to merge.
+TEST_F(DictPackage, RefusesMoreItemsThanTheStoredStreamsCanPlausiblyHold) {
+  const size_t count = 400000;
+  testing::Streams streams = dictStreams("Title=x", {}, {});
+  std::string items;
+  std::string locations;
+  for (size_t i = 0; i < count; ++i) {
+    items += "\r\n";
+    locations += "s:0\r\n";
+  }
+  streams["~items.dat"] = items;
+  streams["~index.dat"] = locations;
+  const auto path = package("dense.brd", streams);
+  try {
+    AddDict(Dicts, path, ReadBuf);
+    FAIL() << "accepted";
+  } catch (const EDictError& e) {
+    const std::string message = e.what();
+    EXPECT_EQ(message.rfind("dense.brd: 400000 items in ", 0), 0U) << message;
+    EXPECT_NE(message.find("more than a dictionary can hold"), std::string::npos) << message;
+  }
+  EXPECT_TRUE(isClosed(path));
+
+  // Real headwords and locations cost several stored bytes each, far from the bound.
+  StringList words;
+  StringList real;
+  for (size_t i = 0; i < 20000; ++i) {
+    words.push_back("word" + std::to_string(i * 7919 % 20000));
+    real.push_back("s:" + std::to_string(i));
+  }
+  AddDict(Dicts, package("real.brd", dictStreams("Title=x", words, real)), ReadBuf);
+  EXPECT_EQ(Dicts.at(0).ItemList.size(), 20000U);
+}
+
 TEST_F(DictPackage, FindDictComparesFileNamesExactly) {
   const auto path = package("abc.brd", dictStreams("Title=x", {}, {}));
   AddDict(Dicts, folder.path() / "", ReadBuf);
@@ -172,24 +244,52 @@ TEST_F(DictPackage, LowerCasedNameOpensFileOfAnyAsciiCase) {
   EXPECT_EQ(Dicts[0].Title, "mixed");
 }
 
-TEST_F(DictPackage, ExactNameWinsAndTwoCaseVariantsAreAnError) {
+// A stored name is lower case; when it fits several files, the slot may have come from any of
+// them, and the exactly spelled one is no better guess than the others.
+TEST_F(DictPackage, StoredNameMatchingSeveralFilesIsAnErrorEvenWhenOneIsExact) {
   package("same.brd", dictStreams("Title=exact", {}, {}));
   package("SAME.brd", dictStreams("Title=upper", {}, {}));
-  AddDict(Dicts, folder.path() / "same.brd", ReadBuf);
-  EXPECT_EQ(Dicts[0].Title, "exact");
-
   package("Twice.brd", dictStreams("Title=1", {}, {}));
   package("TWICE.brd", dictStreams("Title=2", {}, {}));
-  try {
-    AddDict(Dicts, folder.path() / "twice.brd", ReadBuf);
-    FAIL() << "no error";
-  } catch (const EDictError& e) {
-    const std::string message = e.what();
-    EXPECT_EQ(message.rfind("twice.brd: several files match this name: ", 0), 0U) << message;
-    EXPECT_NE(message.find("Twice.brd"), std::string::npos);
-    EXPECT_NE(message.find("TWICE.brd"), std::string::npos);
+  for (const char* name : {"same.brd", "twice.brd"}) {
+    try {
+      AddDict(Dicts, folder.path() / name, ReadBuf, ItemLists::kSkip);
+      FAIL() << "no error for " << name;
+    } catch (const EDictError& e) {
+      const std::string message = e.what();
+      EXPECT_EQ(message.rfind(std::string(name) + ": several files match this name: ", 0), 0U)
+          << message;
+      EXPECT_NE(message.find(name[0] == 's' ? "SAME.brd, same.brd" : "TWICE.brd, Twice.brd"),
+                std::string::npos)
+          << message;
+    }
   }
-  EXPECT_EQ(Dicts.size(), 1U);
+  EXPECT_TRUE(Dicts.empty());
+}
+
+// The user chose one file; a stored lower-cased name would later open either of the two.
+TEST_F(DictPackage, InstallOpensExactlyTheChosenFileAndRefusesCaseTwins) {
+  package("Foo.brd", dictStreams("Title=upper", {"a"}, {"s:0"}));
+  EXPECT_THROW(AddDictToInstall(Dicts, folder.path() / "foo.brd", ReadBuf), EDictError);
+  AddDictToInstall(Dicts, folder.path() / "Foo.brd", ReadBuf);
+  ASSERT_EQ(Dicts.size(), 1U);
+  EXPECT_EQ(Dicts[0].FileName, "foo.brd");
+  EXPECT_EQ(Dicts[0].Title, "upper");
+  FreeDict(Dicts[0]);
+  Dicts.clear();
+
+  package("foo.brd", dictStreams("Title=lower", {"a"}, {"s:0"}));
+  for (const char* name : {"Foo.brd", "foo.brd"}) {
+    try {
+      AddDictToInstall(Dicts, folder.path() / name, ReadBuf);
+      FAIL() << "no error for " << name;
+    } catch (const EDictError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find("same name in lower case: Foo.brd, foo.brd"), std::string::npos)
+          << message;
+    }
+  }
+  EXPECT_TRUE(Dicts.empty());
 }
 
 TEST_F(DictPackage, CyrillicFileNamesAreWindows1251Inside) {

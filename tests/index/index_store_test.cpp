@@ -254,6 +254,59 @@ TEST_F(IndexStore, DictionaryListNamingAPathOutsideTheDataFolderFailsTheLoad) {
 }
 
 // A write that fails part way leaves all three streams as they were, not the first ones new.
+// An index saved beyond what loading reads bricked every later start: the one limit is checked
+// by the merge, by the save before it writes anything, and by the load.
+TEST_F(IndexStore, NeverSavesAnIndexItCannotLoadAgain) {
+  writeDict("a.brd", {"дом", "кот"});
+  writeDict("b.brd", {"лес", "луг", "мост"});
+  writeResource({}, {}, {});
+  // "0:s:0" and "0:s:1" with their CR LF: 14 bytes of "index.dat".
+  const size_t limit = 14;
+  {
+    storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+    WordIndex index;
+    index.setStoredListLimit(limit);
+    index.LoadIndex(stgRes, dataDir, ReadBuf);
+    index.AddDict(dataDir / "a.brd", ReadBuf);
+    index.InstallDict(0, none);
+    index.SaveIndex(stgRes, none);
+
+    index.AddDict(dataDir / "b.brd", ReadBuf);
+    try {
+      index.InstallDict(1, none);
+      FAIL() << "merged past the limit";
+    } catch (const EIndexError& e) {
+      EXPECT_EQ(
+          std::string(e.what()).rfind("b.brd is not installed: the stored index would grow", 0), 0U)
+          << e.what();
+    }
+    EXPECT_EQ(index.slWord().size(), 2U);
+    EXPECT_EQ(index.slIndex(), (Lines{"0:s:0", "0:s:1"}));
+  }
+  // What was saved at the limit loads again.
+  {
+    storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+    WordIndex index;
+    index.setStoredListLimit(limit);
+    index.LoadIndex(stgRes, dataDir, ReadBuf);
+    EXPECT_EQ(index.slIndex(), (Lines{"0:s:0", "0:s:1"}));
+    // Lists grown past the limit by other means are not written, not even in part.
+    index.assignLists({"a", "b", "c"}, {"0:s:0", "0:s:1", "0:s:0"});
+    EXPECT_THROW(index.SaveIndex(stgRes, none), EIndexError);
+    EXPECT_EQ(readLines("index.dat", &stgRes), (Lines{"0:s:0", "0:s:1"}));
+    EXPECT_EQ(readLines("items.dat", &stgRes).size(), 2U);
+  }
+  // A stored list beyond the limit fails the load with the decompression error.
+  std::filesystem::remove(resource);
+  writeResource({}, {"a", "b", "c"}, {"0:s:0", "0:s:1", "0:s:0"});
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  WordIndex index;
+  index.setStoredListLimit(limit);
+  EXPECT_THROW(index.LoadIndex(stgRes, dataDir, ReadBuf), storage::EDecompressionError);
+  EXPECT_EQ(storedTextSize({"ab", ""}), 6U);
+  EXPECT_GE(kStoredListLimit, size_t{20000000} * 50);
+}
+
 TEST_F(IndexStore, SaveIndexThatFailsChangesNoStream) {
   writePackage(resource, {{"items.dat", joinLines({"old"})}, {"index.dat", joinLines({"0:s:0"})}});
   {

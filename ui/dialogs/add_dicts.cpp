@@ -28,6 +28,7 @@
 #include "index/word_index.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
+#include "session/session.h"
 
 namespace verbalon::ui {
 namespace {
@@ -292,15 +293,26 @@ void TfAddDicts::FormShow() {
     scanner.OnQuestion = [this](const std::string&, const std::string& text) {
       return AskWarning(this, text);
     };
-    scanner.Scan(m_context.DataDir);
+    scanner.Scan(m_context.session.DataDir());
+    // The packages installed with the program, which the user's own of the same name hide.
+    std::vector<fs::path> shared;
+    for (const fs::path& folder : m_context.session.sharedDataDirs()) {
+      dirscan::TDirectoryScanner sharedScanner;
+      sharedScanner.Recursive = false;
+      sharedScanner.Mask = scanner.Mask;
+      sharedScanner.Scan(folder);
+      for (const dirscan::TDirectoryScannerItem& item : sharedScanner.Items()) {
+        shared.push_back(item.FileName);
+      }
+    }
     dirscan::TDirectoryScanner sources;
     sources.Recursive = false;
     sources.Mask = kSourceMask;
     sources.OnQuestion = scanner.OnQuestion;
-    sources.Scan(m_context.DataDir);
+    sources.Scan(m_context.session.DataDir());
     // A source found beside no package can be installed from this list, so the question
     // whether to end the program comes only when there is nothing at all to install.
-    if (scanner.Items().empty() && sources.Items().empty()) {
+    if (scanner.Items().empty() && shared.empty() && sources.Items().empty()) {
       if (AskWarning(this, textNoDicts()) && m_context.acExit) {
         m_context.acExit();
       }
@@ -311,6 +323,9 @@ void TfAddDicts::FormShow() {
     for (const dirscan::TDirectoryScannerItem& item : scanner.Items()) {
       addLine(item.FileName);
       packages.insert(lowerAscii(item.FileName.filename().string()));
+    }
+    for (const fs::path& file : shared) {
+      if (packages.insert(lowerAscii(file.filename().string())).second) addLine(file);
     }
     for (const dirscan::TDirectoryScannerItem& item : sources.Items()) {
       const std::optional<import::SourceFormat> format = import::guessFormat(item.FileName);
@@ -325,7 +340,7 @@ void TfAddDicts::FormShow() {
 
 void TfAddDicts::addLine(const fs::path& file) {
   const std::string name = file.filename().string();
-  const fs::path lowered = m_context.DataDir / lowerAscii(name);
+  const fs::path lowered = m_context.session.DataDir() / lowerAscii(name);
   const bool installable = writableInCp1251(name);
   QString text;
   if (!installable) {
@@ -335,9 +350,10 @@ void TfAddDicts::addLine(const fs::path& file) {
     try {
       // An installed package is open already, exclusively: its title comes from its slot,
       // found by the lower-cased name. Any other is opened by the name the scan found.
-      const bool installed = dicts::FindDict(m_context.index.Dicts(), lowered) >= 0;
-      text = toQString(dicts::GetDictValue(m_context.index.Dicts(), installed ? lowered : file,
-                                           "title", m_context.ReadBuf));
+      const bool installed = dicts::FindDict(m_context.session.index().Dicts(), lowered) >= 0;
+      text = toQString(dicts::GetDictValue(
+          m_context.session.index().Dicts(), installed ? lowered : file, "title",
+          m_context.session.ReadBuf(), dicts::accessFor(file, m_context.session.sharedDataDirs())));
     } catch (const Error& e) {
       // One unreadable package must not hide the ones listed after it.
       text = QString::fromStdString(name) + noteUnreadable() + errorText(e);
@@ -356,7 +372,7 @@ void TfAddDicts::addLine(const fs::path& file) {
 }
 
 void TfAddDicts::addSourceLine(const fs::path& source, import::SourceFormat format) {
-  const fs::path package = m_context.DataDir / import::defaultPackageName(source);
+  const fs::path package = m_context.session.DataDir() / import::defaultPackageName(source);
   const std::string name = package.filename().string();
   const bool installable = writableInCp1251(name);
   // Only the head of the file is read: a listing must stay quick with large sources.
@@ -368,7 +384,8 @@ void TfAddDicts::addSourceLine(const fs::path& source, import::SourceFormat form
   if (!installable) {
     text += noteUnwritableName();
   }
-  m_packagePaths.push_back(lowerAscii(cp1251::fromUtf8((m_context.DataDir / name).string())));
+  m_packagePaths.push_back(
+      lowerAscii(cp1251::fromUtf8((m_context.session.DataDir() / name).string())));
   m_packageFiles.push_back(package);
   m_installable.push_back(installable);
   m_sourceFiles.push_back(source);
@@ -394,7 +411,8 @@ int TfAddDicts::slotOf(int line) const {
     return -1;
   }
   const std::string name = m_packageFiles[i].filename().string();
-  return dicts::FindDict(m_context.index.Dicts(), m_context.DataDir / lowerAscii(name));
+  return dicts::FindDict(m_context.session.index().Dicts(),
+                         m_context.session.DataDir() / lowerAscii(name));
 }
 
 // The check mark follows the slots, whatever an operation's outcome: a mark that claimed less
@@ -437,7 +455,6 @@ bool TfAddDicts::setupOneDict() {
       ShowMessage(this, textAlreadyInstalled());
       return;
     }
-    index::WordIndex& index = m_context.index;
     const size_t i = static_cast<size_t>(line);
     const bool fromSource = m_sourceFormats[i].has_value();
     // However the import or the installation ends, a package that was written is listed as one.
@@ -446,26 +463,13 @@ bool TfAddDicts::setupOneDict() {
         relistImported(package);
       }
     });
-    runOperation(line, [this, line, fromSource, &index] {
+    runOperation(line, [this, line, fromSource] {
       if (fromSource) {
         importSource(static_cast<size_t>(line));
       }
       // Opened by the name the scan found; the slot keeps the lower-cased name, the form that
       // the dictionary list stores and that the lines are matched by.
-      dicts::TDicts opened;
-      dicts::AddDict(opened, m_packageFiles[static_cast<size_t>(line)], m_context.ReadBuf);
-      opened.front().FileName = lowerAscii(opened.front().FileName);
-      index.appendSlot(std::move(opened.front()));
-      const size_t n = index.Dicts().size() - 1;
-      try {
-        index.InstallDict(n, *m_progress);
-      } catch (...) {
-        // A failed merge changed no list, but its slot would make the next save record the
-        // package as installed without its words.
-        dropUnmergedSlot(n);
-        throw;
-      }
-      index.SaveIndex(m_context.stgRes, *m_progress);
+      m_context.session.install(m_packageFiles[static_cast<size_t>(line)], *m_progress);
     });
   });
 }
@@ -497,15 +501,6 @@ void TfAddDicts::relistImported(const fs::path& package) {
   }
 }
 
-void TfAddDicts::dropUnmergedSlot(size_t n) noexcept {
-  try {
-    index::NoProgress quiet;
-    m_context.index.RemoveDict(n, quiet);
-  } catch (...) {
-    // The error of the merge is the one worth showing.
-  }
-}
-
 void TfAddDicts::Button2Click() {
   if (m_busy) {
     return;
@@ -518,16 +513,13 @@ void TfAddDicts::Button2Click() {
       ShowMessage(this, textNotInstalled());
       return;
     }
-    index::WordIndex& index = m_context.index;
-    runOperation(line, [this, slot, &index] {
-      index.RemoveDict(static_cast<size_t>(slot), *m_progress);
-      index.SaveIndex(m_context.stgRes, *m_progress);
-    });
+    runOperation(
+        line, [this, slot] { m_context.session.remove(static_cast<size_t>(slot), *m_progress); });
   });
 }
 
 void TfAddDicts::runOperation(int line, const std::function<void()>& body) {
-  const std::string& refusal = m_context.index.refusal();
+  const std::string& refusal = m_context.session.index().refusal();
   if (!refusal.empty()) {
     throw index::EIndexError(refusal);
   }
@@ -570,12 +562,13 @@ void TfAddDicts::lbDictsDblClick() {
       return;
     }
     if (const int slot = slotOf(line); slot >= 0) {
-      m_context.showDictInfo(m_context.index.Dicts()[static_cast<size_t>(slot)].Info);
+      m_context.showDictInfo(m_context.session.index().Dicts()[static_cast<size_t>(slot)].Info);
       return;
     }
     dicts::TDicts opened;
-    dicts::AddDict(opened, m_packageFiles[static_cast<size_t>(line)], m_context.ReadBuf,
-                   dicts::ItemLists::kSkip);
+    const fs::path& package = m_packageFiles[static_cast<size_t>(line)];
+    dicts::AddDict(opened, package, m_context.session.ReadBuf(), dicts::ItemLists::kSkip,
+                   dicts::accessFor(package, m_context.session.sharedDataDirs()));
     m_context.showDictInfo(opened.front().Info);
   });
 }

@@ -21,13 +21,9 @@ class QPushButton;
 class QShowEvent;
 class QCloseEvent;
 
-namespace verbalon::index {
-class WordIndex;
+namespace verbalon::session {
+class Session;
 }
-namespace verbalon::storage {
-class CompoundFile;
-class MemoryStream;
-}  // namespace verbalon::storage
 
 namespace verbalon::ui {
 
@@ -38,11 +34,8 @@ class GaugeProgress;
 // What the installation dialog works on. The main window owns all of it for the whole run and
 // outlives the dialog.
 struct AddDictsContext {
-  index::WordIndex& index;  // `Dicts` and the combined index
-  storage::CompoundFile& stgRes;
-  storage::MemoryStream& ReadBuf;
-  std::filesystem::path DataDir;  // the data folder, as the file system names it
-  std::function<void()> acExit;   // ends the program (the "&Yes" answers of the warnings)
+  session::Session& session;     // `Dicts`, the combined index, the data folder
+  std::function<void()> acExit;  // ends the program (the "&Yes" answers of the warnings)
   // Shows a dictionary's "~info.dat" text (Windows-1251): a double-click on its line.
   std::function<void(const std::string& info)> showDictInfo;
 };
@@ -150,7 +143,6 @@ class TfAddDicts : public QDialog {
   void showInstalled(int line);
   void setButtonsEnabled(bool enabled);
   bool setupOneDict();
-  void dropUnmergedSlot(size_t n) noexcept;
   // Runs body as one installation or removal of the package of line: refused when the index
   // refuses changes, else Modified set, busy, buttons disabled, and afterwards the gauge hidden
   // and the line's check mark brought up to date.

@@ -3,9 +3,13 @@
 #include <QAbstractTextDocumentLayout>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextDocument>
+#include <QTextObjectInterface>
 #include <exception>
+#include <functional>
+#include <utility>
 
 #include "htmlview/detail/page_references.h"
 #include "qtglue/error_box.h"
@@ -13,7 +17,56 @@
 
 namespace verbalon::ui {
 
-THTMLViewer::THTMLViewer(QWidget* parent) : QTextBrowser(parent) {
+namespace detail {
+
+// Draws the page's pictures from what the viewer fetched. Qt's own handler loads a picture
+// that it did not get as a file named like its source, and looks for "@2x" variants of it on
+// disk; this one only ever draws what picture gives it for the key that names a picture.
+class PageImages : public QObject, public QTextObjectInterface {
+  Q_OBJECT
+  Q_INTERFACES(QTextObjectInterface)
+
+ public:
+  PageImages(QObject* parent, std::function<QImage(const QString& key)> picture)
+      : QObject(parent), m_picture(std::move(picture)) {}
+
+  QSizeF intrinsicSize(QTextDocument* /*doc*/, int /*posInDocument*/,
+                       const QTextFormat& format) override {
+    const QTextImageFormat image = format.toImageFormat();
+    const QSizeF natural = m_picture(image.name()).size();
+    qreal width = image.width();
+    qreal height = image.height();
+    // As Qt sizes pictures: a missing dimension keeps the picture's proportions.
+    if (width <= 0 && height <= 0) {
+      return natural;
+    }
+    if (width <= 0) {
+      width = natural.height() > 0 ? natural.width() * height / natural.height() : height;
+    }
+    if (height <= 0) {
+      height = natural.width() > 0 ? natural.height() * width / natural.width() : width;
+    }
+    return {width, height};
+  }
+
+  void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* /*doc*/,
+                  int /*posInDocument*/, const QTextFormat& format) override {
+    const QImage image = m_picture(format.toImageFormat().name());
+    if (!image.isNull()) {
+      painter->drawImage(rect, image);
+    }
+  }
+
+ private:
+  std::function<QImage(const QString& key)> m_picture;
+};
+
+}  // namespace detail
+
+THTMLViewer::THTMLViewer(QWidget* parent)
+    : QTextBrowser(parent), m_images(new detail::PageImages(this, [this](const QString& key) {
+        return m_references.value(key).content.value<QImage>();
+      })) {
   setOpenLinks(false);
   setOpenExternalLinks(false);
   connect(this, &QTextBrowser::anchorClicked, this, &THTMLViewer::anchorClick);
@@ -26,6 +79,7 @@ void THTMLViewer::LoadFromString(const std::string& html) {
   const QString page = detail::rewriteReferences(
       toQString(html),
       [this](detail::ReferenceKind kind, const QString& text) { return keyFor(kind, text); });
+  document()->documentLayout()->registerHandler(QTextFormat::ImageObject, m_images);
   setHtml(page);
 }
 
@@ -75,9 +129,24 @@ std::optional<QByteArray> THTMLViewer::request(const StreamRequest& handler,
   return std::nullopt;
 }
 
-QVariant THTMLViewer::loadResource(int /*type*/, const QUrl& name) {
+QVariant THTMLViewer::loadResource(int type, const QUrl& name) {
   // Only what LoadFromString fetched: the viewer reads no files and asks for nothing twice.
-  return m_references.value(name.toString()).content;
+  const QVariant content = m_references.value(name.toString()).content;
+  if (!content.isNull()) {
+    return content;
+  }
+  // Never a null answer: QTextDocument then reads the URL as a local file, whatever its kind
+  // (a style sheet named by url() in CSS, "file:///dev/zero", a FIFO, or a file named like one
+  // of the keys in the working folder).
+  if (type == QTextDocument::ImageResource) {
+    QImage none(1, 1, QImage::Format_ARGB32);
+    none.fill(Qt::transparent);
+    return none;
+  }
+  if (type == QTextDocument::StyleSheetResource) {
+    return QString();
+  }
+  return QByteArray();
 }
 
 void THTMLViewer::anchorClick(const QUrl& url) {
@@ -117,3 +186,5 @@ bool THTMLViewer::GetCharAtPos(int pos, QChar& ch) const {
 }
 
 }  // namespace verbalon::ui
+
+#include "html_viewer.moc"

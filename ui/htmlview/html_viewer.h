@@ -14,11 +14,14 @@ namespace verbalon::ui {
 
 namespace detail {
 enum class ReferenceKind;
-}
+class PageImages;
+}  // namespace detail
 
 // The HTML display component: shows an article page, asks its owner for the page's images and
 // style sheets, and reports link clicks and mouse releases. Built on QTextBrowser, so it renders
-// the HTML subset of Qt's rich text; it never opens a link or reads a file itself.
+// the HTML subset of Qt's rich text; it never opens a link or touches the file system: every
+// resource Qt asks for, of any kind, is answered from what the page's requests returned, or
+// empty, and pictures are drawn by the viewer itself.
 class THTMLViewer : public QTextBrowser {
   Q_OBJECT
 
@@ -50,8 +53,9 @@ class THTMLViewer : public QTextBrowser {
 
   // Shows html (a complete Windows-1251 document, empty base reference) in place of the previous
   // page, scrolled to its top. Before it returns it requests, once each, every distinct image
-  // source (IMG SRC, BACKGROUND) and style sheet (the HREF of a LINK whose REL is "stylesheet",
-  // with or without TYPE) of the page, in the order the page names them. Nothing of the previous
+  // source (IMG SRC, BACKGROUND, and url() in STYLE elements and attributes) and style sheet (the
+  // HREF of a LINK whose REL is "stylesheet", with or without TYPE, and @import in STYLE) of the
+  // page, in the order the page names them. Nothing of the previous
   // page is kept: a resource named again is requested again.
   void LoadFromString(const std::string& html);
 
@@ -87,6 +91,7 @@ class THTMLViewer : public QTextBrowser {
   QHash<QString, Reference> m_references;
   QHash<QString, QString> m_keys;
   QStringList m_failed;
+  detail::PageImages* m_images;  // a child of the viewer
 };
 
 }  // namespace verbalon::ui

@@ -29,25 +29,20 @@ void TfMain::tmShowTimer() {
 }
 
 void TfMain::ShowArticle(int32_t w) {
-  const StringList& slWord = m_index.slWord();
+  const StringList& slWord = wordIndex().slWord();
   if (w < 0 || static_cast<size_t>(w) >= slWord.size()) {
     return;
   }
-  const auto line = static_cast<size_t>(w);
-  const std::string page =
-      article::BuildArticlePage(m_index.slIndex()[line], slWord[line], m_index.Dicts(), m_templates,
-                                me->width(), *m_advert, m_readBuf, &m_itemCache);
-  me->LoadFromString(page);
+  me->LoadFromString(m_session->page(static_cast<size_t>(w), me->width()));
   ++m_articlesShown;
 }
 
 std::string_view TfMain::meImageRequest(const std::string& source) {
-  return ReadStream(*m_stgRes, source, m_readBuf, storage::kPackageMode, true).bytes();
+  return m_session->resource(source);
 }
 
 std::string_view TfMain::mehtStreamRequest(const std::string& target) {
-  return ReadStream(*m_stgRes, "templates\\" + target, m_readBuf, storage::kPackageMode, true)
-      .bytes();
+  return m_session->resource("templates\\" + target);
 }
 
 void TfMain::meHotSpotClick(const std::string& url, bool& handled) {

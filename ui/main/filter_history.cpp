@@ -16,7 +16,7 @@ namespace verbalon::ui {
 void TfMain::acFilterExecute() {
   const std::string q = index::FilterQuery(fromQString(meFind->text()));
   filterBy(q);
-  StringList& slHistory = m_index.slHistory();
+  StringList& slHistory = wordIndex().slHistory();
   slHistory.insert(slHistory.begin(), q);
   showHistory();
   pcList->setCurrentWidget(tsFiltered);
@@ -24,14 +24,14 @@ void TfMain::acFilterExecute() {
 }
 
 void TfMain::filterBy(const std::string& q) {
-  m_flFiltered = index::FilterWords(m_index.slWord(), q);
+  m_flFiltered = index::FilterWords(wordIndex().slWord(), q);
   m_lastQuery = q;
   m_filteredModel->setLines(m_flFiltered.Words);
 }
 
 void TfMain::showHistory() {
   lbHistory->clear();
-  for (const std::string& line : m_index.slHistory()) {
+  for (const std::string& line : wordIndex().slHistory()) {
     lbHistory->addItem(toQString(line));
   }
 }

@@ -73,10 +73,12 @@ QListWidget* makeListBox(QWidget* parent) {
 
 }  // namespace
 
-TfMain::TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* parent)
+TfMain::TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* parent,
+               std::vector<std::filesystem::path> sharedDataDirs)
     : QMainWindow(parent),
       m_appDir(std::move(appDir)),
       m_dataDir(m_appDir / "data"),
+      m_sharedDataDirs(std::move(sharedDataDirs)),
       m_arguments(std::move(arguments)) {
   openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
   buildForm();
@@ -85,7 +87,6 @@ TfMain::TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* par
 
 TfMain::~TfMain() {
   FormDestroy();
-  m_index.setSlotFreedListener({});
 }
 
 void TfMain::buildForm() {
@@ -295,12 +296,10 @@ bool TfMain::FormCreate() {
   }
 
   return guarded(this, [&] {
-    m_stgRes.emplace(storage::CompoundFile::open(m_appDir / "vrbx.pde"));
-    article::PageResources resources = article::LoadPageResources(*m_stgRes, m_readBuf);
-    m_templates = std::move(resources.templates);
-    m_advert = std::make_unique<article::Advert>(std::move(resources.slAdvert));
-    m_readBuf.clear();
-    m_itemCache.connectTo(m_index);
+    auto opened = std::make_unique<session::Session>(m_appDir);
+    opened->setSharedDataDirs(m_sharedDataDirs);
+    opened->loadPageResources();
+    m_session = std::move(opened);
     RegisterShowHotKey();
     m_firstShow = true;
   });
@@ -309,16 +308,15 @@ bool TfMain::FormCreate() {
 void TfMain::createSecondaryWindows() {
   fLogo = new TfLogo(this);
   fLogo->showSplash();
-  fSet = new TfSet([this] { return ListSetNames(*m_stgRes); },
+  fSet = new TfSet([this] { return ListSetNames(m_session->stgRes()); },
                    [this] { return cbSet->currentIndex(); }, this);
-  fDicts = new TfDicts(m_index.Dicts(), this);
-  fAddDicts =
-      new TfAddDicts({m_index, *m_stgRes, m_readBuf, m_dataDir, [this] { acExit->trigger(); },
-                      [this](const std::string& info) {
-                        fDictInfo->setInfo(info);
-                        fDictInfo->exec();
-                      }},
-                     this);
+  fDicts = new TfDicts(wordIndex().Dicts(), this);
+  fAddDicts = new TfAddDicts({*m_session, [this] { acExit->trigger(); },
+                              [this](const std::string& info) {
+                                fDictInfo->setInfo(info);
+                                fDictInfo->exec();
+                              }},
+                             this);
   fDictInfo = new TfDictInfo(this);
 
   const auto refresh = [this] { RefreshAfterInstall(); };
@@ -376,7 +374,7 @@ void TfMain::FormShow() {
 
 void TfMain::firstShow() {
   const bool loaded = guarded(this, [&] {
-    m_index.LoadIndex(*m_stgRes, m_dataDir, m_readBuf);
+    m_session->LoadIndex();
     RefreshStatus();
     showHistory();
     m_topWord = 0;
@@ -385,7 +383,7 @@ void TfMain::firstShow() {
     // The list box has its height by now: fill the page to it.
     FormResize();
     cbSet->clear();
-    cbSet->addItems(ListSetNames(*m_stgRes));
+    cbSet->addItems(ListSetNames(m_session->stgRes()));
     if (cbSet->count() > 0) {
       cbSet->setCurrentIndex(0);
     }
@@ -403,7 +401,7 @@ void TfMain::firstShow() {
         autoAddDict(*path);
       }
     }
-    if (m_index.Dicts().empty()) {
+    if (wordIndex().Dicts().empty()) {
       acAddDicts->trigger();
     }
   });
@@ -444,13 +442,13 @@ void TfMain::acShowMainFormExecute() {
 }
 
 void TfMain::FormDestroy() {
-  if (m_destroyed || !m_stgRes) {
+  if (m_destroyed || !m_session) {
     return;
   }
   m_destroyed = true;
   // A history that cannot be saved is reported; the hot key is then left to the system, which
   // frees it when the process ends.
-  if (guarded(this, [&] { m_index.SaveHistory(*m_stgRes); })) {
+  if (guarded(this, [&] { m_session->saveHistory(); })) {
     UnregisterShowHotKey();
   }
   if (tiTray) {
@@ -459,13 +457,13 @@ void TfMain::FormDestroy() {
 }
 
 void TfMain::saveHistory() {
-  if (m_stgRes) {
-    m_index.SaveHistory(*m_stgRes);
+  if (m_session) {
+    m_session->saveHistory();
   }
 }
 
 void TfMain::RefreshStatus() {
-  m_cntWords = static_cast<int32_t>(m_index.slWord().size());
+  m_cntWords = static_cast<int32_t>(wordIndex().slWord().size());
   statusPanels[0]->setText(QStringLiteral("Слов: %1").arg(m_cntWords));
   statusPanels[1]->setText(QStringLiteral("Статей: %1").arg(m_cntArticles));
   statusPanels[2]->setText(QStringLiteral("Доступно: %1").arg(m_cntAvailable));

@@ -11,12 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "article/advert.h"
-#include "article/article_page.h"
-#include "article/item_stream_cache.h"
 #include "common/string_list.h"
 #include "index/word_filter.h"
 #include "index/word_index.h"
+#include "session/session.h"
 #include "storage/compound_file.h"
 #include "storage/memory_stream.h"
 
@@ -62,9 +60,11 @@ class TfMain : public QMainWindow {
   Q_OBJECT
 
  public:
-  // appDir holds "vrbx.pde" and the data folder "data"; arguments are the command-line
+  // appDir holds "vrbx.pde" and the data folder "data"; sharedDataDirs are the read-only
+  // folders of the packages installed with the program; arguments are the command-line
   // arguments after the program's name (only the first is looked at).
-  TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* parent = nullptr);
+  TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* parent = nullptr,
+         std::vector<std::filesystem::path> sharedDataDirs = {});
   ~TfMain() override;
 
   // Opens the resource package and reads the templates and the advertisement records. False,
@@ -85,9 +85,12 @@ class TfMain : public QMainWindow {
   std::function<void(const QUrl&)> openUrl;
 
   // The data, for the dialogs and tests.
-  index::WordIndex& wordIndex() { return m_index; }
-  storage::CompoundFile& stgRes() { return *m_stgRes; }
-  storage::MemoryStream& ReadBuf() { return m_readBuf; }
+  // The run over the application folder; exists once FormCreate succeeded.
+  session::Session& session() { return *m_session; }
+  // The combined index; empty until FormCreate opened the resource package.
+  index::WordIndex& wordIndex() { return m_session ? m_session->index() : m_noIndex; }
+  storage::CompoundFile& stgRes() { return m_session->stgRes(); }
+  storage::MemoryStream& ReadBuf() { return m_session->ReadBuf(); }
   const std::filesystem::path& AppDir() const { return m_appDir; }
   const std::filesystem::path& DataDir() const { return m_dataDir; }
   int32_t topWord() const { return m_topWord; }
@@ -191,6 +194,7 @@ class TfMain : public QMainWindow {
 
   std::filesystem::path m_appDir;
   std::filesystem::path m_dataDir;
+  std::vector<std::filesystem::path> m_sharedDataDirs;
   QStringList m_arguments;
   int m_panelWidth = 0;
   GlobalHotKeys* m_hotKeys = nullptr;
@@ -207,14 +211,10 @@ class TfMain : public QMainWindow {
   int32_t m_cntFilter = 0;
   int m_articlesShown = 0;
 
-  std::optional<storage::CompoundFile> m_stgRes;
-  storage::MemoryStream m_readBuf;
-  index::WordIndex m_index;
+  std::unique_ptr<session::Session> m_session;
+  index::WordIndex m_noIndex;  // what wordIndex() gives before the session opens
   index::TFilteredListWord m_flFiltered;
   std::optional<std::string> m_lastQuery;  // none before the first filter run
-  article::PageTemplates m_templates;
-  std::unique_ptr<article::Advert> m_advert;
-  article::ItemStreamCache m_itemCache;
   StringList m_slPage;
   StringListModel* m_filteredModel = nullptr;
 };

@@ -20,7 +20,7 @@ int TfMain::pageRows() const {
 }
 
 void TfMain::ShowPage(int64_t start) {
-  const StringList& slWord = m_index.slWord();
+  const StringList& slWord = wordIndex().slWord();
   const auto n = static_cast<int64_t>(slWord.size());
   const int rows = pageRows();
   m_topWord = ClampPageStart(start, n, rows);
@@ -40,7 +40,7 @@ void TfMain::ShowPage(int64_t start) {
 }
 
 void TfMain::AdjustWordScroll() {
-  const auto n = static_cast<int64_t>(m_index.slWord().size());
+  const auto n = static_cast<int64_t>(wordIndex().slWord().size());
   const int max = ScrollMax(n);
   const QSignalBlocker blocker(sbWord);
   sbWord->setMinimum(0);
@@ -66,8 +66,8 @@ void TfMain::sbWordScroll(int action, int position) {
       ShowPage(int64_t{m_topWord} + rows);
       break;
     case QAbstractSlider::SliderMove:
-      ShowPage(
-          ThumbToPage(position, static_cast<int64_t>(m_index.slWord().size()), sbWord->maximum()));
+      ShowPage(ThumbToPage(position, static_cast<int64_t>(wordIndex().slWord().size()),
+                           sbWord->maximum()));
       break;
     default:  // top, bottom: the page stays
       break;

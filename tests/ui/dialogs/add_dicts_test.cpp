@@ -22,6 +22,7 @@
 #include "common/cp1251.h"
 #include "dialogs/detail/gauge_progress.h"
 #include "index/word_index.h"
+#include "session/session.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
 #include "storage/compound_file.h"
@@ -97,16 +98,13 @@ class AppFolder {
   fs::path m_folder;
 };
 
-// One run of the program on an application folder: what the main window owns, its index loaded,
-// and the dialog over it.
-struct Session {
+// One run of the program on an application folder, its index loaded, and the dialog over it.
+struct Run {
   std::vector<std::string> infos;  // the texts shown by double-clicks
-  explicit Session(const AppFolder& app)
-      : stgRes(verbalon::storage::CompoundFile::open(app.folder() / "vrbx.pde")),
-        dataDir(app.dataDir()) {
-    index.LoadIndex(stgRes, dataDir, ReadBuf);
+  explicit Run(const AppFolder& app) : session(app.folder()), index(session.index()) {
+    session.LoadIndex();
     dialog = std::make_unique<TfAddDicts>(
-        verbalon::ui::AddDictsContext{index, stgRes, ReadBuf, dataDir, [this] { ++exits; },
+        verbalon::ui::AddDictsContext{session, [this] { ++exits; },
                                       [this](const std::string& text) { infos.push_back(text); }});
   }
 
@@ -145,10 +143,8 @@ struct Session {
     dialog->show();
   }
 
-  verbalon::storage::CompoundFile stgRes;
-  verbalon::storage::MemoryStream ReadBuf;
-  verbalon::index::WordIndex index;
-  fs::path dataDir;
+  verbalon::session::Session session;
+  verbalon::index::WordIndex& index;
   int exits = 0;
   std::unique_ptr<TfAddDicts> dialog;
 };
@@ -191,7 +187,7 @@ class AddDictsTest : public QObject {
     app.addPackage("sinonim", "sinonim.brd");
     StringList words;
     {
-      Session run(app);
+      Run run(app);
       run.dialog->show();
       QCOMPARE(run.list()->count(), 2);
       QCOMPARE(run.item("tolk.brd")->text(), kTolkTitle);
@@ -211,7 +207,7 @@ class AddDictsTest : public QObject {
     {
       // The next run loads what was saved and holds the package open in its slot, so the list
       // can only show its title when it does not open the package again.
-      Session run(app);
+      Run run(app);
       QVERIFY(run.index.slWord() == words);
       run.dialog->show();
       QVERIFY(run.checked("tolk.brd"));
@@ -225,7 +221,7 @@ class AddDictsTest : public QObject {
       QVERIFY(run.index.Dicts().empty());
       QVERIFY(run.index.slWord().empty());
     }
-    Session run(app);
+    Run run(app);
     QVERIFY(run.index.Dicts().empty());
     QVERIFY(run.index.slWord().empty());
   }
@@ -237,7 +233,7 @@ class AddDictsTest : public QObject {
     AppFolder app;
     app.addPackage("sokr", "sokr.brd");
     app.addPackage("tolk", "tolk.brd");
-    Session run(app);
+    Run run(app);
     run.dialog->show();
     run.click("sokr.brd", "btSetupOneDict");
 
@@ -330,7 +326,7 @@ class AddDictsTest : public QObject {
     AppFolder app;
     app.addPackage("tolk", "Tolk.brd");
     {
-      Session run(app);
+      Run run(app);
       run.dialog->show();
       QVERIFY(run.dialog->PackagePaths() ==
               StringList{lowerAscii((app.dataDir() / "Tolk.brd").string())});
@@ -347,7 +343,7 @@ class AddDictsTest : public QObject {
       QVERIFY(!run.dialog->Modified);
       QCOMPARE(run.index.Dicts().size(), size_t{1});
     }
-    Session run(app);
+    Run run(app);
     run.dialog->show();
     QVERIFY(run.checked("Tolk.brd"));
   }
@@ -357,7 +353,7 @@ class AddDictsTest : public QObject {
     AppFolder app;
     app.addPackage("tolk", "tolk.brd");
     app.addPackage("sokr", "sokr.brd");
-    Session run(app);
+    Run run(app);
     run.dialog->show();
     run.click("tolk.brd", "btSetupOneDict");
     for (const char* name : {"tolk.brd", "sokr.brd"}) {
@@ -373,7 +369,7 @@ class AddDictsTest : public QObject {
     AppFolder app;
     app.addPackage("tolk", "tolk.brd");
     app.addPackage("sokr", "sokr.brd");
-    Session run(app);
+    Run run(app);
     run.dialog->show();
     run.click("sokr.brd", "btSetupOneDict");
     const StringList words = run.index.slWord();
@@ -398,7 +394,7 @@ class AddDictsTest : public QObject {
     AppFolder app;
     app.addPackage("tolk", "sub/tolk.brd");
     app.addPackage("sokr", "SOKR.BRD");
-    Session run(app);
+    Run run(app);
     run.dialog->show();
     const QString question = QStringLiteral(
         "Не установлено ни одного словаря для этой словарной оболочки. \r\n"
@@ -420,7 +416,7 @@ class AddDictsTest : public QObject {
     AppFolder app;
     app.addPackage("tolk", "tolk.brd");
     app.addPackage("sokr", "sokr.brd");
-    Session run(app);
+    Run run(app);
     run.dialog->show();
     run.click("sokr.brd", "btSetupOneDict");
 
@@ -444,7 +440,7 @@ class AddDictsTest : public QObject {
     const fs::path name = "Словарь Tolk.brd";
     app.addPackage("tolk", name);
     app.addPackage("sokr", "sokr.brd");
-    Session run(app);
+    Run run(app);
     const QString argument = QStringLiteral(" \t/DI:") +
                              QString::fromStdString(upperAscii(app.dataDir().string())) +
                              QStringLiteral("/Словарь TOLK.BRD  ");
@@ -490,7 +486,7 @@ class AddDictsTest : public QObject {
   void showsTheDialogModallyAndRefreshesAfterAnInstallation() {
     AppFolder app;
     app.addPackage("sokr", "sokr.brd");
-    Session run(app);
+    Run run(app);
     bool shownModally = false;
     QTimer::singleShot(0, run.dialog.get(), [&] {
       shownModally = run.dialog->isVisible() && run.dialog->isModal();
@@ -512,7 +508,7 @@ class AddDictsTest : public QObject {
     app.addPackage("tolk", "漢字.brd");
     std::ofstream(app.dataDir() / "broken.brd") << "not a compound file";
     app.addPackage("sokr", "sokr.brd");
-    Session run(app);
+    Run run(app);
     run.dialog->show();
     QCOMPARE(run.list()->count(), 3);
     QCOMPARE(run.dialog->PackagePaths().size(), size_t{3});
@@ -552,7 +548,7 @@ class AddDictsTest : public QObject {
     app.addSource("db.index", "word\tA\tB\n");
     app.addSource("notes.txt.bak", kWordsSource);
     app.addSource("sub/deep.txt", kWordsSource);
-    Session run(app);
+    Run run(app);
     run.dialog->show();
 
     QCOMPARE(run.list()->count(), 6);
@@ -594,7 +590,7 @@ class AddDictsTest : public QObject {
     app.addSource("TOLK.dsl", kWordsSource);
     app.addSource("words.txt", kWordsSource);
     app.addSource("words.tsv", kWordsSource);
-    Session run(app);
+    Run run(app);
     run.dialog->show();
     QCOMPARE(run.list()->count(), 2);
     QCOMPARE(run.text("Tolk.brd"), kTolkTitle);
@@ -609,7 +605,7 @@ class AddDictsTest : public QObject {
     app.addPackage("sokr", "sokr.brd");
     app.addSource("words.txt", kWordsSource);
     {
-      Session run(app);
+      Run run(app);
       run.dialog->show();
       run.click("sokr.brd", "btSetupOneDict");
       const size_t before = run.index.slWord().size();
@@ -635,7 +631,7 @@ class AddDictsTest : public QObject {
       run.click("words.brd", "btSetupOneDict");
       QCOMPARE(Boxes::messages, QStringList{kAlreadyInstalled});
     }
-    Session run(app);
+    Run run(app);
     QVERIFY(hasWord(run.index.slWord(), "зюзяблик"));
     run.dialog->show();
     QVERIFY(run.checked("words.brd"));
@@ -648,7 +644,7 @@ class AddDictsTest : public QObject {
     AppFolder app;
     app.addSource("broken.txt", "#title=Сломанный\nслово без табуляции\n");
     app.addSource("empty.txt", "#title=Пустой\n");
-    Session run(app);
+    Run run(app);
     run.dialog->show();
     QCOMPARE(Boxes::questions, QStringList());
     for (const char* name : {"broken.brd", "empty.brd"}) {
@@ -682,7 +678,7 @@ class AddDictsTest : public QObject {
     AppFolder app;
     app.addPackage("sokr", "sokr.brd");
     app.addSource("words.txt", kWordsSource);
-    Session run(app);
+    Run run(app);
     run.dialog->show();
 
     std::vector<Snapshot> seen;

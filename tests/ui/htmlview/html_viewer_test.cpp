@@ -1,10 +1,14 @@
 #include "htmlview/html_viewer.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QUrl>
 #include <QtTest>
 #include <algorithm>
 #include <map>
@@ -13,6 +17,7 @@
 #include <string>
 
 #include "common/cp1251.h"
+#include "htmlview/detail/page_references.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
 
@@ -113,6 +118,26 @@ QPoint pointOnCharacter(const THTMLViewer& viewer, int pos) {
 QColor colourOf(const THTMLViewer& viewer, const QString& text) {
   return viewer.document()->find(text).charFormat().foreground().color();
 }
+
+// A viewer whose document's own resource loading fails the test: every request Qt makes is
+// recorded, and one that the viewer leaves unanswered, which Qt would then read as a local file,
+// is answered here instead and listed in unanswered.
+class LoudViewer : public THTMLViewer {
+ public:
+  QStringList requests;
+  QStringList unanswered;
+
+ protected:
+  QVariant loadResource(int type, const QUrl& name) override {
+    requests << name.toString();
+    QVariant answer = THTMLViewer::loadResource(type, name);
+    if (answer.isNull()) {
+      unanswered << name.toString();
+      answer = QByteArray();
+    }
+    return answer;
+  }
+};
 
 }  // namespace
 
@@ -300,6 +325,83 @@ class HtmlViewerTest : public QObject {
 
     m_viewer->LoadFromString(page);
     QCOMPARE(scroll->value(), 0);
+  }
+
+  // Local pictures and sheets named by CSS, and files named like the viewer's keys in the
+  // working folder, must never show: the view does not touch the file system.
+  void readsNoLocalFileWhateverThePageNames() {
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString red = folder.filePath(QStringLiteral("red.png"));
+    const QString sheet = folder.filePath(QStringLiteral("red.css"));
+    {
+      QFile png(red);
+      QVERIFY(png.open(QIODevice::WriteOnly));
+      png.write(encoded(Qt::red, "PNG"));
+      QFile css(sheet);
+      QVERIFY(css.open(QIODevice::WriteOnly));
+      css.write("p { color: #ff0000 } body { background-image: url(red.png) }");
+      // Named like the keys that stand for the page's references.
+      for (int key = 0; key < 12; ++key) {
+        QVERIFY(QFile::copy(red, folder.filePath(QStringLiteral("verbalon:%1").arg(key))));
+      }
+    }
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+
+    auto viewer = std::make_unique<LoudViewer>();
+    viewer->resize(400, 300);
+    viewer->show();
+    QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+    Server server(*viewer);
+    server.streams[win1251("advert\\зелёный.png")] = encoded(Qt::green, "PNG");
+    const std::string fileUrl = QUrl::fromLocalFile(red).toString().toStdString();
+    const std::string sheetUrl = QUrl::fromLocalFile(sheet).toString().toStdString();
+    viewer->LoadFromString(win1251(
+        ("<html><head><style>@import url(" + sheetUrl + "); @import \"" + sheetUrl +
+         "\";\np.b { background-image: url( '" + red.toStdString() +
+         "' ) }\n/* url(nothing.png) */ td { background: url(file:///dev/zero) }</style></head>"
+         "<body><p class=\"b\">text</p><p style=\"background-image:url(" +
+         fileUrl + ")\">styled</p><p style='background-image: url(\"advert\\зелёный.png\")'>" +
+         std::string(200, 'g') +
+         "</p><table><tr><td>cell</td></tr></table><img src=\"red.png\"><img src=\"" + fileUrl +
+         "\" width=40 height=30></body></html>")
+            .c_str()));
+    QDir::setCurrent(before);
+
+    QCOMPARE(viewer->unanswered, QStringList());
+    QVERIFY(!viewer->requests.isEmpty());
+    // Every URL went to the owner's handlers, as the page wrote it; none was a package stream
+    // but the green picture.
+    QCOMPARE(server.sheets, QStringList({toQString(sheetUrl)}));
+    QCOMPARE(server.images,
+             QStringList({red, QStringLiteral("file:///dev/zero"), toQString(fileUrl),
+                          QStringLiteral("advert\\зелёный.png"), QStringLiteral("red.png")}));
+    QCOMPARE(pixelsOf(*viewer, Qt::red), 0);
+    QVERIFY(pixelsOf(*viewer, Qt::green) > 100);
+    QVERIFY(colourOf(*viewer, QStringLiteral("text")) != QColor(Qt::red));
+  }
+
+  void rewritesUrlsOfStyleSheetsAndStyleAttributes() {
+    QStringList seen;
+    const auto keyFor = [&seen](verbalon::ui::detail::ReferenceKind kind, const QString& value) {
+      seen << QString::number(static_cast<int>(kind)) + QLatin1Char(':') + value;
+      return QStringLiteral("k%1").arg(seen.size());
+    };
+    using verbalon::ui::detail::rewriteStyleReferences;
+    QCOMPARE(rewriteStyleReferences(
+                 u"@import 'a.css'; @IMPORT url(b.css) screen; p { background: URL( \"c d\" ) "
+                 u"no-repeat } /* url(e) */ q { x: url() }",
+                 keyFor),
+             QStringLiteral("@import url(k1); @IMPORT url(k2) screen; p { background: url(k3) "
+                            "no-repeat } /* url(e) */ q { x:  }"));
+    QCOMPARE(seen, QStringList({QStringLiteral("1:a.css"), QStringLiteral("1:b.css"),
+                                QStringLiteral("0:c d")}));
+    seen.clear();
+    QCOMPARE(verbalon::ui::detail::rewriteReferences(
+                 u"<p style='a: url(\"x&amp;y\")' class=c>t</p><style>b{c:url(z)}</style>", keyFor),
+             QStringLiteral("<p style=\"a: url(k1)\" class=c>t</p><style>b{c:url(k2)}</style>"));
+    QCOMPARE(seen, QStringList({QStringLiteral("0:x&y"), QStringLiteral("0:z")}));
   }
 
   void loadingAPageForgetsEverythingOfThePreviousOne() {

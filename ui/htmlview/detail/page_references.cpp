@@ -147,6 +147,92 @@ QString quoted(const QString& key) {
   return QLatin1Char('"') + key + QLatin1Char('"');
 }
 
+bool startsWithNoCase(QStringView text, qsizetype at, QStringView prefix) {
+  return text.sliced(at).startsWith(prefix, Qt::CaseInsensitive);
+}
+
+// The URL of a CSS url(...) or string that starts at css[i] (after "url(" and blanks for the
+// former), and where it ends: past the closing quote, or past the ")" of an unquoted url(...).
+QString cssUrlValue(QStringView css, qsizetype i, bool inUrl, qsizetype& end) {
+  const qsizetype n = css.size();
+  if (i < n && (css[i] == u'"' || css[i] == u'\'')) {
+    const qsizetype close = css.indexOf(css[i], i + 1);
+    end = close < 0 ? n : close + 1;
+    return css.sliced(i + 1, (close < 0 ? n : close) - i - 1).toString();
+  }
+  if (!inUrl) {
+    end = i;
+    return {};
+  }
+  const qsizetype close = css.indexOf(u')', i);
+  end = close < 0 ? n : close;
+  return css.sliced(i, end - i).toString().trimmed();
+}
+
+}  // namespace
+
+QString rewriteStyleReferences(
+    QStringView css,
+    const std::function<QString(ReferenceKind kind, const QString& value)>& keyFor) {
+  const qsizetype n = css.size();
+  QString out;
+  out.reserve(n);
+  qsizetype copied = 0;
+  bool afterImport = false;  // the next url or string names the sheet of an @import
+  for (qsizetype i = 0; i < n;) {
+    if (startsWithNoCase(css, i, u"/*")) {
+      const qsizetype close = css.indexOf(u"*/", i + 2);
+      i = close < 0 ? n : close + 2;
+      continue;
+    }
+    if (startsWithNoCase(css, i, u"@import")) {
+      afterImport = true;
+      i += 7;
+      continue;
+    }
+    const bool url = startsWithNoCase(css, i, u"url(");
+    const bool string = afterImport && (css[i] == u'"' || css[i] == u'\'');
+    if (!url && !string) {
+      if (css[i] == u';' || css[i] == u'{') afterImport = false;
+      ++i;
+      continue;
+    }
+    qsizetype valueAt = url ? i + 4 : i;
+    while (url && valueAt < n && isSpace(css[valueAt])) {
+      ++valueAt;
+    }
+    qsizetype end = valueAt;
+    const QString value = cssUrlValue(css, valueAt, url, end);
+    if (url) {
+      while (end < n && css[end] != u')') {
+        ++end;
+      }
+      end = end < n ? end + 1 : n;
+    }
+    out += css.sliced(copied, i - copied);
+    // An empty URL names nothing; what Qt would make of it is not worth finding out.
+    if (!value.isEmpty()) {
+      const ReferenceKind kind = afterImport ? ReferenceKind::StyleSheet : ReferenceKind::Image;
+      out += QStringLiteral("url(") + keyFor(kind, value) + QLatin1Char(')');
+    }
+    copied = end;
+    i = end;
+    afterImport = false;
+  }
+  out += css.sliced(copied);
+  return out;
+}
+
+namespace {
+
+// Text for a double-quoted attribute value.
+QString attributeText(const QString& value) {
+  QString text = value;
+  text.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
+  text.replace(QLatin1Char('"'), QStringLiteral("&quot;"));
+  return text;
+}
+
 }  // namespace
 
 QString rewriteReferences(
@@ -187,6 +273,12 @@ QString rewriteReferences(
       }
     } else {
       for (const Attribute& attribute : tag.attributes) {
+        if (attribute.name == u"style" && attribute.end > attribute.begin) {
+          out += html.sliced(copied, attribute.begin - copied);
+          out += quoted(attributeText(rewriteStyleReferences(attribute.value, keyFor)));
+          copied = attribute.end;
+          continue;
+        }
         const bool image =
             attribute.name == u"background" || (tag.name == u"img" && attribute.name == u"src");
         const bool link = tag.name == u"a" && attribute.name == u"href";
@@ -200,11 +292,18 @@ QString rewriteReferences(
       }
     }
 
-    // Their text is not HTML: a "<img" inside a script is no image.
+    // Their text is not HTML: a "<img" inside a script is no image. A style sheet's own
+    // references are rewritten like those of the page.
     if (tag.name == u"style" || tag.name == u"script") {
       const QString close = QStringLiteral("</") + tag.name;
       const qsizetype closeAt = html.indexOf(close, i, Qt::CaseInsensitive);
-      i = closeAt < 0 ? n : closeAt;
+      const qsizetype textEnd = closeAt < 0 ? n : closeAt;
+      if (tag.name == u"style") {
+        out += html.sliced(copied, i - copied);
+        out += rewriteStyleReferences(html.sliced(i, textEnd - i), keyFor);
+        copied = textEnd;
+      }
+      i = textEnd;
     }
   }
   out += html.sliced(copied);

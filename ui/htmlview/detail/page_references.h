@@ -22,10 +22,21 @@ enum class ReferenceKind {
 // <link rel="stylesheet" type="text/css" href="key" />, the form that Qt loads; other LINKs are
 // dropped.
 //
+// The text of every STYLE element and the value of every STYLE attribute go through
+// rewriteStyleReferences; a STYLE attribute is written back in double quotes.
+//
 // Tag and attribute names are matched ignoring letter case; values may be double-quoted,
-// single-quoted or bare. Comments and the text of STYLE and SCRIPT elements are left alone.
-// keyFor must return text that needs no escaping inside double quotes.
+// single-quoted or bare. Comments and the text of SCRIPT elements are left alone. keyFor must
+// return text that needs no escaping inside double quotes or an unquoted CSS url().
 QString rewriteReferences(
+    QStringView html,
+    const std::function<QString(ReferenceKind kind, const QString& value)>& keyFor);
+
+// Returns the CSS text css with every url(...) (quoted or not) replaced by url(key), key being
+// keyFor(Image, the URL), and the sheet of every @import, url(...) or string, by
+// url(keyFor(StyleSheet, the URL)). An empty URL is dropped. Comments are left alone. Qt would
+// otherwise read each such URL itself, as a local file.
+QString rewriteStyleReferences(
     QStringView html,
     const std::function<QString(ReferenceKind kind, const QString& value)>& keyFor);
 
