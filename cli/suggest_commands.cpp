@@ -17,10 +17,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Only the word list is needed, so the packages of "data/" stay closed.
+// Only the word list is needed, so the packages of "data/" stay closed, and the resource
+// package is opened read-only, as the other commands that only read open it.
 struct App {
   explicit App(const Arguments& arguments)
-      : folder(appFolder(arguments)), stgRes(storage::CompoundFile::open(folder / "vrbx.pde")) {}
+      : folder(appFolder(arguments)),
+        stgRes(storage::CompoundFile::open(folder / "vrbx.pde", storage::Access::ReadOnly)) {}
   fs::path folder;
   storage::CompoundFile stgRes;
   storage::MemoryStream ReadBuf;
