@@ -91,10 +91,5 @@ TEST_F(SuggestFor, MissingSourcesAreSkipped) {
       (std::vector<std::string>{"дом other-layout", "дома other-layout", "домик other-layout"}));
 }
 
-TEST(SuggestTexts, HeadingAndNote) {
-  EXPECT_EQ(u(headingText()), "Возможно, вы искали:");
-  EXPECT_EQ(u(cutNoteText(10000)), "Показаны первые 10000 совпадений");
-}
-
 }  // namespace
 }  // namespace verbalon::suggest

@@ -17,13 +17,6 @@ Positions match(const char* pattern) {
   return matchWildcard(w(pattern), kWords).positions;
 }
 
-TEST(Wildcard, RecognisesPatterns) {
-  EXPECT_TRUE(hasWildcard("*"));
-  EXPECT_TRUE(hasWildcard(w("до?")));
-  EXPECT_FALSE(hasWildcard(w("дом")));
-  EXPECT_FALSE(hasWildcard(""));
-}
-
 TEST(Wildcard, StarAndQuestionMark) {
   EXPECT_EQ(match("*"), (Positions{0, 1, 2, 3, 4, 5, 6, 7, 8}));
   EXPECT_EQ(match("?"), (Positions{0}));
