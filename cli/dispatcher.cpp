@@ -6,6 +6,7 @@
 #include "cli/dict_commands.h"
 #include "cli/dict_source_commands.h"
 #include "cli/read_commands.h"
+#include "cli/suggest_commands.h"
 #include "cli/transfer_commands.h"
 
 namespace verbalon::cli {
@@ -14,8 +15,8 @@ namespace {
 const std::vector<Command>& allCommands() {
   static const std::vector<Command> commands = [] {
     std::vector<Command> all;
-    for (std::vector<Command> group :
-         {readCommands(), transferCommands(), dictCommands(), dictSourceCommands()}) {
+    for (std::vector<Command> group : {readCommands(), transferCommands(), dictCommands(),
+                                       dictSourceCommands(), suggestCommands()}) {
       all.insert(all.end(), group.begin(), group.end());
     }
     return all;

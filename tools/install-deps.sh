@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format clang-tidy
-  zlib1g-dev libicu-dev libpcre2-dev qt6-base-dev libx11-dev
+  zlib1g-dev libicu-dev libpcre2-dev qt6-base-dev libx11-dev libhunspell-dev
+  # dictionary forms of inflected words (optional at run time)
+  hunspell-ru hunspell-en-us
   # tests and benchmarks
   googletest libgtest-dev libbenchmark-dev time
   # real peers for the compound-file tests

@@ -1,0 +1,81 @@
+#include "cli/suggest_commands.h"
+
+#include <filesystem>
+#include <string>
+
+#include "cli/app_folder.h"
+#include "common/cp1251.h"
+#include "storage/storage.h"
+#include "suggest/dictionary_forms.h"
+#include "suggest/key_search.h"
+#include "suggest/near_spellings.h"
+#include "suggest/suggestions.h"
+#include "suggest/wildcard.h"
+
+namespace verbalon::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Only the word list is needed, so the packages of "data/" stay closed, and the resource
+// package is opened read-only, as the other commands that only read open it.
+struct App {
+  explicit App(const Arguments& arguments)
+      : folder(appFolder(arguments)),
+        stgRes(storage::CompoundFile::open(folder / "vrbx.pde", storage::Access::ReadOnly)) {}
+  fs::path folder;
+  storage::CompoundFile stgRes;
+  storage::MemoryStream ReadBuf;
+};
+
+int runSuggest(const Arguments& arguments, Console& console) {
+  App app(arguments);
+  const StringList slWord = storage::ReadLines(app.stgRes, "items.dat", app.ReadBuf);
+  const suggest::KeySearch keys(slWord);
+  const suggest::NearSpellings nearSpellings(slWord);
+  suggest::DictionaryForms forms;
+  const suggest::Suggestions found =
+      suggest::suggestFor(cp1251::fromUtf8(arguments[0]), slWord, {&keys, &forms, &nearSpellings});
+  for (const suggest::Suggestion& s : found.items) {
+    console.out << cp1251::toUtf8(slWord[s.position]) << "\t" << suggest::sourceTag(s.source)
+                << "\n";
+  }
+  if (found.cut) {
+    console.err << "vrbx-tool suggest: more words match; the first " << suggest::kWildcardLimit
+                << " are shown\n";
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+std::vector<Command> suggestCommands() {
+  static const std::string help =
+      "Prints what the filter tab offers for WORD, whether or not words begin with it: one\n"
+      "suggestion per line, the word, a tab and its source, in this order:\n"
+      "  dictionary-form  a dictionary form that Hunspell gives (\"домами\" -> \"дом\"), from\n"
+      "                   the ru_RU and en_US dictionaries of " +
+      std::string(suggest::kSystemHunspellFolder) +
+      "\n"
+      "  other-layout     the words that begin with WORD typed in the other keyboard layout\n"
+      "                   (\"ljv\" -> \"дом\")\n"
+      "  near-spelling    up to 20 words one edit away (WORD of 3 to 5 letters) or two\n"
+      "                   (longer), case ignored and \"ё\" as \"е\"; nearest first\n"
+      "A WORD with \"*\" (any run) or \"?\" (one character) is a pattern instead, matching whole\n"
+      "words: \"wildcard\", at most " +
+      std::to_string(suggest::kWildcardLimit) +
+      " (a note on standard error when cut).\n"
+      "--app FOLDER  the application folder, holding \"vrbx.pde\"; by default the folder of\n"
+      "              vrbx-tool itself.";
+  return {
+      {"suggest",
+       "suggest [--app FOLDER] WORD",
+       "List the indexed words that WORD probably meant",
+       help,
+       {"--app="},
+       1,
+       runSuggest},
+  };
+}
+
+}  // namespace verbalon::cli

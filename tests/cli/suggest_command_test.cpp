@@ -1,0 +1,70 @@
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../dicts/package_builder.h"
+#include "cli/dispatcher.h"
+
+namespace verbalon::cli {
+namespace {
+
+using verbalon::testing::TempFolder;
+using verbalon::testing::writePackage;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// An application folder whose index holds a few words and no dictionary.
+class SuggestCommand : public ::testing::Test {
+ protected:
+  SuggestCommand() {
+    StringList words;
+    for (const char* s : {"дом", "дома", "Кот", "sound"})
+      words.push_back(cp1251::fromUtf8(s));
+    writePackage(app.path() / "vrbx.pde", {{"items.dat", joinLines(words)},
+                                           {"index.dat", "0:s:0\r\n0:s:1\r\n0:s:2\r\n0:s:3\r\n"},
+                                           {"addeddicts.dat", "a.brd\r\n"},
+                                           {"history.dat", ""}});
+  }
+
+  Result run(std::vector<std::string> args) {
+    args.insert(args.begin() + 1, {"--app", app.path().string()});
+    std::ostringstream out;
+    std::ostringstream err;
+    Console console{out, err};
+    const int status = runTool(args, console);
+    return {status, out.str(), err.str()};
+  }
+
+  TempFolder app;
+};
+
+TEST_F(SuggestCommand, PrintsWordAndSource) {
+  const Result layout = run({"suggest", "ljv"});
+  EXPECT_EQ(layout.status, 0) << layout.err;
+  EXPECT_EQ(layout.out, "дом\tother-layout\nдома\tother-layout\n");
+  // Always, also for a word the prefix filter finds.
+  EXPECT_EQ(run({"suggest", "КОТО"}).out, "Кот\tnear-spelling\n");
+  EXPECT_EQ(run({"suggest", "кит"}).out, "Кот\tnear-spelling\n");
+  EXPECT_EQ(run({"suggest", "ыщгтв"}).out, "sound\tother-layout\n");
+  EXPECT_EQ(run({"suggest", "*о*"}).out, "дом\twildcard\nдома\twildcard\nКот\twildcard\n");
+  EXPECT_EQ(run({"suggest", "xyz"}).out, "");
+}
+
+TEST_F(SuggestCommand, NeedsAWordAndAFolder) {
+  EXPECT_EQ(run({"suggest"}).status, kExitUsage);
+  std::ostringstream out;
+  std::ostringstream err;
+  Console console{out, err};
+  const std::vector<std::string> args = {"suggest", "--app", (app.path() / "none").string(), "x"};
+  EXPECT_EQ(runTool(args, console), kExitFailure);
+  EXPECT_NE(err.str().find("vrbx-tool suggest: "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace verbalon::cli
