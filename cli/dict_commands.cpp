@@ -8,6 +8,7 @@
 #include "article/article_page.h"
 #include "article/page_resources.h"
 #include "cli/app_folder.h"
+#include "cli/suggest_commands.h"
 #include "cli/terminal_progress.h"
 #include "common/cp1251.h"
 #include "common/string_list.h"
@@ -18,6 +19,7 @@
 #include "index/word_index.h"
 #include "session/session.h"
 #include "storage/storage.h"
+#include "suggest/wildcard.h"
 
 namespace verbalon::cli {
 namespace {
@@ -130,6 +132,11 @@ int runWords(const Arguments& arguments, Console& console) {
   const index::WordIndex& index = app.index();
   const std::string query = index::FilterQuery(cp1251::fromUtf8(arguments[0]));
   const index::TFilteredListWord found = index::FilterWords(index.slWord(), query);
+  // Nothing begins with it, or it is a pattern: what the filter tab would offer instead.
+  if (found.Words.empty() || suggest::hasWildcard(query)) {
+    printSuggestions(index.slWord(), cp1251::fromUtf8(arguments[0]), console);
+    return kExitOk;
+  }
   for (size_t i = 0; i < found.Words.size(); ++i) {
     const auto position = static_cast<size_t>(found.Indexes[i]);
     console.out << cp1251::toUtf8(found.Words[i]) << "\t"
@@ -165,6 +172,7 @@ int runShow(const Arguments& arguments, Console& console) {
     return kExitOk;
   }
   console.err << "vrbx-tool show: \"" << arguments[0] << "\" is not in the index\n";
+  printSuggestions(app.index().slWord(), cp1251::fromUtf8(arguments[0]), console);
   return kExitFailure;
 }
 
@@ -195,14 +203,15 @@ std::vector<Command> dictCommands() {
   static const std::string wordsHelp =
       "Prints every word of the combined index that begins with PREFIX, letter case ignored\n"
       "(\"ё\" and \"е\" differ), as the find box lists them: one per line, the word, a tab and\n"
-      "its index entry (dictionary:stream:line, several joined by \"|\").\n" +
+      "its index entry (dictionary:stream:line, several joined by \"|\"). When no word begins\n"
+      "with it, or PREFIX is a pattern with \"*\" or \"?\", prints what `suggest` prints.\n" +
       std::string(kAppHelp);
   static const std::string showHelp =
       "Prints the article page of the indexed word whose key equals WORD's key (letter case,\n"
       "\"ё\" against \"е\", hyphens, dots and spaces do not count), as the program loads it\n"
       "into the article view: the templates and advertisement records of \"vrbx.pde\", the\n"
-      "article of every dictionary that knows the word. A word not in the index: a message and\n"
-      "exit status 1.\n"
+      "article of every dictionary that knows the word. A word not in the index: a message,\n"
+      "the suggestions as `suggest` prints them, and exit status 1.\n"
       "--width PIXELS      the width of the view, which sets the column count of \"LIST\"\n"
       "                    dictionaries; 600 by default.\n"
       "--advert-draws N    start the advertisement draw as if N pages had been built before.\n"

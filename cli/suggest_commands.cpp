@@ -13,37 +13,34 @@
 #include "suggest/wildcard.h"
 
 namespace verbalon::cli {
-namespace {
 
-namespace fs = std::filesystem;
-
-// Only the word list is needed, so the packages of "data/" stay closed, and the resource
-// package is opened read-only, as the other commands that only read open it.
-struct App {
-  explicit App(const Arguments& arguments)
-      : folder(appFolder(arguments)),
-        stgRes(storage::CompoundFile::open(folder / "vrbx.pde", storage::Access::ReadOnly)) {}
-  fs::path folder;
-  storage::CompoundFile stgRes;
-  storage::MemoryStream ReadBuf;
-};
-
-int runSuggest(const Arguments& arguments, Console& console) {
-  App app(arguments);
-  const StringList slWord = storage::ReadLines(app.stgRes, "items.dat", app.ReadBuf);
+size_t printSuggestions(const StringList& slWord, const std::string& typed, Console& console) {
   const suggest::KeySearch keys(slWord);
   const suggest::NearSpellings nearSpellings(slWord);
   suggest::DictionaryForms forms;
   const suggest::Suggestions found =
-      suggest::suggestFor(cp1251::fromUtf8(arguments[0]), slWord, {&keys, &forms, &nearSpellings});
+      suggest::suggestFor(typed, slWord, {&keys, &forms, &nearSpellings});
   for (const suggest::Suggestion& s : found.items) {
     console.out << cp1251::toUtf8(slWord[s.position]) << "\t" << suggest::sourceTag(s.source)
                 << "\n";
   }
   if (found.cut) {
-    console.err << "vrbx-tool suggest: more words match; the first " << suggest::kWildcardLimit
+    console.err << "vrbx-tool: more words match; the first " << suggest::kWildcardLimit
                 << " are shown\n";
   }
+  return found.items.size();
+}
+
+namespace {
+
+int runSuggest(const Arguments& arguments, Console& console) {
+  // Only the word list is needed, so the packages of "data/" stay closed, and the resource
+  // package is opened read-only, as the other commands that only read open it.
+  const storage::CompoundFile stgRes =
+      storage::CompoundFile::open(appFolder(arguments) / "vrbx.pde", storage::Access::ReadOnly);
+  storage::MemoryStream ReadBuf;
+  const StringList slWord = storage::ReadLines(stgRes, "items.dat", ReadBuf);
+  printSuggestions(slWord, cp1251::fromUtf8(arguments[0]), console);
   return kExitOk;
 }
 

@@ -73,6 +73,18 @@ TEST_F(DictCommands, InstallListWordsRemove) {
   EXPECT_EQ(run({"words", "д"}).out, "дом\t1:s:0\n");  // the display form merged first stays
 }
 
+// Where nothing begins with the text, words and show offer what the filter tab would.
+TEST_F(DictCommands, WordsAndShowFallBackToSuggestions) {
+  addPackage("a.brd", "Толковый", {"дом", "кот", "котёнок"});
+  ASSERT_EQ(run({"install", "a.brd"}).status, 0);
+  EXPECT_EQ(run({"words", "ljv"}).out, "дом\tother-layout\n");
+  EXPECT_EQ(run({"words", "к?т"}).out, "кот\twildcard\n");
+  const Result shown = run({"show", "кат"});
+  EXPECT_EQ(shown.status, kExitFailure);
+  EXPECT_EQ(shown.out, "кот\tnear-spelling\n");
+  EXPECT_NE(shown.err.find("\"кат\" is not in the index"), std::string::npos);
+}
+
 TEST_F(DictCommands, RefusalsAndMistakes) {
   addPackage("a.brd", "A", {"дом"});
   ASSERT_EQ(run({"install", "a.brd"}).status, 0);
