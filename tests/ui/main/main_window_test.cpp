@@ -19,7 +19,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "app_folder.h"
 #include "common/cp1251.h"
 #include "htmlview/html_viewer.h"
 #include "import/source_text.h"
@@ -27,9 +26,12 @@
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
 #include "storage/storage.h"
+#include "support/app_folder.h"
 
 using namespace verbalon;
 using namespace verbalon::ui;
+using verbalon::testing::AppFolder;
+using verbalon::testing::SampleAppFolder;
 
 namespace {
 
@@ -87,7 +89,7 @@ class MainWindowTest : public QObject {
   void init() { g_errors.clear(); }
 
   void startUpFillsThePageAndTheStatusBar() {
-    AppFolder folder({"tolk.brd", "sinonim.brd"});
+    SampleAppFolder folder({"tolk.brd", "sinonim.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
     const auto n = static_cast<int>(window->wordIndex().slWord().size());
@@ -108,7 +110,7 @@ class MainWindowTest : public QObject {
   }
 
   void emptyIndexGivesEmptyPageAndOffersTheDialog() {
-    AppFolder folder;
+    SampleAppFolder folder;
     int offered = 0;
     auto window = std::make_unique<TfMain>(folder.path(), QStringList());
     window->addDictsDialog = [&] { ++offered; };
@@ -124,7 +126,7 @@ class MainWindowTest : public QObject {
   }
 
   void keysPageTheListAndLeaveTheThumb() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
     QListWidget* list = window->lbWord;
@@ -171,7 +173,7 @@ class MainWindowTest : public QObject {
   }
 
   void enlargingAtTheEndKeepsThePageFull() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
     const int n = static_cast<int>(window->wordIndex().slWord().size());
@@ -186,7 +188,7 @@ class MainWindowTest : public QObject {
   }
 
   void quickChoicesShowOnlyTheLastWord() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
     window->ShowPage(10);
@@ -210,7 +212,7 @@ class MainWindowTest : public QObject {
   // A 10 MB line and a 1 MB word kept the view laying out for minutes; the page that reaches it
   // now is cut and broken, so showing either is a matter of moments.
   void aHostileArticleLeavesTheWindowResponsive() {
-    AppFolder folder;
+    SampleAppFolder folder;
     {
       auto package = storage::CompoundFile::create(folder.dataDir() / "huge.brd");
       storage::WriteStream(package, "~dict.ini", "Title=H\r\nShortTitle=H\r\nviewcontrol=MEMO",
@@ -246,7 +248,7 @@ class MainWindowTest : public QObject {
   }
 
   void ctrlClickPicksTheWordIntoTheFilter() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
     window->me->LoadFromString(
@@ -274,7 +276,7 @@ class MainWindowTest : public QObject {
   // The cross-references of imported dictionaries: a click runs the filter on the linked word
   // as a Ctrl+click on it would, and the address goes nowhere else.
   void lookupLinksLookTheWordUp() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
     QList<QUrl> opened;
@@ -311,7 +313,7 @@ class MainWindowTest : public QObject {
   }
 
   void onlyWebAndMailLinksLeaveTheProgram() {
-    AppFolder folder;
+    SampleAppFolder folder;
     auto window = std::make_unique<TfMain>(folder.path(), QStringList());
     QList<QUrl> opened;
     window->openUrl = [&](const QUrl& url) { opened << url; };
@@ -327,7 +329,7 @@ class MainWindowTest : public QObject {
   }
 
   void filterRunsAreRecordedAndSaved() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
     const int page = window->topWord();
@@ -358,7 +360,7 @@ class MainWindowTest : public QObject {
 
   // After an installation the filter result is made again, so its rows still name their words.
   void installationRefreshesPageStatusAndFilterResult() {
-    AppFolder folder({"sinonim.brd"});
+    SampleAppFolder folder({"sinonim.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
     window->meFind->setText(QStringLiteral("до"));
@@ -382,7 +384,7 @@ class MainWindowTest : public QObject {
   }
 
   void historyRowsRunAgainAndButtonsOnlyTakeRowsOffTheScreen() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
     for (const QString& query : {QStringLiteral("дом"), QStringLiteral("кот")}) {
@@ -419,7 +421,7 @@ class MainWindowTest : public QObject {
   }
 
   void closingKeepsTheProgramRunning() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
     QVERIFY(!window->close());
@@ -429,7 +431,7 @@ class MainWindowTest : public QObject {
   }
 
   void firstArgumentNamesThePackageToInstall() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     QStringList seen;
     for (const QString& argument :
          {QStringLiteral("  /DI:/Home/Ann/Data/Толк.BRD\t"), QStringLiteral("x/di:abc")}) {
@@ -445,7 +447,7 @@ class MainWindowTest : public QObject {
   }
 
   void missingResourcePackageEndsTheStart() {
-    AppFolder folder;
+    SampleAppFolder folder;
     std::filesystem::remove(folder.path() / "vrbx.pde");
     TfMain window(folder.path(), {});
     QVERIFY(!window.FormCreate());

@@ -10,12 +10,13 @@
 #include <QTimer>
 #include <memory>
 
-#include "app_folder.h"
 #include "dialogs/logo.h"
 #include "main/main_window.h"
 #include "qtglue/error_box.h"
+#include "support/app_folder.h"
 
 using namespace verbalon::ui;
+using verbalon::testing::SampleAppFolder;
 
 class SecondaryWindowsTest : public QObject {
   Q_OBJECT
@@ -28,7 +29,7 @@ class SecondaryWindowsTest : public QObject {
   }
 
   void trayMenuAndActionsCarryTheirTextsAndKeys() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     TfMain window(folder.path(), {});
     QVERIFY(window.FormCreate());
     const QList<QAction*> items = window.pmTray->actions();
@@ -44,7 +45,7 @@ class SecondaryWindowsTest : public QObject {
   }
 
   void showingFromTheHotKeyEmptiesTheFindBox() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     TfMain window(folder.path(), {});
     QVERIFY(window.FormCreate());
     window.meFind->setText(QStringLiteral("кот"));
@@ -64,7 +65,7 @@ class SecondaryWindowsTest : public QObject {
   }
 
   void splashClosesAtFirstShowAndAboutOpensFromTheToolBar() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     TfMain window(folder.path(), {});
     QVERIFY(window.FormCreate());
     window.createSecondaryWindows();
