@@ -24,6 +24,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <initializer_list>
+#include <utility>
 
 #include "article/page_resources.h"
 #include "dialogs/add_dicts.h"
@@ -62,6 +64,13 @@ void useListFont(QWidget* widget) {
   widget->setFont(font);
 }
 
+// Tests find the controls by these names, which are the names the handlers know them by.
+void nameObjects(std::initializer_list<std::pair<QObject*, QString>> objects) {
+  for (const auto& [object, name] : objects) {
+    object->setObjectName(name);
+  }
+}
+
 QListWidget* makeListBox(QWidget* parent) {
   auto* list = new QListWidget(parent);
   paintListColours(list);
@@ -80,6 +89,33 @@ TfMain::TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* par
       m_arguments(std::move(arguments)) {
   openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
   buildForm();
+  nameObjects({{me, QStringLiteral("me")},
+               {tb, QStringLiteral("tb")},
+               {cbSet, QStringLiteral("cbSet")},
+               {meFind, QStringLiteral("meFind")},
+               {btFind, QStringLiteral("btFind")},
+               {pcList, QStringLiteral("pcList")},
+               {tsFull, QStringLiteral("tsFull")},
+               {tsFiltered, QStringLiteral("tsFiltered")},
+               {tsHistory, QStringLiteral("tsHistory")},
+               {lbWord, QStringLiteral("lbWord")},
+               {sbWord, QStringLiteral("sbWord")},
+               {lbFiltered, QStringLiteral("lbFiltered")},
+               {lbHistory, QStringLiteral("lbHistory")},
+               {Button1, QStringLiteral("Button1")},
+               {Button2, QStringLiteral("Button2")},
+               {Splitter1, QStringLiteral("Splitter1")},
+               {statusPanels[0], QStringLiteral("statusPanels0")},
+               {statusPanels[1], QStringLiteral("statusPanels1")},
+               {statusPanels[2], QStringLiteral("statusPanels2")},
+               {statusPanels[3], QStringLiteral("statusPanels3")},
+               {tmShow, QStringLiteral("tmShow")},
+               {acAddDicts, QStringLiteral("acAddDicts")},
+               {acAbout, QStringLiteral("acAbout")},
+               {acFilter, QStringLiteral("acFilter")},
+               {acShowMainForm, QStringLiteral("acShowMainForm")},
+               {acExit, QStringLiteral("acExit")},
+               {acSets, QStringLiteral("acSets")}});
   connectHandlers();
 }
 
@@ -284,6 +320,7 @@ bool TfMain::FormCreate() {
   pmTray->addSeparator();
   pmTray->addAction(acExit);
   tiTray->setContextMenu(pmTray);
+  nameObjects({{tiTray, QStringLiteral("tiTray")}, {pmTray, QStringLiteral("pmTray")}});
   connect(tiTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
     if (why == QSystemTrayIcon::DoubleClick) {
       TIoDblClick();
@@ -315,6 +352,11 @@ void TfMain::createSecondaryWindows() {
                               }},
                              this);
   fDictInfo = new TfDictInfo(this);
+  nameObjects({{fLogo, QStringLiteral("fLogo")},
+               {fSet, QStringLiteral("fSet")},
+               {fDicts, QStringLiteral("fDicts")},
+               {fAddDicts, QStringLiteral("fAddDicts")},
+               {fDictInfo, QStringLiteral("fDictInfo")}});
 
   const auto refresh = [this] { RefreshAfterInstall(); };
   addDictsDialog = [this, refresh] { fAddDicts->acAddDictsExecute(refresh); };

@@ -6,17 +6,31 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <memory>
 
 #include "dialogs/logo.h"
+#include "main/detail/tf_main_probe.h"
 #include "main/main_window.h"
 #include "qtglue/error_box.h"
 #include "support/app_folder.h"
 
 using namespace verbalon::ui;
 using verbalon::testing::SampleAppFolder;
+
+namespace {
+
+// A control or window of the main window, found by its object name.
+template <typename T>
+T* child(const QObject& parent, const char* name) {
+  T* found = parent.findChild<T*>(QString::fromLatin1(name));
+  if (!found) qFatal("no object named %s", name);
+  return found;
+}
+
+}  // namespace
 
 class SecondaryWindowsTest : public QObject {
   Q_OBJECT
@@ -32,13 +46,13 @@ class SecondaryWindowsTest : public QObject {
     SampleAppFolder folder({"tolk.brd"});
     TfMain window(folder.path(), {});
     QVERIFY(window.FormCreate());
-    const QList<QAction*> items = window.pmTray->actions();
+    const QList<QAction*> items = child<QMenu>(window, "pmTray")->actions();
     QCOMPARE(items.size(), 3);
     QCOMPARE(items[0]->text(), QStringLiteral("Открыть"));
     QCOMPARE(items[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
     QVERIFY(items[1]->isSeparator());
     QCOMPARE(items[2]->text(), QStringLiteral("Выход"));
-    QCOMPARE(window.acAbout->text(), QStringLiteral("О программе..."));
+    QCOMPARE(child<QAction>(window, "acAbout")->text(), QStringLiteral("О программе..."));
     QVERIFY(!window.windowIcon().isNull());
     // One registration, whether or not the key could be grabbed here.
     QCOMPARE(window.hotKeyIds().size(), size_t{1});
@@ -48,20 +62,21 @@ class SecondaryWindowsTest : public QObject {
     SampleAppFolder folder({"tolk.brd"});
     TfMain window(folder.path(), {});
     QVERIFY(window.FormCreate());
-    window.meFind->setText(QStringLiteral("кот"));
+    auto* meFind = child<QLineEdit>(window, "meFind");
+    meFind->setText(QStringLiteral("кот"));
 
     // A double-click on the icon shows the window and keeps the text.
-    window.TIoDblClick();
+    Q_EMIT child<QSystemTrayIcon>(window, "tiTray")->activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(window.isVisible());
-    QCOMPARE(window.meFind->text(), QStringLiteral("кот"));
+    QCOMPARE(meFind->text(), QStringLiteral("кот"));
 
     window.hide();
-    window.WMHotKey(window.hotKeyIds().front() + 1);  // not ours
+    detail::TfMainProbe::WMHotKey(window, window.hotKeyIds().front() + 1);  // not ours
     QVERIFY(!window.isVisible());
-    window.WMHotKey(window.hotKeyIds().front());
+    detail::TfMainProbe::WMHotKey(window, window.hotKeyIds().front());
     QVERIFY(window.isVisible());
-    QCOMPARE(window.meFind->text(), QString());
-    QTRY_VERIFY(window.meFind->hasFocus());
+    QCOMPARE(meFind->text(), QString());
+    QTRY_VERIFY(meFind->hasFocus());
   }
 
   void splashClosesAtFirstShowAndAboutOpensFromTheToolBar() {
@@ -69,23 +84,26 @@ class SecondaryWindowsTest : public QObject {
     TfMain window(folder.path(), {});
     QVERIFY(window.FormCreate());
     window.createSecondaryWindows();
-    QVERIFY(window.fLogo->isVisible());
+    auto* fLogo = child<TfLogo>(window, "fLogo");
+    auto* cbSet = child<QComboBox>(window, "cbSet");
+    auto* acSets = child<QAction>(window, "acSets");
+    QVERIFY(fLogo->isVisible());
     window.show();
-    QTRY_VERIFY(!window.fLogo->isVisible());
-    QVERIFY(window.lbWord->count() > 0);
+    QTRY_VERIFY(!fLogo->isVisible());
+    QVERIFY(child<QListWidget>(window, "lbWord")->count() > 0);
 
     // The set chooser is filled but stays out of sight.
-    QCOMPARE(window.cbSet->count(), 2);
-    QCOMPARE(window.cbSet->currentIndex(), 0);
-    QVERIFY(!window.cbSet->isVisible());
-    QVERIFY(!window.acSets->isVisible());
+    QCOMPARE(cbSet->count(), 2);
+    QCOMPARE(cbSet->currentIndex(), 0);
+    QVERIFY(!cbSet->isVisible());
+    QVERIFY(!acSets->isVisible());
 
     bool modal = false;
-    QTimer::singleShot(50, window.fLogo, [&] {
-      modal = window.fLogo->isVisible() && window.fLogo->isModal();
-      window.fLogo->close();
+    QTimer::singleShot(50, fLogo, [&] {
+      modal = fLogo->isVisible() && fLogo->isModal();
+      fLogo->close();
     });
-    window.acAbout->trigger();
+    child<QAction>(window, "acAbout")->trigger();
     QVERIFY(modal);
   }
 };
