@@ -35,7 +35,6 @@
 #include "dialogs/logo.h"
 #include "htmlview/html_viewer.h"
 #include "main/string_list_model.h"
-#include "platform/global_hot_keys.h"
 #include "qtglue/app_icon.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
@@ -364,36 +363,6 @@ void TfMain::createSecondaryWindows() {
     fAddDicts->AutoInstallPath = path;
     fAddDicts->acAutoAddDictExecute(refresh);
   };
-}
-
-void TfMain::RegisterShowHotKey() {
-  if (!m_hotKeys) {
-    m_hotKeys = new GlobalHotKeys(this);
-    connect(m_hotKeys, &GlobalHotKeys::activated, this, [this](int32_t id) { WMHotKey(id); });
-  }
-  m_hotKeyIds.push_back(m_hotKeys->AddAtom(QStringLiteral("VRBX_%1").arg(m_hotKeyIds.size())));
-  // Another program may hold the key already; then only the window's own shortcut works.
-  m_hotKeys->Register(m_hotKeyIds.back(), Qt::ControlModifier | Qt::AltModifier, Qt::Key_D);
-}
-
-void TfMain::UnregisterShowHotKey() {
-  if (m_hotKeys && !m_hotKeyIds.empty()) {
-    m_hotKeys->Unregister(m_hotKeyIds.back());
-  }
-}
-
-void TfMain::WMHotKey(int32_t id) {
-  for (const int32_t hotKeyId : m_hotKeyIds) {
-    if (hotKeyId == id) {
-      acShowMainForm->trigger();
-    }
-  }
-}
-
-void TfMain::TIoDblClick() {
-  showNormal();
-  raise();
-  activateWindow();
 }
 
 void TfMain::showEvent(QShowEvent* event) {
