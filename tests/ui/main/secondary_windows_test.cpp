@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
+#include <QSplitter>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +42,55 @@ class SecondaryWindowsTest : public QObject {
     DialogHooks hooks;
     hooks.error = [](const QString& message) { QFAIL(qPrintable(message)); };
     setDialogHooks(hooks);
+  }
+
+  // Tests and tools find the controls by the names the handlers know them by.
+  void everyControlAndWindowCarriesItsName() {
+    SampleAppFolder folder({"tolk.brd"});
+    TfMain window(folder.path(), {});
+    QVERIFY(window.FormCreate());
+    window.createSecondaryWindows();
+    for (const char* name : {"me",
+                             "tb",
+                             "cbSet",
+                             "meFind",
+                             "btFind",
+                             "pcList",
+                             "tsFull",
+                             "tsFiltered",
+                             "tsHistory",
+                             "lbWord",
+                             "sbWord",
+                             "lbFiltered",
+                             "lbHistory",
+                             "Button1",
+                             "Button2",
+                             "Splitter1",
+                             "statusPanels0",
+                             "statusPanels1",
+                             "statusPanels2",
+                             "statusPanels3",
+                             "tmShow",
+                             "acAddDicts",
+                             "acAbout",
+                             "acFilter",
+                             "acShowMainForm",
+                             "acExit",
+                             "acSets",
+                             "tiTray",
+                             "pmTray",
+                             "fLogo",
+                             "fSet",
+                             "fDicts",
+                             "fAddDicts",
+                             "fDictInfo"}) {
+      QVERIFY2(window.findChild<QObject*>(QString::fromLatin1(name)) != nullptr, name);
+    }
+    // The history's buttons are the ones under its tab, whatever the dialogs call theirs.
+    auto* tsHistory = child<QWidget>(window, "tsHistory");
+    QCOMPARE(child<QPushButton>(*tsHistory, "Button1")->text(), QStringLiteral("Удалить"));
+    QCOMPARE(child<QPushButton>(*tsHistory, "Button2")->text(), QStringLiteral("Очистить"));
+    QVERIFY(child<QSplitter>(window, "Splitter1")->widget(1) == child<QWidget>(window, "me"));
   }
 
   void trayMenuAndActionsCarryTheirTextsAndKeys() {
