@@ -1,5 +1,6 @@
 // The main window over a million-word index: the time from creating the window to the first page
 // of words on screen, and the cost of one page change.
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include "bench_words.h"
+#include "main/detail/tf_main_probe.h"
 #include "main/main_window.h"
 #include "qtglue/error_box.h"
 #include "storage/storage.h"
@@ -87,12 +89,17 @@ void startApplication() {
   ui::setDialogHooks(hooks);
 }
 
+// The word list box, found by its object name.
+QListWidget* lbWord(const ui::TfMain& window) {
+  return window.findChild<QListWidget*>(QStringLiteral("lbWord"));
+}
+
 std::unique_ptr<ui::TfMain> openWindow() {
   startApplication();
   auto window = std::make_unique<ui::TfMain>(app().path(), QStringList());
   if (!window->FormCreate()) std::abort();
   window->show();
-  while (window->lbWord->count() < 2)
+  while (lbWord(*window)->count() < 2)
     QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   return window;
 }
@@ -103,7 +110,7 @@ void BM_StartToFirstPage(benchmark::State& state) {
     auto window = openWindow();
     state.PauseTiming();
     state.counters["words"] = static_cast<double>(window->wordIndex().slWord().size());
-    state.counters["rows"] = window->lbWord->count();
+    state.counters["rows"] = lbWord(*window)->count();
     window.reset();
     state.ResumeTiming();
   }
@@ -114,8 +121,8 @@ void BM_ShowPage(benchmark::State& state) {
   auto window = openWindow();
   std::mt19937 rng(1);
   for (auto _ : state)
-    window->ShowPage(static_cast<int64_t>(rng() % kWords));
-  state.counters["rows"] = window->lbWord->count();
+    ui::detail::TfMainProbe::ShowPage(*window, static_cast<int64_t>(rng() % kWords));
+  state.counters["rows"] = lbWord(*window)->count();
 }
 BENCHMARK(BM_ShowPage)->Unit(benchmark::kMicrosecond);
 
@@ -123,9 +130,10 @@ BENCHMARK(BM_ShowPage)->Unit(benchmark::kMicrosecond);
 // history line and its saving. A two-letter prefix matches about one word in a hundred.
 void BM_FilterRun(benchmark::State& state) {
   auto window = openWindow();
-  window->meFind->setText(QStringLiteral("ка"));
+  window->findChild<QLineEdit*>(QStringLiteral("meFind"))->setText(QStringLiteral("ка"));
+  QAction* acFilter = window->findChild<QAction*>(QStringLiteral("acFilter"));
   for (auto _ : state)
-    window->acFilterExecute();
+    acFilter->trigger();
   state.counters["matches"] = static_cast<double>(window->flFiltered().Words.size());
 }
 BENCHMARK(BM_FilterRun)->Unit(benchmark::kMillisecond)->Iterations(30);

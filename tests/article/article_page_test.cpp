@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "../dicts/package_builder.h"
 #include "common/cp1251.h"
 #include "dicts/dict_package.h"
 #include "index/index_error.h"
 #include "storage/storage_error.h"
+#include "support/package_builder.h"
+#include "support/temp_folder.h"
 
 namespace verbalon::article {
 namespace {

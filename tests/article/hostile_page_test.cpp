@@ -2,12 +2,13 @@
 // reaches the view bounded.
 #include <gtest/gtest.h>
 
-#include "../dicts/package_builder.h"
 #include "article/article_page.h"
 #include "article/detail/article_shape.h"
 #include "common/cp1251.h"
 #include "dicts/dict_package.h"
 #include "storage/zlib_buffer.h"
+#include "support/package_builder.h"
+#include "support/temp_folder.h"
 
 namespace verbalon::article {
 namespace {

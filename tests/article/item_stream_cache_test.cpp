@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "../dicts/package_builder.h"
 #include "../index/recording_progress.h"
 #include "article/article_page.h"
 #include "common/cp1251.h"
 #include "index/word_index.h"
+#include "support/package_builder.h"
+#include "support/temp_folder.h"
 
 namespace verbalon::article {
 namespace {

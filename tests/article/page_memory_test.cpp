@@ -7,9 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "../dicts/package_builder.h"
 #include "article/article_page.h"
 #include "dicts/dict_package.h"
+#include "support/package_builder.h"
+#include "support/temp_folder.h"
 
 namespace {
 

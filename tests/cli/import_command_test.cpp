@@ -1,13 +1,12 @@
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "../dicts/package_builder.h"
 #include "cli/dispatcher.h"
+#include "support/app_folder.h"
 
 // A source of every format goes through the tool as a user would take it: import into the
 // data folder, install, and the page of a word.
@@ -15,7 +14,7 @@ namespace verbalon::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using verbalon::testing::TempFolder;
+using verbalon::testing::AppFolder;
 
 struct Result {
   int status = -1;
@@ -33,14 +32,10 @@ Result run(const std::vector<std::string>& args) {
 
 class ImportCommand : public ::testing::Test {
  protected:
-  ImportCommand() {
-    fs::create_directories(data());
-    fs::copy_file(VERBALON_PACKED_RESOURCES, m_app.path() / "vrbx.pde");
-  }
-  fs::path data() const { return m_app.path() / "data"; }
+  fs::path data() const { return m_app.dataDir(); }
   std::string app() const { return m_app.path().string(); }
   void write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(data() / name, std::ios::binary) << bytes;
+    m_app.addSource(name, bytes);
   }
 
   // Imports source, installs its package and returns the page of word.
@@ -57,7 +52,7 @@ class ImportCommand : public ::testing::Test {
   }
 
  private:
-  TempFolder m_app;
+  AppFolder m_app;
 };
 
 std::string bigEndian(uint32_t value) {

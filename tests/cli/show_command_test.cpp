@@ -5,15 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include "../dicts/package_builder.h"
 #include "cli/dispatcher.h"
 #include "common/cp1251.h"
+#include "support/app_folder.h"
 
 namespace verbalon::cli {
 namespace {
 
-namespace fs = std::filesystem;
-using verbalon::testing::TempFolder;
+using verbalon::testing::AppFolder;
 
 struct Result {
   int status = -1;
@@ -33,11 +32,8 @@ Result run(const std::vector<std::string>& args) {
 // the test's own (the package beside the program may hold a developer's own index), with the
 // folder option before the command.
 TEST(ShowCommand, PrintsThePageOfAnIndexedWordAndRefusesAnUnknownOne) {
-  TempFolder app;
-  const fs::path built = VERBALON_APP_DIR;
-  fs::create_directories(app.path() / "data");
-  fs::copy_file(VERBALON_PACKED_RESOURCES, app.path() / "vrbx.pde");
-  fs::copy_file(built / "data" / "tolk.brd", app.path() / "data" / "tolk.brd");
+  AppFolder app;
+  app.addPackage("tolk", "tolk.brd");
   const std::string folder = app.path().string();
   const Result install = run({"--app", folder, "install", "tolk.brd"});
   ASSERT_EQ(install.status, 0) << install.err;

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "common/cp1251.h"
-#include "package_builder.h"
 #include "storage/storage_error.h"
+#include "support/package_builder.h"
+#include "support/temp_folder.h"
 
 namespace verbalon::dicts {
 namespace {

@@ -16,6 +16,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/temp_folder.h"
+
 namespace verbalon::dirscan {
 namespace {
 
@@ -24,36 +26,27 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 
-// A folder of its own under the system's temporary folder, removed with everything in it.
-class TempFolder {
+// The tests' temporary folder, with the files and folders a scan walks. Folders made unreadable
+// by a test must be opened again before the folder can be removed.
+class TempFolder : public verbalon::testing::TempFolder {
  public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "dirscan-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
-  }
-  ~TempFolder() {
-    // Folders made unreadable by a test must be opened again before they can be removed.
-    chmodAll(m_path);
-    std::error_code ignored;
-    fs::remove_all(m_path, ignored);
-  }
+  TempFolder() = default;
+  ~TempFolder() { chmodAll(path()); }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  const fs::path& path() const { return m_path; }
-  std::string str() const { return m_path.string(); }
+  std::string str() const { return path().string(); }
 
   fs::path file(const std::string& relative) const {
-    const fs::path path = m_path / relative;
-    fs::create_directories(path.parent_path());
-    std::ofstream(path) << "x";
-    return path;
+    const fs::path made = path() / relative;
+    fs::create_directories(made.parent_path());
+    std::ofstream(made) << "x";
+    return made;
   }
   fs::path folder(const std::string& relative) const {
-    const fs::path path = m_path / relative;
-    fs::create_directories(path);
-    return path;
+    const fs::path made = path() / relative;
+    fs::create_directories(made);
+    return made;
   }
 
  private:
@@ -64,8 +57,6 @@ class TempFolder {
       if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) chmodAll(entry.path());
     }
   }
-
-  fs::path m_path;
 };
 
 // Records what a scanner reports: announced folders, and accepted files as "folder|name".

@@ -6,13 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include "../dicts/package_builder.h"
 #include "common/cp1251.h"
 #include "common/string_list.h"
 #include "import/import_error.h"
 #include "import/package_writer.h"
 #include "storage/compound_file.h"
 #include "storage/storage.h"
+#include "support/package_builder.h"
+#include "support/temp_folder.h"
 
 namespace verbalon::import {
 namespace {

@@ -2,13 +2,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "../dicts/package_builder.h"
 #include "dicts/dict_package.h"
 #include "index/index_error.h"
 #include "index/word_index.h"
 #include "recording_progress.h"
 #include "storage/detail/fault_injection.h"
 #include "storage/storage.h"
+#include "support/package_builder.h"
+#include "support/temp_folder.h"
 #include "test_words.h"
 
 namespace verbalon::index {

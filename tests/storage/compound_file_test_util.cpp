@@ -14,17 +14,6 @@
 
 namespace verbalon::storage::testing {
 
-TempDir::TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "vrb-cfb-XXXXXX").string();
-  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  m_path = tmpl;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(m_path, ec);
-}
-
 std::vector<std::byte> bytes(std::string_view text) {
   std::vector<std::byte> out(text.size());
   if (!text.empty()) std::memcpy(out.data(), text.data(), text.size());

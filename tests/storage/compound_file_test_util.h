@@ -10,23 +10,13 @@
 #include <unistd.h>
 
 #include "storage/compound_file.h"
+#include "support/temp_folder.h"
 
 // Helpers shared by the compound-file tests.
 namespace verbalon::storage::testing {
 
-// A fresh folder under the system temp folder, removed with everything in it at destruction.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
-  const std::filesystem::path& path() const { return m_path; }
-
- private:
-  std::filesystem::path m_path;
-};
+// The compound-file tests call their temporary folder TempDir.
+using TempDir = verbalon::testing::TempFolder;
 
 std::vector<std::byte> bytes(std::string_view text);
 // n bytes: byte i = (i * 7 + seed) mod 251, so that shifted or mixed-up sectors show.

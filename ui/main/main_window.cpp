@@ -24,6 +24,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <initializer_list>
+#include <utility>
 
 #include "article/page_resources.h"
 #include "dialogs/add_dicts.h"
@@ -33,7 +35,6 @@
 #include "dialogs/logo.h"
 #include "htmlview/html_viewer.h"
 #include "main/string_list_model.h"
-#include "platform/global_hot_keys.h"
 #include "qtglue/app_icon.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
@@ -62,6 +63,13 @@ void useListFont(QWidget* widget) {
   widget->setFont(font);
 }
 
+// Tests find the controls by these names, which are the names the handlers know them by.
+void nameObjects(std::initializer_list<std::pair<QObject*, QString>> objects) {
+  for (const auto& [object, name] : objects) {
+    object->setObjectName(name);
+  }
+}
+
 QListWidget* makeListBox(QWidget* parent) {
   auto* list = new QListWidget(parent);
   paintListColours(list);
@@ -82,6 +90,33 @@ TfMain::TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* par
       m_arguments(std::move(arguments)) {
   openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
   buildForm();
+  nameObjects({{me, QStringLiteral("me")},
+               {tb, QStringLiteral("tb")},
+               {cbSet, QStringLiteral("cbSet")},
+               {meFind, QStringLiteral("meFind")},
+               {btFind, QStringLiteral("btFind")},
+               {pcList, QStringLiteral("pcList")},
+               {tsFull, QStringLiteral("tsFull")},
+               {tsFiltered, QStringLiteral("tsFiltered")},
+               {tsHistory, QStringLiteral("tsHistory")},
+               {lbWord, QStringLiteral("lbWord")},
+               {sbWord, QStringLiteral("sbWord")},
+               {lbFiltered, QStringLiteral("lbFiltered")},
+               {lbHistory, QStringLiteral("lbHistory")},
+               {Button1, QStringLiteral("Button1")},
+               {Button2, QStringLiteral("Button2")},
+               {Splitter1, QStringLiteral("Splitter1")},
+               {statusPanels[0], QStringLiteral("statusPanels0")},
+               {statusPanels[1], QStringLiteral("statusPanels1")},
+               {statusPanels[2], QStringLiteral("statusPanels2")},
+               {statusPanels[3], QStringLiteral("statusPanels3")},
+               {tmShow, QStringLiteral("tmShow")},
+               {acAddDicts, QStringLiteral("acAddDicts")},
+               {acAbout, QStringLiteral("acAbout")},
+               {acFilter, QStringLiteral("acFilter")},
+               {acShowMainForm, QStringLiteral("acShowMainForm")},
+               {acExit, QStringLiteral("acExit")},
+               {acSets, QStringLiteral("acSets")}});
   connectHandlers();
 }
 
@@ -286,6 +321,7 @@ bool TfMain::FormCreate() {
   pmTray->addSeparator();
   pmTray->addAction(acExit);
   tiTray->setContextMenu(pmTray);
+  nameObjects({{tiTray, QStringLiteral("tiTray")}, {pmTray, QStringLiteral("pmTray")}});
   connect(tiTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
     if (why == QSystemTrayIcon::DoubleClick) {
       TIoDblClick();
@@ -318,6 +354,11 @@ void TfMain::createSecondaryWindows() {
                               }},
                              this);
   fDictInfo = new TfDictInfo(this);
+  nameObjects({{fLogo, QStringLiteral("fLogo")},
+               {fSet, QStringLiteral("fSet")},
+               {fDicts, QStringLiteral("fDicts")},
+               {fAddDicts, QStringLiteral("fAddDicts")},
+               {fDictInfo, QStringLiteral("fDictInfo")}});
 
   const auto refresh = [this] { RefreshAfterInstall(); };
   addDictsDialog = [this, refresh] { fAddDicts->acAddDictsExecute(refresh); };
@@ -325,36 +366,6 @@ void TfMain::createSecondaryWindows() {
     fAddDicts->AutoInstallPath = path;
     fAddDicts->acAutoAddDictExecute(refresh);
   };
-}
-
-void TfMain::RegisterShowHotKey() {
-  if (!m_hotKeys) {
-    m_hotKeys = new GlobalHotKeys(this);
-    connect(m_hotKeys, &GlobalHotKeys::activated, this, [this](int32_t id) { WMHotKey(id); });
-  }
-  m_hotKeyIds.push_back(m_hotKeys->AddAtom(QStringLiteral("VRBX_%1").arg(m_hotKeyIds.size())));
-  // Another program may hold the key already; then only the window's own shortcut works.
-  m_hotKeys->Register(m_hotKeyIds.back(), Qt::ControlModifier | Qt::AltModifier, Qt::Key_D);
-}
-
-void TfMain::UnregisterShowHotKey() {
-  if (m_hotKeys && !m_hotKeyIds.empty()) {
-    m_hotKeys->Unregister(m_hotKeyIds.back());
-  }
-}
-
-void TfMain::WMHotKey(int32_t id) {
-  for (const int32_t hotKeyId : m_hotKeyIds) {
-    if (hotKeyId == id) {
-      acShowMainForm->trigger();
-    }
-  }
-}
-
-void TfMain::TIoDblClick() {
-  showNormal();
-  raise();
-  activateWindow();
 }
 
 void TfMain::showEvent(QShowEvent* event) {

@@ -46,6 +46,10 @@ class THTMLViewer;
 class TfLogo;
 class TfSet;
 
+namespace detail {
+class TfMainProbe;
+}
+
 // The main window: the word list on the left (the full list, page by page, the filter result
 // and the history on three tabs under the find box) and the article view on the right. It owns
 // the resource package, the installed dictionaries and every shared list for the whole run.
@@ -55,8 +59,17 @@ class TfSet;
 // only acExit really closes, and then FormDestroy saves the history).
 //
 // Every handler runs its body through guarded(): an error is shown in the application's error
-// box and ends that handler, never the event loop.
-class TfMain : public QMainWindow {
+// box and ends that handler, never the event loop. The handlers are private: a person reaches
+// them through the controls, the desktop through the notification area and the hot key.
+//
+// The controls carry their names as object names, for tests: me, tb, cbSet, meFind, btFind,
+// pcList, tsFull, tsFiltered, tsHistory, lbWord, sbWord, lbFiltered, lbHistory, Button1,
+// Button2, Splitter1, statusPanels0 to statusPanels3 (the status bar's panels, left to right),
+// tmShow; the actions acAddDicts, acAbout, acFilter, acShowMainForm, acExit, acSets; the
+// notification area's tiTray and pmTray (from FormCreate on); and the secondary windows fLogo,
+// fSet, fDicts, fAddDicts, fDictInfo (from createSecondaryWindows on). The installation dialog
+// has a "Button2" of its own: look the history's buttons up under tsHistory.
+class TfMain final : public QMainWindow {
   Q_OBJECT
 
  public:
@@ -89,16 +102,47 @@ class TfMain : public QMainWindow {
   session::Session& session() { return *m_session; }
   // The combined index; empty until FormCreate opened the resource package.
   index::WordIndex& wordIndex() { return m_session ? m_session->index() : m_noIndex; }
-  storage::CompoundFile& stgRes() { return m_session->stgRes(); }
-  storage::MemoryStream& ReadBuf() { return m_session->ReadBuf(); }
   const std::filesystem::path& AppDir() const { return m_appDir; }
   const std::filesystem::path& DataDir() const { return m_dataDir; }
+
+  // What the word list and the article view show, as tests and benchmarks observe it.
+  // The line of `slWord` at the top of the page, and the line last chosen for the article view.
   int32_t topWord() const { return m_topWord; }
   int32_t curWord() const { return m_curWord; }
+  // The words of the page, as lbWord holds them.
   const StringList& slPage() const { return m_slPage; }
+  // The last filter result: its words and their lines of `slWord`.
   const index::TFilteredListWord& flFiltered() const { return m_flFiltered; }
   // How many article pages have been loaded into the view this run.
   int articlesShown() const { return m_articlesShown; }
+  // The rows of a page: as many as lbWord shows, and one more; at least 1.
+  int pageRows() const;
+  // The atoms registered for the hot key, the current one last.
+  const std::vector<int32_t>& hotKeyIds() const { return m_hotKeyIds; }
+
+  // After the installation dialog changed the index: the page, the status bar, the scroll bar
+  // and the filter result follow it.
+  void RefreshAfterInstall();
+  // The status bar's counts.
+  void RefreshStatus();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  friend class detail::TfMainProbe;
+
+  void buildForm();
+  QWidget* buildWordPanel();
+  void connectHandlers();
+  void FormShow();
+  void firstShow();
+  void FormClose(QCloseEvent* event);
+  void FormDestroy();
+  void acExitExecute();
+  void acShowMainFormExecute();
 
   // The word list (page, scroll bar, keys, resizing).
   void ShowPage(int64_t start);
@@ -107,11 +151,13 @@ class TfMain : public QMainWindow {
   void lbWordKeyDown(int key);
   void lbWordClick();
   void FormResize();
-  int pageRows() const;
 
   // The article view.
+  void startShowTimer(int32_t word);
   void tmShowTimer();
   void ShowArticle(int32_t w);
+  std::string_view meImageRequest(const std::string& source);
+  std::string_view mehtStreamRequest(const std::string& target);
   void meHotSpotClick(const std::string& url, bool& handled);
   void meMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers keys, QPoint point);
 
@@ -120,7 +166,6 @@ class TfMain : public QMainWindow {
   void UnregisterShowHotKey();
   void WMHotKey(int32_t id);
   void TIoDblClick();
-  const std::vector<int32_t>& hotKeyIds() const { return m_hotKeyIds; }
 
   // The filter and the history.
   void acFilterExecute();
@@ -129,13 +174,13 @@ class TfMain : public QMainWindow {
   void lbHistoryDblClick();
   void Button1Click();
   void Button2Click();
+  // Fills the filter result for q; the last q is kept, so the result can be made again.
+  void filterBy(const std::string& q);
+  // lbHistory := a copy of `slHistory`.
+  void showHistory();
+  void saveHistory();
 
-  // After the installation dialog changed the index: the page, the status bar, the scroll bar
-  // and the filter result follow it.
-  void RefreshAfterInstall();
-  void RefreshStatus();
-
-  // The form's controls, named as the handlers know them.
+  // The form's controls, named as the handlers know them; the window owns them all.
   THTMLViewer* me = nullptr;
   QToolBar* tb = nullptr;
   QComboBox* cbSet = nullptr;
@@ -167,30 +212,6 @@ class TfMain : public QMainWindow {
   TfDicts* fDicts = nullptr;
   TfDictInfo* fDictInfo = nullptr;
   TfAddDicts* fAddDicts = nullptr;
-
- protected:
-  void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  void buildForm();
-  QWidget* buildWordPanel();
-  void connectHandlers();
-  void FormShow();
-  void firstShow();
-  void FormClose(QCloseEvent* event);
-  void FormDestroy();
-  void acExitExecute();
-  void acShowMainFormExecute();
-  void startShowTimer(int32_t word);
-  std::string_view meImageRequest(const std::string& source);
-  std::string_view mehtStreamRequest(const std::string& target);
-  // Fills the filter result for q; the last q is kept, so the result can be made again.
-  void filterBy(const std::string& q);
-  // lbHistory := a copy of `slHistory`.
-  void showHistory();
-  void saveHistory();
 
   std::filesystem::path m_appDir;
   std::filesystem::path m_dataDir;

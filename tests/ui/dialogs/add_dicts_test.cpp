@@ -7,7 +7,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -22,16 +21,18 @@
 #include "common/cp1251.h"
 #include "dialogs/detail/gauge_progress.h"
 #include "index/word_index.h"
-#include "session/session.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
+#include "session/session.h"
 #include "storage/compound_file.h"
 #include "storage/memory_stream.h"
+#include "support/app_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using verbalon::StringList;
+using verbalon::testing::AppFolder;
 using verbalon::ui::TfAddDicts;
 
 // What the message boxes would have shown, and the answer the next questions get.
@@ -71,41 +72,13 @@ std::string upperAscii(std::string text) {
   return text;
 }
 
-// An application folder: the resource package and a data folder of packages. Its name has a
-// capital letter, so the lower-cased paths of the dialog name no folder.
-class AppFolder {
- public:
-  AppFolder() : m_folder(fs::path(m_temp.path().toStdString()) / "App") {
-    fs::create_directories(dataDir());
-    // The package beside the program may hold a developer's own index.
-    fs::copy_file(VERBALON_PACKED_RESOURCES, m_folder / "vrbx.pde");
-  }
-  const fs::path& folder() const { return m_folder; }
-  fs::path dataDir() const { return m_folder / "data"; }
-  // A copy of a sample package of the build ("tolk", "sinonim", "sokr") under name.
-  void addPackage(const std::string& sample, const fs::path& name) const {
-    fs::create_directories((dataDir() / name).parent_path());
-    fs::copy_file(fs::path(VERBALON_APP_DIR) / "data" / (sample + ".brd"), dataDir() / name);
-  }
-  // A dictionary source of another format, its bytes as given.
-  void addSource(const fs::path& name, const std::string& bytes) const {
-    fs::create_directories((dataDir() / name).parent_path());
-    std::ofstream(dataDir() / name, std::ios::binary) << bytes;
-  }
-
- private:
-  QTemporaryDir m_temp;
-  fs::path m_folder;
-};
-
 // One run of the program on an application folder, its index loaded, and the dialog over it.
 struct Run {
   std::vector<std::string> infos;  // the texts shown by double-clicks
-  explicit Run(const AppFolder& app) : session(app.folder()), index(session.index()) {
+  explicit Run(const AppFolder& app) : session(app.path()), index(session.index()) {
     session.LoadIndex();
-    dialog = std::make_unique<TfAddDicts>(
-        verbalon::ui::AddDictsContext{session, [this] { ++exits; },
-                                      [this](const std::string& text) { infos.push_back(text); }});
+    dialog = std::make_unique<TfAddDicts>(verbalon::ui::AddDictsContext{
+        session, [this] { ++exits; }, [this](const std::string& text) { infos.push_back(text); }});
   }
 
   template <typename W>

@@ -4,11 +4,13 @@
 #include "main/main_window.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -19,17 +21,20 @@
 #include <filesystem>
 #include <memory>
 
-#include "app_folder.h"
 #include "common/cp1251.h"
 #include "htmlview/html_viewer.h"
 #include "import/source_text.h"
+#include "main/detail/tf_main_probe.h"
 #include "main/word_page.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
 #include "storage/storage.h"
+#include "support/app_folder.h"
 
 using namespace verbalon;
 using namespace verbalon::ui;
+using verbalon::testing::AppFolder;
+using verbalon::testing::SampleAppFolder;
 
 namespace {
 
@@ -47,8 +52,48 @@ std::unique_ptr<TfMain> openWindow(const AppFolder& folder, QStringList argument
   return window;
 }
 
+// A control of the window, found by its object name.
+template <typename T>
+T* child(const QObject& parent, const char* name) {
+  T* found = parent.findChild<T*>(QString::fromLatin1(name));
+  if (!found) qFatal("no control named %s", name);
+  return found;
+}
+
+// The controls the tests drive and read.
+struct Controls {
+  explicit Controls(const TfMain& window)
+      : me(child<THTMLViewer>(window, "me")),
+        meFind(child<QLineEdit>(window, "meFind")),
+        pcList(child<QTabWidget>(window, "pcList")),
+        tsFull(child<QWidget>(window, "tsFull")),
+        tsFiltered(child<QWidget>(window, "tsFiltered")),
+        lbWord(child<QListWidget>(window, "lbWord")),
+        sbWord(child<QScrollBar>(window, "sbWord")),
+        lbFiltered(child<QListView>(window, "lbFiltered")),
+        lbHistory(child<QListWidget>(window, "lbHistory")),
+        // The installation dialog has a "Button2" too.
+        Button1(child<QPushButton>(*child<QWidget>(window, "tsHistory"), "Button1")),
+        Button2(child<QPushButton>(*child<QWidget>(window, "tsHistory"), "Button2")),
+        acFilter(child<QAction>(window, "acFilter")),
+        acExit(child<QAction>(window, "acExit")) {}
+  THTMLViewer* me;
+  QLineEdit* meFind;
+  QTabWidget* pcList;
+  QWidget* tsFull;
+  QWidget* tsFiltered;
+  QListWidget* lbWord;
+  QScrollBar* sbWord;
+  QListView* lbFiltered;
+  QListWidget* lbHistory;
+  QPushButton* Button1;
+  QPushButton* Button2;
+  QAction* acFilter;
+  QAction* acExit;
+};
+
 QString statusText(const TfMain& window, int panel) {
-  return window.statusPanels[panel]->text();
+  return child<QLabel>(window, qPrintable(QStringLiteral("statusPanels%1").arg(panel)))->text();
 }
 
 // The client point over the character at position of the view's text.
@@ -87,47 +132,50 @@ class MainWindowTest : public QObject {
   void init() { g_errors.clear(); }
 
   void startUpFillsThePageAndTheStatusBar() {
-    AppFolder folder({"tolk.brd", "sinonim.brd"});
+    SampleAppFolder folder({"tolk.brd", "sinonim.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
+    const Controls form(*window);
     const auto n = static_cast<int>(window->wordIndex().slWord().size());
     QCOMPARE(window->windowTitle(), QStringLiteral("Вербалон - версия 1.0b"));
     QCOMPARE(statusText(*window, 0), QStringLiteral("Слов: %1").arg(n));
     QCOMPARE(statusText(*window, 1), QStringLiteral("Статей: 0"));
     QCOMPARE(statusText(*window, 3), QStringLiteral("Фильтр: 0"));
     // Once the list box has its height the page is full: every row that shows, and one more.
-    const int rows = PageRows(window->lbWord->viewport()->height(), 16);
+    const int rows = PageRows(form.lbWord->viewport()->height(), 16);
     QVERIFY(rows > 5);
-    QCOMPARE(window->lbWord->count(), rows);
-    QCOMPARE(window->sbWord->pageStep(), rows);
-    QCOMPARE(window->sbWord->maximum(), n - 1);
+    QCOMPARE(form.lbWord->count(), rows);
+    QCOMPARE(form.sbWord->pageStep(), rows);
+    QCOMPARE(form.sbWord->maximum(), n - 1);
     QCOMPARE(window->topWord(), 0);
-    QCOMPARE(window->lbWord->item(0)->text(), toQString(window->wordIndex().slWord()[0]));
-    QCOMPARE(window->pcList->currentWidget(), window->tsFull);
+    QCOMPARE(form.lbWord->item(0)->text(), toQString(window->wordIndex().slWord()[0]));
+    QCOMPARE(form.pcList->currentWidget(), form.tsFull);
     QVERIFY(g_errors.isEmpty());
   }
 
   void emptyIndexGivesEmptyPageAndOffersTheDialog() {
-    AppFolder folder;
+    SampleAppFolder folder;
     int offered = 0;
     auto window = std::make_unique<TfMain>(folder.path(), QStringList());
     window->addDictsDialog = [&] { ++offered; };
+    const Controls form(*window);
     QVERIFY(window->FormCreate());
     window->show();
     QTRY_COMPARE(offered, 1);
-    QCOMPARE(window->lbWord->count(), 0);
-    QCOMPARE(window->sbWord->minimum(), 0);
-    QCOMPARE(window->sbWord->maximum(), 1);
-    QCOMPARE(window->sbWord->value(), 0);
-    window->sbWordScroll(QAbstractSlider::SliderPageStepAdd, 1);
+    QCOMPARE(form.lbWord->count(), 0);
+    QCOMPARE(form.sbWord->minimum(), 0);
+    QCOMPARE(form.sbWord->maximum(), 1);
+    QCOMPARE(form.sbWord->value(), 0);
+    form.sbWord->triggerAction(QAbstractSlider::SliderPageStepAdd);
     QCOMPARE(window->topWord(), 0);
   }
 
   void keysPageTheListAndLeaveTheThumb() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
-    QListWidget* list = window->lbWord;
+    const Controls form(*window);
+    QListWidget* list = form.lbWord;
     const int rows = window->pageRows();
 
     // Up on the first row of the first page: nothing moves.
@@ -147,19 +195,19 @@ class MainWindowTest : public QObject {
 
     // Three Page Downs from the start leave the thumb at the top; a line step of the scroll bar
     // then starts from the page, not from the thumb.
-    window->ShowPage(0);
-    window->AdjustWordScroll();
+    detail::TfMainProbe::ShowPage(*window, 0);
+    detail::TfMainProbe::AdjustWordScroll(*window);
     for (int i = 0; i < 3; ++i)
       QTest::keyClick(list, Qt::Key_PageDown);
     QCOMPARE(window->topWord(), 3 * rows);
-    QCOMPARE(window->sbWord->value(), 0);
-    window->sbWord->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(form.sbWord->value(), 0);
+    form.sbWord->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(window->topWord(), 3 * rows + 1);
-    QCOMPARE(window->sbWord->value(), 1);
+    QCOMPARE(form.sbWord->value(), 1);
 
     // The thumb dragged to the bottom shows the last full page.
     const int n = static_cast<int>(window->wordIndex().slWord().size());
-    window->sbWord->setSliderPosition(window->sbWord->maximum());
+    form.sbWord->setSliderPosition(form.sbWord->maximum());
     QCOMPARE(window->topWord(), n - rows);
     QCOMPARE(list->count(), rows);
 
@@ -171,27 +219,29 @@ class MainWindowTest : public QObject {
   }
 
   void enlargingAtTheEndKeepsThePageFull() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
+    const Controls form(*window);
     const int n = static_cast<int>(window->wordIndex().slWord().size());
-    window->ShowPage(n);
+    detail::TfMainProbe::ShowPage(*window, n);
     const int before = window->topWord();
-    const int thumb = window->sbWord->value();
+    const int thumb = form.sbWord->value();
     window->resize(window->width(), window->height() + 160);
     QTRY_VERIFY(window->pageRows() > n - before);
     QCOMPARE(window->topWord(), n - window->pageRows());
-    QCOMPARE(window->lbWord->count(), window->pageRows());
-    QCOMPARE(window->sbWord->value(), thumb);  // a resize leaves the thumb alone
+    QCOMPARE(form.lbWord->count(), window->pageRows());
+    QCOMPARE(form.sbWord->value(), thumb);  // a resize leaves the thumb alone
   }
 
   void quickChoicesShowOnlyTheLastWord() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
-    window->ShowPage(10);
+    const Controls form(*window);
+    detail::TfMainProbe::ShowPage(*window, 10);
     for (int row = 1; row <= 3; ++row) {
-      window->lbWord->setCurrentRow(row);
+      form.lbWord->setCurrentRow(row);
       if (row < 3) QTest::qWait(100);
     }
     QCOMPARE(window->curWord(), 13);
@@ -201,16 +251,16 @@ class MainWindowTest : public QObject {
     QTest::qWait(400);
     QCOMPARE(window->articlesShown(), 1);
     const QString headword = toQString(window->wordIndex().slWord()[13]);
-    QVERIFY(window->me->toPlainText().contains(headword));
+    QVERIFY(form.me->toPlainText().contains(headword));
     // The page's picture and style sheet came from the resource package.
-    QCOMPARE(window->me->failedResources(), QStringList());
+    QCOMPARE(form.me->failedResources(), QStringList());
     QVERIFY(g_errors.isEmpty());
   }
 
   // A 10 MB line and a 1 MB word kept the view laying out for minutes; the page that reaches it
   // now is cut and broken, so showing either is a matter of moments.
   void aHostileArticleLeavesTheWindowResponsive() {
-    AppFolder folder;
+    SampleAppFolder folder;
     {
       auto package = storage::CompoundFile::create(folder.dataDir() / "huge.brd");
       storage::WriteStream(package, "~dict.ini", "Title=H\r\nShortTitle=H\r\nviewcontrol=MEMO",
@@ -233,85 +283,87 @@ class MainWindowTest : public QObject {
     }
     auto window = openWindow(folder);
     QVERIFY(window);
+    const Controls form(*window);
     for (int32_t w = 0; w < 2; ++w) {
       QElapsedTimer timer;
       timer.start();
-      window->ShowArticle(w);
+      detail::TfMainProbe::ShowArticle(*window, w);
       // The layout of the whole page, which the view would otherwise do while painting.
-      QVERIFY(window->me->document()->size().height() > 0);
+      QVERIFY(form.me->document()->size().height() > 0);
       QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
-      QVERIFY(window->me->toPlainText().contains(QStringLiteral("статья сокращена")));
+      QVERIFY(form.me->toPlainText().contains(QStringLiteral("статья сокращена")));
     }
     QVERIFY(g_errors.isEmpty());
   }
 
   void ctrlClickPicksTheWordIntoTheFilter() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
-    window->me->LoadFromString(
-        cp1251::fromUtf8("<html><body><p>слово (дом), ещё</p></body></html>"));
-    const QString text = window->me->toPlainText();
-    const QPoint onO = pointOfCharacter(*window->me, static_cast<int>(text.indexOf(u'о', 7)));
+    const Controls form(*window);
+    form.me->LoadFromString(cp1251::fromUtf8("<html><body><p>слово (дом), ещё</p></body></html>"));
+    const QString text = form.me->toPlainText();
+    const QPoint onO = pointOfCharacter(*form.me, static_cast<int>(text.indexOf(u'о', 7)));
 
     // Without Ctrl, or with the right button, nothing is picked.
-    QTest::mouseClick(window->me->viewport(), Qt::LeftButton, Qt::NoModifier, onO);
-    QTest::mouseClick(window->me->viewport(), Qt::RightButton, Qt::ControlModifier, onO);
-    QCOMPARE(window->meFind->text(), QString());
+    QTest::mouseClick(form.me->viewport(), Qt::LeftButton, Qt::NoModifier, onO);
+    QTest::mouseClick(form.me->viewport(), Qt::RightButton, Qt::ControlModifier, onO);
+    QCOMPARE(form.meFind->text(), QString());
 
-    QTest::mouseClick(window->me->viewport(), Qt::LeftButton, Qt::ControlModifier, onO);
-    QCOMPARE(window->meFind->text(), QStringLiteral("дом"));
-    QCOMPARE(window->pcList->currentWidget(), window->tsFiltered);
+    QTest::mouseClick(form.me->viewport(), Qt::LeftButton, Qt::ControlModifier, onO);
+    QCOMPARE(form.meFind->text(), QStringLiteral("дом"));
+    QCOMPARE(form.pcList->currentWidget(), form.tsFiltered);
     QCOMPARE(toQString(window->wordIndex().slHistory().front()), QStringLiteral("дом"));
 
     // Over no text the pick is empty and the filter still runs.
-    QTest::mouseClick(window->me->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                      QPoint(5, window->me->viewport()->height() - 5));
-    QCOMPARE(window->meFind->text(), QString());
+    QTest::mouseClick(form.me->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      QPoint(5, form.me->viewport()->height() - 5));
+    QCOMPARE(form.meFind->text(), QString());
     QCOMPARE(window->wordIndex().slHistory().front(), std::string());
   }
 
   // The cross-references of imported dictionaries: a click runs the filter on the linked word
   // as a Ctrl+click on it would, and the address goes nowhere else.
   void lookupLinksLookTheWordUp() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
+    const Controls form(*window);
     QList<QUrl> opened;
     window->openUrl = [&](const QUrl& url) { opened << url; };
-    window->me->LoadFromString(
+    form.me->LoadFromString(
         cp1251::fromUtf8("<html><body><p>см. " + import::lookupLink("Дом", "первое") + "</p><p>и " +
                          import::lookupLink("café crème", "второе") + "</p></body></html>"));
-    QVERIFY(window->me->failedResources().isEmpty());
+    QVERIFY(form.me->failedResources().isEmpty());
     const auto click = [&](const QString& text) {
-      const int at = static_cast<int>(window->me->toPlainText().indexOf(text)) + 1;
-      QTest::mouseClick(window->me->viewport(), Qt::LeftButton, Qt::NoModifier,
-                        pointOfCharacter(*window->me, at));
+      const int at = static_cast<int>(form.me->toPlainText().indexOf(text)) + 1;
+      QTest::mouseClick(form.me->viewport(), Qt::LeftButton, Qt::NoModifier,
+                        pointOfCharacter(*form.me, at));
     };
 
     click(QStringLiteral("первое"));
-    QCOMPARE(window->meFind->text(), QStringLiteral("Дом"));
-    QCOMPARE(window->pcList->currentWidget(), window->tsFiltered);
+    QCOMPARE(form.meFind->text(), QStringLiteral("Дом"));
+    QCOMPARE(form.pcList->currentWidget(), form.tsFiltered);
     QCOMPARE(toQString(window->wordIndex().slHistory().front()), QStringLiteral("дом"));
     QVERIFY(!window->flFiltered().Words.empty());
     QVERIFY(toQString(window->flFiltered().Words.front()).startsWith(QStringLiteral("дом")));
 
     // Windows-1251 has no "é": the word is folded as the importer folds its headwords.
     click(QStringLiteral("второе"));
-    QCOMPARE(window->meFind->text(), QStringLiteral("cafe creme"));
+    QCOMPARE(form.meFind->text(), QStringLiteral("cafe creme"));
     QCOMPARE(toQString(window->wordIndex().slHistory().front()), QStringLiteral("cafe creme"));
     QVERIFY(opened.isEmpty());
     QVERIFY(g_errors.isEmpty());
 
     bool handled = false;
-    window->meHotSpotClick("LOOKUP:%D0%B4%D0%BE%D0%BC", handled);
+    detail::TfMainProbe::meHotSpotClick(*window, "LOOKUP:%D0%B4%D0%BE%D0%BC", handled);
     QVERIFY(handled);
-    QCOMPARE(window->meFind->text(), QStringLiteral("дом"));
+    QCOMPARE(form.meFind->text(), QStringLiteral("дом"));
     QVERIFY(opened.isEmpty());
   }
 
   void onlyWebAndMailLinksLeaveTheProgram() {
-    AppFolder folder;
+    SampleAppFolder folder;
     auto window = std::make_unique<TfMain>(folder.path(), QStringList());
     QList<QUrl> opened;
     window->openUrl = [&](const QUrl& url) { opened << url; };
@@ -319,7 +371,7 @@ class MainWindowTest : public QObject {
          {"http://example.org/a", "HTTPS://example.org", "ftp://h/f", "mailto:a@b.c",
           "file:///etc/passwd", "/bin/sh", "calc.exe", "javascript:x", "#top"}) {
       bool handled = false;
-      window->meHotSpotClick(url, handled);
+      detail::TfMainProbe::meHotSpotClick(*window, url, handled);
       QVERIFY(!handled);
     }
     QCOMPARE(opened.size(), 4);
@@ -327,47 +379,49 @@ class MainWindowTest : public QObject {
   }
 
   void filterRunsAreRecordedAndSaved() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
+    const Controls form(*window);
     const int page = window->topWord();
-    window->meFind->setText(QStringLiteral("  ДО  "));
-    QTest::keyClick(window->meFind, Qt::Key_Return);
-    QCOMPARE(window->pcList->currentWidget(), window->tsFiltered);
+    form.meFind->setText(QStringLiteral("  ДО  "));
+    QTest::keyClick(form.meFind, Qt::Key_Return);
+    QCOMPARE(form.pcList->currentWidget(), form.tsFiltered);
     const auto& result = window->flFiltered();
     QVERIFY(!result.Words.empty());
-    QCOMPARE(window->lbFiltered->model()->rowCount(), static_cast<int>(result.Words.size()));
-    QCOMPARE(window->lbHistory->item(0)->text(), QStringLiteral("до"));
+    QCOMPARE(form.lbFiltered->model()->rowCount(), static_cast<int>(result.Words.size()));
+    QCOMPARE(form.lbHistory->item(0)->text(), QStringLiteral("до"));
     // Saved at once: a killed program loses no query.
     QCOMPARE(historyOnDisk(folder), StringList{cp1251::fromUtf8("до")});
 
     // A choice in the result shows that word, and the full list's page stays.
-    window->lbFiltered->setCurrentIndex(window->lbFiltered->model()->index(1, 0));
+    form.lbFiltered->setCurrentIndex(form.lbFiltered->model()->index(1, 0));
     QCOMPARE(window->curWord(), result.Indexes[1]);
     QTRY_COMPARE(window->articlesShown(), 1);
     QCOMPARE(window->topWord(), page);
 
     // Nothing matching still records the query and brings the tab to the front.
-    window->pcList->setCurrentWidget(window->tsFull);
-    window->meFind->setText(QStringLiteral("щщщ"));
-    window->acFilter->trigger();
-    QCOMPARE(window->lbFiltered->model()->rowCount(), 0);
-    QCOMPARE(window->pcList->currentWidget(), window->tsFiltered);
-    QCOMPARE(window->lbHistory->count(), 2);
+    form.pcList->setCurrentWidget(form.tsFull);
+    form.meFind->setText(QStringLiteral("щщщ"));
+    form.acFilter->trigger();
+    QCOMPARE(form.lbFiltered->model()->rowCount(), 0);
+    QCOMPARE(form.pcList->currentWidget(), form.tsFiltered);
+    QCOMPARE(form.lbHistory->count(), 2);
   }
 
   // After an installation the filter result is made again, so its rows still name their words.
   void installationRefreshesPageStatusAndFilterResult() {
-    AppFolder folder({"sinonim.brd"});
+    SampleAppFolder folder({"sinonim.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
-    window->meFind->setText(QStringLiteral("до"));
-    window->acFilterExecute();
+    const Controls form(*window);
+    form.meFind->setText(QStringLiteral("до"));
+    form.acFilter->trigger();
     const size_t before = window->flFiltered().Words.size();
 
     index::NoProgress progress;
     index::WordIndex& words = window->wordIndex();
-    words.AddDict(folder.dataDir() / "tolk.brd", window->ReadBuf());
+    words.AddDict(folder.dataDir() / "tolk.brd", window->session().ReadBuf());
     words.InstallDict(words.Dicts().size() - 1, progress);
     window->RefreshAfterInstall();
 
@@ -376,52 +430,54 @@ class MainWindowTest : public QObject {
     for (size_t i = 0; i < result.Words.size(); ++i) {
       QCOMPARE(words.slWord()[static_cast<size_t>(result.Indexes[i])], result.Words[i]);
     }
-    QCOMPARE(window->lbFiltered->model()->rowCount(), static_cast<int>(result.Words.size()));
+    QCOMPARE(form.lbFiltered->model()->rowCount(), static_cast<int>(result.Words.size()));
     QCOMPARE(statusText(*window, 0), QStringLiteral("Слов: %1").arg(words.slWord().size()));
-    QCOMPARE(window->sbWord->maximum(), static_cast<int>(words.slWord().size()) - 1);
+    QCOMPARE(form.sbWord->maximum(), static_cast<int>(words.slWord().size()) - 1);
   }
 
   void historyRowsRunAgainAndButtonsOnlyTakeRowsOffTheScreen() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
+    const Controls form(*window);
     for (const QString& query : {QStringLiteral("дом"), QStringLiteral("кот")}) {
-      window->meFind->setText(query);
-      window->acFilterExecute();
+      form.meFind->setText(query);
+      form.acFilter->trigger();
     }
-    QListWidget* history = window->lbHistory;
+    QListWidget* history = form.lbHistory;
     QCOMPARE(history->item(0)->text(), QStringLiteral("кот"));
 
     // "Удалить" without a selection does nothing; with one, only that row goes.
-    window->Button1Click();
+    form.Button1->click();
     QCOMPARE(history->count(), 2);
     history->setCurrentRow(1);
     QTest::keyClick(history, Qt::Key_Return);  // Enter runs «дом» again
-    QCOMPARE(window->meFind->text(), QStringLiteral("дом"));
+    QCOMPARE(form.meFind->text(), QStringLiteral("дом"));
     QCOMPARE(history->count(), 3);
     QCOMPARE(history->item(0)->text(), QStringLiteral("дом"));
     history->setCurrentRow(1);
-    window->Button1Click();
+    form.Button1->click();
     QCOMPARE(history->count(), 2);
-    window->Button2Click();
+    form.Button2->click();
     QCOMPARE(history->count(), 0);
     QCOMPARE(window->wordIndex().slHistory().size(), size_t{3});
 
     // The next run shows the whole history again, and the next start too.
-    window->acFilterExecute();
+    form.acFilter->trigger();
     QCOMPARE(history->count(), 4);
-    window->acExit->trigger();
+    form.acExit->trigger();
     window.reset();
     auto again = openWindow(folder);
     QVERIFY(again);
-    QCOMPARE(again->lbHistory->count(), 4);
-    QCOMPARE(again->lbHistory->item(0)->text(), QStringLiteral("дом"));
+    QCOMPARE(Controls(*again).lbHistory->count(), 4);
+    QCOMPARE(Controls(*again).lbHistory->item(0)->text(), QStringLiteral("дом"));
   }
 
   void closingKeepsTheProgramRunning() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     auto window = openWindow(folder);
     QVERIFY(window);
+    const Controls form(*window);
     QVERIFY(!window->close());
     // No notification area here, so the window is minimised rather than hidden.
     QVERIFY(!window->isHidden());
@@ -429,7 +485,7 @@ class MainWindowTest : public QObject {
   }
 
   void firstArgumentNamesThePackageToInstall() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     QStringList seen;
     for (const QString& argument :
          {QStringLiteral("  /DI:/Home/Ann/Data/Толк.BRD\t"), QStringLiteral("x/di:abc")}) {
@@ -438,14 +494,14 @@ class MainWindowTest : public QObject {
       window->autoAddDict = [&](const std::string& path) { seen << toQString(path); };
       QVERIFY(window->FormCreate());
       window->show();
-      QTRY_COMPARE(window->lbWord->count() > 0, true);
+      QTRY_COMPARE(Controls(*window).lbWord->count() > 0, true);
     }
     QCOMPARE(seen,
              (QStringList{QStringLiteral("/home/ann/data/Толк.brd"), QStringLiteral(":abc")}));
   }
 
   void missingResourcePackageEndsTheStart() {
-    AppFolder folder;
+    SampleAppFolder folder;
     std::filesystem::remove(folder.path() / "vrbx.pde");
     TfMain window(folder.path(), {});
     QVERIFY(!window.FormCreate());

@@ -6,16 +6,33 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
+#include <QSplitter>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <memory>
 
-#include "app_folder.h"
 #include "dialogs/logo.h"
+#include "main/detail/tf_main_probe.h"
 #include "main/main_window.h"
 #include "qtglue/error_box.h"
+#include "support/app_folder.h"
 
 using namespace verbalon::ui;
+using verbalon::testing::SampleAppFolder;
+
+namespace {
+
+// A control or window of the main window, found by its object name.
+template <typename T>
+T* child(const QObject& parent, const char* name) {
+  T* found = parent.findChild<T*>(QString::fromLatin1(name));
+  if (!found) qFatal("no object named %s", name);
+  return found;
+}
+
+}  // namespace
 
 class SecondaryWindowsTest : public QObject {
   Q_OBJECT
@@ -27,64 +44,117 @@ class SecondaryWindowsTest : public QObject {
     setDialogHooks(hooks);
   }
 
-  void trayMenuAndActionsCarryTheirTextsAndKeys() {
-    AppFolder folder({"tolk.brd"});
+  // Tests and tools find the controls by the names the handlers know them by.
+  void everyControlAndWindowCarriesItsName() {
+    SampleAppFolder folder({"tolk.brd"});
     TfMain window(folder.path(), {});
     QVERIFY(window.FormCreate());
-    const QList<QAction*> items = window.pmTray->actions();
+    window.createSecondaryWindows();
+    for (const char* name : {"me",
+                             "tb",
+                             "cbSet",
+                             "meFind",
+                             "btFind",
+                             "pcList",
+                             "tsFull",
+                             "tsFiltered",
+                             "tsHistory",
+                             "lbWord",
+                             "sbWord",
+                             "lbFiltered",
+                             "lbHistory",
+                             "Button1",
+                             "Button2",
+                             "Splitter1",
+                             "statusPanels0",
+                             "statusPanels1",
+                             "statusPanels2",
+                             "statusPanels3",
+                             "tmShow",
+                             "acAddDicts",
+                             "acAbout",
+                             "acFilter",
+                             "acShowMainForm",
+                             "acExit",
+                             "acSets",
+                             "tiTray",
+                             "pmTray",
+                             "fLogo",
+                             "fSet",
+                             "fDicts",
+                             "fAddDicts",
+                             "fDictInfo"}) {
+      QVERIFY2(window.findChild<QObject*>(QString::fromLatin1(name)) != nullptr, name);
+    }
+    // The history's buttons are the ones under its tab, whatever the dialogs call theirs.
+    auto* tsHistory = child<QWidget>(window, "tsHistory");
+    QCOMPARE(child<QPushButton>(*tsHistory, "Button1")->text(), QStringLiteral("Удалить"));
+    QCOMPARE(child<QPushButton>(*tsHistory, "Button2")->text(), QStringLiteral("Очистить"));
+    QVERIFY(child<QSplitter>(window, "Splitter1")->widget(1) == child<QWidget>(window, "me"));
+  }
+
+  void trayMenuAndActionsCarryTheirTextsAndKeys() {
+    SampleAppFolder folder({"tolk.brd"});
+    TfMain window(folder.path(), {});
+    QVERIFY(window.FormCreate());
+    const QList<QAction*> items = child<QMenu>(window, "pmTray")->actions();
     QCOMPARE(items.size(), 3);
     QCOMPARE(items[0]->text(), QStringLiteral("Открыть"));
     QCOMPARE(items[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
     QVERIFY(items[1]->isSeparator());
     QCOMPARE(items[2]->text(), QStringLiteral("Выход"));
-    QCOMPARE(window.acAbout->text(), QStringLiteral("О программе..."));
+    QCOMPARE(child<QAction>(window, "acAbout")->text(), QStringLiteral("О программе..."));
     QVERIFY(!window.windowIcon().isNull());
     // One registration, whether or not the key could be grabbed here.
     QCOMPARE(window.hotKeyIds().size(), size_t{1});
   }
 
   void showingFromTheHotKeyEmptiesTheFindBox() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     TfMain window(folder.path(), {});
     QVERIFY(window.FormCreate());
-    window.meFind->setText(QStringLiteral("кот"));
+    auto* meFind = child<QLineEdit>(window, "meFind");
+    meFind->setText(QStringLiteral("кот"));
 
     // A double-click on the icon shows the window and keeps the text.
-    window.TIoDblClick();
+    Q_EMIT child<QSystemTrayIcon>(window, "tiTray")->activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(window.isVisible());
-    QCOMPARE(window.meFind->text(), QStringLiteral("кот"));
+    QCOMPARE(meFind->text(), QStringLiteral("кот"));
 
     window.hide();
-    window.WMHotKey(window.hotKeyIds().front() + 1);  // not ours
+    detail::TfMainProbe::WMHotKey(window, window.hotKeyIds().front() + 1);  // not ours
     QVERIFY(!window.isVisible());
-    window.WMHotKey(window.hotKeyIds().front());
+    detail::TfMainProbe::WMHotKey(window, window.hotKeyIds().front());
     QVERIFY(window.isVisible());
-    QCOMPARE(window.meFind->text(), QString());
-    QTRY_VERIFY(window.meFind->hasFocus());
+    QCOMPARE(meFind->text(), QString());
+    QTRY_VERIFY(meFind->hasFocus());
   }
 
   void splashClosesAtFirstShowAndAboutOpensFromTheToolBar() {
-    AppFolder folder({"tolk.brd"});
+    SampleAppFolder folder({"tolk.brd"});
     TfMain window(folder.path(), {});
     QVERIFY(window.FormCreate());
     window.createSecondaryWindows();
-    QVERIFY(window.fLogo->isVisible());
+    auto* fLogo = child<TfLogo>(window, "fLogo");
+    auto* cbSet = child<QComboBox>(window, "cbSet");
+    auto* acSets = child<QAction>(window, "acSets");
+    QVERIFY(fLogo->isVisible());
     window.show();
-    QTRY_VERIFY(!window.fLogo->isVisible());
-    QVERIFY(window.lbWord->count() > 0);
+    QTRY_VERIFY(!fLogo->isVisible());
+    QVERIFY(child<QListWidget>(window, "lbWord")->count() > 0);
 
     // The set chooser is filled but stays out of sight.
-    QCOMPARE(window.cbSet->count(), 2);
-    QCOMPARE(window.cbSet->currentIndex(), 0);
-    QVERIFY(!window.cbSet->isVisible());
-    QVERIFY(!window.acSets->isVisible());
+    QCOMPARE(cbSet->count(), 2);
+    QCOMPARE(cbSet->currentIndex(), 0);
+    QVERIFY(!cbSet->isVisible());
+    QVERIFY(!acSets->isVisible());
 
     bool modal = false;
-    QTimer::singleShot(50, window.fLogo, [&] {
-      modal = window.fLogo->isVisible() && window.fLogo->isModal();
-      window.fLogo->close();
+    QTimer::singleShot(50, fLogo, [&] {
+      modal = fLogo->isVisible() && fLogo->isModal();
+      fLogo->close();
     });
-    window.acAbout->trigger();
+    child<QAction>(window, "acAbout")->trigger();
     QVERIFY(modal);
   }
 };

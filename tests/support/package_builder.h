@@ -1,41 +1,16 @@
 #pragma once
 
-#include <atomic>
 #include <filesystem>
 #include <map>
 #include <string>
-
-#include <unistd.h>
 
 #include "common/cp1251.h"
 #include "common/string_list.h"
 #include "storage/compound_file.h"
 #include "storage/storage.h"
 
-// Dictionary packages and resource packages made by the tests, in a folder of their own that is
-// removed afterwards.
+// Dictionary packages and resource packages made by the tests. The user links storage.
 namespace verbalon::testing {
-
-class TempFolder {
- public:
-  TempFolder() {
-    static std::atomic<int> counter{0};
-    m_path = std::filesystem::temp_directory_path() /
-             ("verbalon-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(m_path);
-    std::filesystem::create_directories(m_path);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return m_path; }
-
- private:
-  std::filesystem::path m_path;
-};
 
 // Streams by name (Windows-1251 names and content), each written compressed.
 using Streams = std::map<std::string, std::string>;

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "main/main_window.h"
+
+namespace verbalon::ui::detail {
+
+// The few handlers of TfMain that no control can drive with the argument a test or a benchmark
+// needs: a page from a given line, an article by its line, a link's address, a hot key's atom.
+// Everything else is reached as a person reaches it, through the controls found by their object
+// names. For tests and benchmarks only; the program never includes this.
+class TfMainProbe {
+ public:
+  static void ShowPage(TfMain& window, int64_t start) { window.ShowPage(start); }
+  static void AdjustWordScroll(TfMain& window) { window.AdjustWordScroll(); }
+  static void ShowArticle(TfMain& window, int32_t w) { window.ShowArticle(w); }
+  static void meHotSpotClick(TfMain& window, const std::string& url, bool& handled) {
+    window.meHotSpotClick(url, handled);
+  }
+  static void WMHotKey(TfMain& window, int32_t id) { window.WMHotKey(id); }
+};
+
+}  // namespace verbalon::ui::detail
