@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "../dicts/package_builder.h"
 #include "cli/dispatcher.h"
+#include "common/cp1251.h"
+#include "support/package_builder.h"
+#include "support/temp_folder.h"
 
 namespace verbalon::cli {
 namespace {
