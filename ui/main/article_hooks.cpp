@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 
 #include "common/cp1251.h"
 #include "htmlview/html_viewer.h"
@@ -35,6 +36,11 @@ void TfMain::ShowArticle(int32_t w) {
   }
   me->LoadFromString(m_session->page(static_cast<size_t>(w), me->width()));
   ++m_articlesShown;
+  // One fragment for every part of the entry.
+  const std::string& entry = wordIndex().slIndex()[static_cast<size_t>(w)];
+  m_cntArticles =
+      entry.empty() ? 0 : static_cast<int32_t>(std::count(entry.begin(), entry.end(), '|') + 1);
+  RefreshStatus();
 }
 
 std::string_view TfMain::meImageRequest(const std::string& source) {

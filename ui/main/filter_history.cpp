@@ -27,6 +27,8 @@ void TfMain::filterBy(const std::string& q) {
   m_flFiltered = index::FilterWords(wordIndex().slWord(), q);
   m_lastQuery = q;
   m_filteredModel->setLines(m_flFiltered.Words);
+  m_cntFilter = static_cast<int32_t>(m_flFiltered.Words.size());
+  RefreshStatus();
 }
 
 void TfMain::showHistory() {

@@ -132,6 +132,8 @@ void TfMain::buildForm() {
                            QStringLiteral("Установка словарей"), this);
   acAbout = new QAction(style()->standardIcon(QStyle::SP_MessageBoxInformation),
                         QStringLiteral("О программе..."), this);
+  // A tool button shows the icon text, which Qt makes from the text without its "...".
+  acAbout->setIconText(acAbout->text());
   acFilter = new QAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), QString(), this);
   acSets = new QAction(QStringLiteral("acSets"), this);
   acShowMainForm = new QAction(QStringLiteral("Открыть"), this);
@@ -201,6 +203,7 @@ QWidget* TfMain::buildWordPanel() {
   btFind = new QToolButton(Panel1);
   btFind->setDefaultAction(acFilter);
   btFind->setFocusPolicy(Qt::NoFocus);
+  btFind->setToolTip(QStringLiteral("Найти слова, начинающиеся с набранного текста"));
   findRow->addWidget(meFind);
   findRow->addWidget(btFind);
   column->addLayout(findRow);
@@ -316,6 +319,7 @@ void TfMain::connectHandlers() {
 
 bool TfMain::FormCreate() {
   tiTray = new QSystemTrayIcon(appIcon(), this);
+  tiTray->setToolTip(QStringLiteral("Вербалон"));
   pmTray = new QMenu(this);
   pmTray->addAction(acShowMainForm);
   pmTray->addSeparator();
@@ -384,7 +388,9 @@ void TfMain::FormShow() {
 }
 
 void TfMain::firstShow() {
-  const bool loaded = guarded(this, [&] {
+  // The splash window stays on top: it closes before any error box, which it would hide.
+  QString failure;
+  const bool loaded = caught(failure, [&] {
     m_session->LoadIndex();
     RefreshStatus();
     showHistory();
@@ -403,6 +409,7 @@ void TfMain::firstShow() {
     fLogo->close();
   }
   if (!loaded) {
+    ShowErrorBox(this, failure);
     return;
   }
 
@@ -475,6 +482,10 @@ void TfMain::saveHistory() {
 
 void TfMain::RefreshStatus() {
   m_cntWords = static_cast<int32_t>(wordIndex().slWord().size());
+  m_cntAvailable = 0;
+  for (const dicts::TDict& slot : wordIndex().Dicts()) {
+    m_cntAvailable += slot.isEmptySlot() ? 0 : 1;
+  }
   statusPanels[0]->setText(QStringLiteral("Слов: %1").arg(m_cntWords));
   statusPanels[1]->setText(QStringLiteral("Статей: %1").arg(m_cntArticles));
   statusPanels[2]->setText(QStringLiteral("Доступно: %1").arg(m_cntAvailable));

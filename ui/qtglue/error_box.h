@@ -26,18 +26,28 @@ void ShowMessage(QWidget* parent, const std::string& text);
 // text is Windows-1251.
 bool AskWarning(QWidget* parent, const std::string& text);
 
-// Runs body; an exception is shown by ShowErrorBox and ends the body. Returns whether the body
-// ran to its end.
+// Runs body; an exception ends it, and its message is put into failure. Returns whether the
+// body ran to its end. For a handler that must do something before the error box shows.
 template <typename Body>
-bool guarded(QWidget* parent, Body&& body) noexcept {
+bool caught(QString& failure, Body&& body) noexcept {
   try {
     std::forward<Body>(body)();
     return true;
   } catch (const std::exception& e) {
-    ShowErrorBox(parent, QString::fromUtf8(e.what()));
+    failure = QString::fromUtf8(e.what());
   } catch (...) {
-    ShowErrorBox(parent, QStringLiteral("Unknown error"));
+    failure = QStringLiteral("Unknown error");
   }
+  return false;
+}
+
+// Runs body; an exception is shown by ShowErrorBox and ends the body. Returns whether the body
+// ran to its end.
+template <typename Body>
+bool guarded(QWidget* parent, Body&& body) noexcept {
+  QString failure;
+  if (caught(failure, std::forward<Body>(body))) return true;
+  ShowErrorBox(parent, failure);
   return false;
 }
 

@@ -140,6 +140,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->windowTitle(), QStringLiteral("Вербалон - версия 1.0b"));
     QCOMPARE(statusText(*window, 0), QStringLiteral("Слов: %1").arg(n));
     QCOMPARE(statusText(*window, 1), QStringLiteral("Статей: 0"));
+    QCOMPARE(statusText(*window, 2), QStringLiteral("Доступно: 2"));
     QCOMPARE(statusText(*window, 3), QStringLiteral("Фильтр: 0"));
     // Once the list box has its height the page is full: every row that shows, and one more.
     const int rows = PageRows(form.lbWord->viewport()->height(), 16);

@@ -11,6 +11,8 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
+#include <filesystem>
 #include <memory>
 
 #include "dialogs/logo.h"
@@ -156,6 +158,42 @@ class SecondaryWindowsTest : public QObject {
     });
     child<QAction>(window, "acAbout")->trigger();
     QVERIFY(modal);
+  }
+
+  // The splash window stays on top of everything: an error of the start-up shown beneath it
+  // could not be read, nor answered.
+  void splashClosesBeforeAnErrorOfTheStartUp() {
+    SampleAppFolder folder({"tolk.brd"});
+    std::filesystem::remove(folder.dataDir() / "tolk.brd");
+    TfMain window(folder.path(), {});
+    QVERIFY(window.FormCreate());
+    window.createSecondaryWindows();
+    static TfLogo* splash = nullptr;
+    static bool splashShownWithTheError = true;
+    static QString error;
+    splash = child<TfLogo>(window, "fLogo");
+    DialogHooks hooks;
+    hooks.error = [](const QString& message) {
+      error = message;
+      splashShownWithTheError = splash->isVisible();
+    };
+    setDialogHooks(hooks);
+    window.show();
+    QTRY_VERIFY(!error.isEmpty());
+    initTestCase();
+    QVERIFY(error.contains(QStringLiteral("tolk.brd")));
+    QVERIFY(!splashShownWithTheError);
+  }
+
+  // The tool bar shows the caption whole, and the find button and the tray icon say what they
+  // are.
+  void captionsAndTooltips() {
+    SampleAppFolder folder;
+    TfMain window(folder.path(), {});
+    QVERIFY(window.FormCreate());
+    QCOMPARE(child<QAction>(window, "acAbout")->iconText(), QStringLiteral("О программе..."));
+    QVERIFY(!child<QToolButton>(window, "btFind")->toolTip().isEmpty());
+    QCOMPARE(child<QSystemTrayIcon>(window, "tiTray")->toolTip(), QStringLiteral("Вербалон"));
   }
 };
 
