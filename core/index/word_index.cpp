@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/cp1251.h"
+#include "dicts/article_location.h"
 #include "index/detail/progress_texts.h"
 #include "index/index_entry.h"
 #include "index/index_error.h"
@@ -135,10 +136,7 @@ void WordIndex::buildKeys() {
     words.push_back(std::move(m_word[order[g]]));
     size_t h = g + 1;
     for (; h < order.size() && keys[order[h]] == key; ++h) {
-      std::string& more = m_index[order[h]];
-      if (more.empty()) continue;
-      if (!entry.empty()) entry += '|';
-      entry += more;
+      IndexEntry::appendEntry(entry, m_index[order[h]]);
     }
     entries.push_back(std::move(entry));
     sorted.push_back(key);
@@ -173,6 +171,15 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
   }
   if (items.size() > std::numeric_limits<uint32_t>::max()) {
     throw EIndexError(cp1251::toUtf8(dict.FileName) + ": too many items");
+  }
+  // A location goes into entries as it stands. AddDict has checked those of a package it
+  // opened, but a slot may have been filled by its caller.
+  dicts::ArticleLocation read;
+  for (size_t k = 0; k < locations.size(); ++k) {
+    if (const char* fault = dicts::ReadArticleLocation(locations[k], read)) {
+      throw EIndexError(cp1251::toUtf8(dict.FileName) + ": article location " + std::to_string(k) +
+                        ", '" + cp1251::toUtf8(locations[k]) + "', " + fault);
+    }
   }
 
   progress.setStatus(detail::textPreparingInstall());
@@ -209,15 +216,11 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
   }
 
   const std::vector<uint32_t> order = stableKeyOrder(itemKeys);
-  const std::string prefix = std::to_string(n) + ":";
-  // A word that is there already gains "|" + part for each item, as the one-by-one merge
-  // appends them (even to an empty entry read from a file); a new word starts with its first part.
-  auto appendParts = [&](std::string& entry, size_t from, size_t to, bool existing) {
-    for (size_t g = from; g < to; ++g) {
-      if (g != from || existing) entry += '|';
-      entry += prefix;
-      entry += locations[order[g]];
-    }
+  // A word that is there already gains a part for each item, as the one-by-one merge appends
+  // them; a new word starts with its first part.
+  auto appendParts = [&](std::string& entry, size_t from, size_t to) {
+    for (size_t g = from; g < to; ++g)
+      IndexEntry::appendPart(entry, n, locations[order[g]]);
   };
 
   // One pass over the index and the sorted items together: a run of equal item keys either
@@ -229,6 +232,7 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
   StringList newEntries;
   std::vector<std::pair<size_t, std::string>> grownEntries;
   size_t newKeyBytes = 0;
+  size_t grownBytes = 0;
   const size_t oldCount = m_word.size();
   size_t j = 0;
   for (size_t g = 0; g < count;) {
@@ -240,14 +244,15 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
       ++j;
     if (j < oldCount && m_key[j] == key) {
       std::string entry = m_index[j];
-      appendParts(entry, g, h, true);
+      appendParts(entry, g, h);
+      grownBytes += entry.size() - m_index[j].size();
       grownEntries.emplace_back(j, std::move(entry));
       ++j;
     } else {
       insertions.push_back({j, key});
       newWords.emplace_back(items[order[g]]);
       std::string entry;
-      appendParts(entry, g, h, false);
+      appendParts(entry, g, h);
       newEntries.push_back(std::move(entry));
       newKeyBytes += key.size();
     }
@@ -257,10 +262,9 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
   size_t wordBytes = storedTextSize(m_word);
   for (const std::string& word : newWords)
     wordBytes += word.size() + 2;
-  // Every part but the first of a new word comes after a "|".
-  size_t entryBytes = storedTextSize(m_index) + 2 * newEntries.size() + count - newEntries.size();
-  for (size_t k = 0; k < count; ++k)
-    entryBytes += prefix.size() + locations[k].size();
+  size_t entryBytes = storedTextSize(m_index) + grownBytes;
+  for (const std::string& entry : newEntries)
+    entryBytes += entry.size() + 2;
   if (wordBytes > m_storedLimit || entryBytes > m_storedLimit) {
     throw EIndexError(
         cp1251::toUtf8(dict.FileName) + " is not installed: the stored index would grow to " +
@@ -305,8 +309,6 @@ bool WordIndex::RemoveDict(size_t n, InstallProgress& progress) {
 
   progress.setStatus(detail::textPreparingRemoval());
   progress.setStatus(detail::textRemoving() + m_dicts[n].ShortTitle);
-  const std::string number = std::to_string(n);
-  const std::string anchored = "|" + number + ":";
   const bool keysBuilt = !m_key.empty();
   const size_t count = m_index.size();
 
@@ -320,18 +322,10 @@ bool WordIndex::RemoveDict(size_t n, InstallProgress& progress) {
     int step = 0;
     for (size_t i = 0; i < count; ++i) {
       std::string& entry = m_index[i];
-      // The entry holds a part of n when "|" + entry contains "|n:".
-      const bool mentions = entry.compare(0, anchored.size() - 1, anchored, 1) == 0 ||
-                            entry.find(anchored) != std::string::npos;
-      if (mentions) {
-        std::string rebuilt;
-        bool firstKept = true;
-        for (std::string_view part : splitEntry(entry)) {
-          if (partDictField(part) == number) continue;
-          if (!firstKept) rebuilt += '|';
-          rebuilt += part;
-          firstKept = false;
-        }
+      const IndexEntry read(entry, m_word[i]);
+      // Only an entry with a part of n is read in full and rebuilt.
+      if (read.mentions(n)) {
+        std::string rebuilt = read.without(n);
         if (rebuilt.empty()) {
           if (keep.empty()) keep.assign(count, true);
           keep[i] = false;
