@@ -148,6 +148,27 @@ TEST(InstallDict, GivesAWordStoredWithAnEmptyEntryItsPartWithoutABar) {
   EXPECT_EQ(index.slIndex(), (Lines{"1:s:0", "0:s:1|1:s:1"}));
 }
 
+// The first merge of a run would put the stored lists in order and build the keys; refused
+// late (here by the size limit), it leaves them exactly as loaded.
+TEST(InstallDict, RefusedFirstMergeLeavesAStoredListUnsortedAndKeysUnbuilt) {
+  WordIndex index;
+  index.appendSlot(makeDict("a.brd", {}));
+  const Lines words = {w("кот"), w("дом"), w("Дом")};
+  const Lines entries = {"0:a:0", "0:a:1", "0:a:2"};
+  index.assignLists(words, entries);
+  index.setStoredListLimit(40);
+  index.appendSlot(makeDict("b.brd", numbered(5)));
+  NoProgress none;
+  EXPECT_THROW(index.InstallDict(1, none), EIndexError);
+  EXPECT_EQ(index.slWord(), words);
+  EXPECT_EQ(index.slIndex(), entries);
+  EXPECT_TRUE(index.slKey().empty());
+  index.setStoredListLimit(kStoredListLimit);
+  index.InstallDict(1, none);
+  EXPECT_EQ(index.slWord().size(), 7U);
+  expectKeysInStep(index);
+}
+
 TEST(InstallDict, PutsAListOrderedByAnotherComparisonInOrderFirst) {
   WordIndex index;
   index.appendSlot(makeDict("a.brd", ws({"x"})));
