@@ -10,7 +10,7 @@ namespace verbalon::index {
 namespace {
 
 // "|12:" for 12, in buffer; the view is valid while buffer is.
-std::string_view barNumberColon(size_t dict, char (&buffer)[24]) noexcept {
+std::string_view writeBarNumberColon(size_t dict, char (&buffer)[24]) noexcept {
   buffer[0] = '|';
   const auto [end, ec] = std::to_chars(buffer + 1, buffer + sizeof buffer - 1, dict);
   *end = ':';
@@ -63,9 +63,11 @@ IndexEntry::Iterator& IndexEntry::Iterator::operator++() {
   return *this;
 }
 
-bool IndexEntry::mentions(size_t dict) const noexcept {
-  char buffer[24];
-  const std::string_view anchored = barNumberColon(dict, buffer);
+IndexEntry::DictMark::DictMark(size_t dict) noexcept
+    : m_size(writeBarNumberColon(dict, m_text).size()) {}
+
+bool IndexEntry::mentions(const DictMark& mark) const noexcept {
+  const std::string_view anchored = mark.barNumberColon();
   // "|" + text contains "|n:".
   return m_text.starts_with(anchored.substr(1)) || m_text.find(anchored) != std::string_view::npos;
 }
@@ -82,7 +84,7 @@ std::string IndexEntry::without(size_t dict) const {
 
 void IndexEntry::appendPart(std::string& entry, size_t dict, std::string_view location) {
   char buffer[24];
-  const std::string_view anchored = barNumberColon(dict, buffer);
+  const std::string_view anchored = writeBarNumberColon(dict, buffer);
   entry += entry.empty() ? anchored.substr(1) : anchored;
   entry += location;
 }

@@ -71,7 +71,18 @@ class IndexEntry {
   // Whether the entry has a part of dictionary dict, judged by its text alone (a part of dict
   // starts the entry or follows a "|"); exact for an entry of the format, and quick enough to
   // ask of every entry of the index.
-  bool mentions(size_t dict) const noexcept;
+  bool mentions(size_t dict) const noexcept { return mentions(DictMark(dict)); }
+  // The same, with the number's text made once for a pass over many entries.
+  class DictMark {
+   public:
+    explicit DictMark(size_t dict) noexcept;
+    std::string_view barNumberColon() const { return {m_text, m_size}; }  // "|n:"
+
+   private:
+    char m_text[24];
+    size_t m_size;
+  };
+  bool mentions(const DictMark& mark) const noexcept;
 
   // The entry without the parts of dictionary dict, the others in their order; empty when no
   // part is left. A malformed entry raises EIndexError.

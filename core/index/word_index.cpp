@@ -329,6 +329,7 @@ bool WordIndex::RemoveDict(size_t n, InstallProgress& progress) {
   progress.setStatus(detail::textRemoving() + m_dicts[n].ShortTitle);
   const bool keysBuilt = !m_key.empty();
   const size_t count = m_index.size();
+  const IndexEntry::DictMark mark(n);
 
   progress.showGauge();
   progress.setGaugeProgress(0);
@@ -342,7 +343,7 @@ bool WordIndex::RemoveDict(size_t n, InstallProgress& progress) {
       std::string& entry = m_index[i];
       const IndexEntry read(entry, m_word[i]);
       // Only an entry with a part of n is read in full and rebuilt.
-      if (read.mentions(n)) {
+      if (read.mentions(mark)) {
         std::string rebuilt = read.without(n);
         if (rebuilt.empty()) {
           if (keep.empty()) keep.assign(count, true);
