@@ -21,6 +21,7 @@
 #include "common/string_list.h"
 #include "dicts/dict_package.h"
 #include "htmlview/detail/page_references.h"
+#include "index/index_entry.h"
 #include "storage/compound_file.h"
 #include "storage/storage.h"
 
@@ -95,7 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   article::ItemStreamCache cache(size_t{1} << 16);
   const verbalon::dicts::TextLines& found = dicts.front().IndexList;
   for (size_t k = 0; k < found.size() && k < 8; ++k) {
-    const std::string entry = "0:" + std::string(found[k]) + "|0:" + std::string(found[k]);
+    std::string entry;
+    verbalon::index::IndexEntry::appendPart(entry, 0, found[k]);
+    verbalon::index::IndexEntry::appendPart(entry, 0, found[k]);
     for (article::ItemStreamCache* use :
          {static_cast<article::ItemStreamCache*>(nullptr), &cache}) {
       std::string page;

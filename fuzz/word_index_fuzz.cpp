@@ -2,8 +2,8 @@
 // alternate between "items.dat" and "index.dat" lines, as a damaged or foreign resource package
 // could hold them (any order, equal keys, malformed entries). A dictionary made of the first
 // lines is merged, which builds the keys and puts the lists in order, then dictionary 0 is
-// removed and every entry is parsed. After each step the lists must be aligned, ascending and
-// free of equal keys. Any error but verbalon::Error is a finding.
+// removed; every entry that reads must compose again to the same text. After each step the lists
+// must be aligned, ascending and free of equal keys. Any error but verbalon::Error is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -74,12 +74,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkInvariants(index);
   } catch (const verbalon::Error&) {
   }
-  for (const std::string& entry : index.slIndex()) {
-    for (std::string_view part : verbalon::index::splitEntry(entry)) {
-      try {
-        verbalon::index::dictOfPart(index.Dicts(), verbalon::index::parsePart(part));
-      } catch (const verbalon::Error&) {
+  for (size_t i = 0; i < index.slIndex().size(); ++i) {
+    const verbalon::index::IndexEntry entry(index.slIndex()[i], index.slWord()[i]);
+    try {
+      std::string again;
+      for (const verbalon::index::IndexPart& part : entry) {
+        verbalon::index::dictOfPart(index.Dicts(), part);
+        verbalon::index::IndexEntry::appendPart(again, part.dict, part.location);
       }
+      // An entry that reads is composed again to the same text.
+      check(again == entry.text());
+    } catch (const verbalon::Error&) {
     }
   }
   return 0;

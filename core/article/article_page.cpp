@@ -1,12 +1,9 @@
 #include "article/article_page.h"
 
 #include <cassert>
-#include <charconv>
 #include <optional>
-#include <vector>
 
 #include "article/detail/article_shape.h"
-#include "article/detail/fields.h"
 #include "article/detail/stream_lines.h"
 #include "article/replace.h"
 #include "common/cp1251.h"
@@ -15,18 +12,6 @@
 
 namespace verbalon::article {
 namespace {
-
-size_t decimalField(std::string_view field, std::string_view part) {
-  size_t value = 0;
-  const char* end = field.data() + field.size();
-  const auto [stop, ec] = std::from_chars(field.data(), end, value);
-  if (field.empty() || ec != std::errc() || stop != end) {
-    throw EArticleError("'" + cp1251::toUtf8(field) +
-                        "' is not a decimal integer in index entry part '" + cp1251::toUtf8(part) +
-                        "'");
-  }
-  return value;
-}
 
 std::string templateText(const StringList& lines) {
   return joinLines(lines);
@@ -104,15 +89,7 @@ std::string BuildArticlePage(std::string_view entry, std::string_view headword,
                              ItemStreamCache* cache) {
   const ClearOnExit clearReadBuf{ReadBuf};
   std::string content;
-  for (const std::string_view part : detail::splitFields(entry, '|')) {
-    const std::vector<std::string_view> fields = detail::splitFields(part, ':');
-    if (fields.size() < 3) {
-      throw EArticleError("index entry part '" + cp1251::toUtf8(part) +
-                          "' has fewer than three fields");
-    }
-    index::IndexPart where;
-    where.dict = decimalField(fields[0], part);
-    const size_t lineNumber = decimalField(fields[2], part);
+  for (const index::IndexPart& where : index::IndexEntry(entry, headword)) {
     const dicts::TDict& dict = index::dictOfPart(Dicts, where);
 
     assert(dict.Storage);  // every slot that is not a hole holds an open package
@@ -125,19 +102,19 @@ std::string BuildArticlePage(std::string_view entry, std::string_view headword,
     std::optional<std::string> article;
     size_t lineCount = 0;
     if (cache) {
-      article = cache->line(where.dict, dict, fields[1], lineNumber, ReadBuf, &lineCount);
+      article = cache->line(where.dict, dict, where.path, where.line, ReadBuf, &lineCount);
     } else {
-      storage::ReadStream(*dict.Storage, fields[1], ReadBuf, storage::kPackageMode, true,
+      storage::ReadStream(*dict.Storage, where.path, ReadBuf, storage::kPackageMode, true,
                           kItemStreamLimit);
-      if (const auto line = detail::nthLine(ReadBuf.bytes(), lineNumber)) {
+      if (const auto line = detail::nthLine(ReadBuf.bytes(), where.line)) {
         article.emplace(*line);
       } else {
         lineCount = detail::lineCount(ReadBuf.bytes());
       }
     }
     if (!article) {
-      throw EArticleError("index entry part '" + cp1251::toUtf8(part) + "' names line " +
-                          std::to_string(lineNumber) + " of stream '" + cp1251::toUtf8(fields[1]) +
+      throw EArticleError("index entry part '" + cp1251::toUtf8(where.text) + "' names line " +
+                          std::to_string(where.line) + " of stream '" + cp1251::toUtf8(where.path) +
                           "' of dictionary " + std::to_string(where.dict) + ", which has " +
                           std::to_string(lineCount) + " lines");
     }

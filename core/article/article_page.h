@@ -23,10 +23,10 @@
 //                  headword and the advertisement placeholders (advert.h)
 namespace verbalon::article {
 
-// A part of an index entry that cannot be shown: a dictionary or line number that is not a
-// decimal integer, a part of fewer than three fields, or a line number past the end of its
-// stream. A part naming no loaded dictionary raises index::EIndexError naming the number;
-// storage and decompression errors of the item stream pass on as they are.
+// A part of an index entry that cannot be shown: its line number is past the end of its stream.
+// An entry that breaks the format (index/index_entry.h) raises index::EIndexError naming the
+// word, and so does a part naming no loaded dictionary; storage and decompression errors of the
+// item stream pass on as they are.
 class EArticleError : public Error {
  public:
   using Error::Error;

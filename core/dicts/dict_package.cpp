@@ -7,6 +7,7 @@
 
 #include "common/cp1251.h"
 #include "common/string_list.h"
+#include "dicts/article_location.h"
 #include "storage/storage.h"
 
 namespace verbalon::dicts {
@@ -34,32 +35,14 @@ TextLines readTextLines(const storage::CompoundFile& package, std::string_view s
   return TextLines(text.take());
 }
 
-bool isDecimal(std::string_view text) {
-  if (text.empty() || text.size() > 9) return false;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
-}
-
-// An article location becomes part of an index entry as it stands, after "n:". A "|" in it would
-// start a part of another dictionary, and a ":" in its path would move the line number, so a
-// package could reach into other dictionaries' articles; both are refused here, before merging.
+// An article location becomes part of an index entry as it stands, after "n:", so a package
+// whose locations break the entry format could reach into other dictionaries' articles; such a
+// package is refused here, before merging.
 void checkLocations(const TDict& dict) {
+  ArticleLocation read;
   for (size_t k = 0; k < dict.IndexList.size(); ++k) {
     const std::string_view location = dict.IndexList[k];
-    const size_t colon = location.find(':');
-    const char* fault = nullptr;
-    if (location.find('|') != std::string_view::npos) {
-      fault = "holds \"|\"";
-    } else if (colon == std::string_view::npos) {
-      fault = "has no \":\" before a line number";
-    } else if (location.find(':', colon + 1) != std::string_view::npos) {
-      fault = "has a \":\" inside its stream path";
-    } else if (!isDecimal(location.substr(colon + 1))) {
-      fault = "ends in no plain decimal line number";
-    }
-    if (fault) {
+    if (const char* fault = ReadArticleLocation(location, read)) {
       throw EDictError(cp1251::toUtf8(dict.FileName) + ": line " + std::to_string(k) +
                        " of \"~index.dat\", '" + cp1251::toUtf8(location) +
                        "', is no article location: it " + fault);

@@ -58,7 +58,7 @@ enum class ItemLists { kLoad, kSkip };
 // package raises EDictError naming it when its item and index streams have different line
 // counts, when it holds more than 16 items per stored byte of the two streams (no real
 // dictionary compresses that well), or when a line of "~index.dat" is no article location (a
-// "|", a second ":", or a line number that is not a plain decimal of at most 9 digits); the
+// "|", a second ":", or no plain line number: dicts/article_location.h); the
 // message names the line.
 // ReadBuf is left empty.
 void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemoryStream& ReadBuf,

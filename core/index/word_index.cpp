@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/cp1251.h"
+#include "dicts/article_location.h"
 #include "index/detail/progress_texts.h"
 #include "index/index_entry.h"
 #include "index/index_error.h"
@@ -105,11 +106,28 @@ void WordIndex::checkChangesAllowed() const {
   if (!m_refusal.empty()) throw EIndexError(m_refusal);
 }
 
-// Builds `slKey` from `slWord`. A stored list that another comparison ordered (another program,
-// or an older version of this one) may be out of order under ours or hold keys that ours finds
-// equal; searching such a list would misplace words, so it is sorted again first (stably) and
-// lines of equal keys become one, keeping the first display form and all parts in their order.
-void WordIndex::buildKeys() {
+// What a merge changes, worked out in full before anything changes: the lists to be (when the
+// first merge of a run builds `slKey` and puts a stored list in order) and the lines to insert
+// or grow.
+struct WordIndex::InstallPlan {
+  bool buildsKeys = false;  // `keys` becomes `slKey`
+  KeyList keys;
+  bool reorders = false;  // `words` and `entries` replace `slWord` and `slIndex`
+  StringList words;
+  StringList entries;
+  KeyList itemKeys;  // what `insertions` point into
+  std::vector<KeyInsertion> insertions;
+  StringList newWords;
+  StringList newEntries;
+  std::vector<std::pair<size_t, std::string>> grownEntries;
+};
+
+// Builds `slKey` from `slWord` into the plan. A stored list that another comparison ordered
+// (another program, or an older version of this one) may be out of order under ours or hold keys
+// that ours finds equal; searching such a list would misplace words, so it is sorted again first
+// (stably) and lines of equal keys become one, keeping the first display form and all parts in
+// their order. The lists themselves stay as they are until the plan is applied.
+void WordIndex::planKeys(InstallPlan& plan) const {
   KeyList keys;
   size_t bytes = 0;
   for (const std::string& word : m_word)
@@ -117,36 +135,28 @@ void WordIndex::buildKeys() {
   keys.reserve(m_word.size(), bytes * 2);
   for (const std::string& word : m_word)
     keys.pushWord(word);
+  plan.buildsKeys = true;
   if (strictlyAscending(keys)) {
-    m_key = std::move(keys);
+    plan.keys = std::move(keys);
     return;
   }
 
   const std::vector<uint32_t> order = stableKeyOrder(keys);
-  StringList words;
-  StringList entries;
-  KeyList sorted;
-  words.reserve(m_word.size());
-  entries.reserve(m_word.size());
-  sorted.reserve(m_word.size(), keys.byteSize());
+  plan.reorders = true;
+  plan.words.reserve(m_word.size());
+  plan.entries.reserve(m_word.size());
+  plan.keys.reserve(m_word.size(), keys.byteSize());
   for (size_t g = 0; g < order.size();) {
     const std::string_view key = keys[order[g]];
-    std::string entry = std::move(m_index[order[g]]);
-    words.push_back(std::move(m_word[order[g]]));
+    std::string entry = m_index[order[g]];
+    plan.words.push_back(m_word[order[g]]);
     size_t h = g + 1;
-    for (; h < order.size() && keys[order[h]] == key; ++h) {
-      std::string& more = m_index[order[h]];
-      if (more.empty()) continue;
-      if (!entry.empty()) entry += '|';
-      entry += more;
-    }
-    entries.push_back(std::move(entry));
-    sorted.push_back(key);
+    for (; h < order.size() && keys[order[h]] == key; ++h)
+      IndexEntry::appendEntry(entry, m_index[order[h]]);
+    plan.entries.push_back(std::move(entry));
+    plan.keys.push_back(key);
     g = h;
   }
-  m_word = std::move(words);
-  m_index = std::move(entries);
-  m_key = std::move(sorted);
 }
 
 // The items are not inserted one by one: with a million words each insertion moves a million
@@ -157,6 +167,16 @@ void WordIndex::buildKeys() {
 void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
   checkChangesAllowed();
   BusyGuard busy(m_busy);
+  InstallPlan plan;
+  planInstall(n, progress, plan);
+  applyInstall(plan);
+  progress.hideGauge();
+}
+
+// Everything that can fail: the checks, the progress calls (which let window messages run), the
+// sort, the new and grown entries, the limit and every allocation. In the lists themselves it
+// only reserves room, which changes no line of them.
+void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& plan) {
   if (n >= m_dicts.size() || n + 1 != m_dicts.size()) {
     throw EIndexError("dictionary " + std::to_string(n) +
                       " is not the last slot and cannot be merged");
@@ -174,11 +194,23 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
   if (items.size() > std::numeric_limits<uint32_t>::max()) {
     throw EIndexError(cp1251::toUtf8(dict.FileName) + ": too many items");
   }
+  // A location goes into entries as it stands. AddDict has checked those of a package it
+  // opened, but a slot may have been filled by its caller.
+  dicts::ArticleLocation read;
+  for (size_t k = 0; k < locations.size(); ++k) {
+    if (const char* fault = dicts::ReadArticleLocation(locations[k], read)) {
+      throw EIndexError(cp1251::toUtf8(dict.FileName) + ": article location " + std::to_string(k) +
+                        ", '" + cp1251::toUtf8(locations[k]) + "', " + fault);
+    }
+  }
 
   progress.setStatus(detail::textPreparingInstall());
   progress.showGauge();
   progress.setGaugeProgress(0);
-  if (m_key.empty() && !m_word.empty()) buildKeys();
+  if (m_key.empty() && !m_word.empty()) planKeys(plan);
+  const KeyList& keys = plan.buildsKeys ? plan.keys : m_key;
+  const StringList& words = plan.reorders ? plan.words : m_word;
+  const StringList& entries = plan.reorders ? plan.entries : m_index;
 
   const size_t count = items.size();
   // (count - 1) / 100 in floating point, truncated: 0 up to 100 items, and for none.
@@ -186,10 +218,10 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
       gaugeValue(static_cast<long long>(std::trunc((static_cast<double>(count) - 1) / 100))));
   const std::string last = std::to_string(static_cast<long long>(count) - 1);
   // Into an empty index the first item goes in without a search and without a progress step.
-  const size_t first = m_word.empty() && count > 0 ? 1 : 0;
+  const size_t first = words.empty() && count > 0 ? 1 : 0;
   progress.setStatus(detail::textInstalling() + dict.ShortTitle);
 
-  KeyList itemKeys;
+  KeyList& itemKeys = plan.itemKeys;
   size_t bytes = 0;
   for (std::string_view item : items)
     bytes += item.size();
@@ -203,80 +235,70 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
       progress.processMessages();
     }
   }
-  if (count == 0) {
-    progress.hideGauge();
-    return;
-  }
+  if (count == 0) return;
 
   const std::vector<uint32_t> order = stableKeyOrder(itemKeys);
-  const std::string prefix = std::to_string(n) + ":";
-  // A word that is there already gains "|" + part for each item, as the one-by-one merge
-  // appends them (even to an empty entry read from a file); a new word starts with its first part.
-  auto appendParts = [&](std::string& entry, size_t from, size_t to, bool existing) {
-    for (size_t g = from; g < to; ++g) {
-      if (g != from || existing) entry += '|';
-      entry += prefix;
-      entry += locations[order[g]];
-    }
-  };
-
   // One pass over the index and the sorted items together: a run of equal item keys either
-  // meets a word of the index, whose entry gains the run's parts, or becomes a new word to be
-  // inserted before index line `position`. Everything that allocates happens here, before the
-  // lists change, so that an error leaves them as they were.
-  std::vector<KeyInsertion> insertions;
-  StringList newWords;
-  StringList newEntries;
-  std::vector<std::pair<size_t, std::string>> grownEntries;
+  // meets a word of the index, whose entry gains the run's parts (as the one-by-one merge
+  // appends them), or becomes a new word to be inserted before index line `position`.
+  const size_t oldCount = words.size();
   size_t newKeyBytes = 0;
-  const size_t oldCount = m_word.size();
+  size_t grownBytes = 0;
   size_t j = 0;
   for (size_t g = 0; g < count;) {
     const std::string_view key = itemKeys[order[g]];
     size_t h = g + 1;
     while (h < count && itemKeys[order[h]] == key)
       ++h;
-    while (j < oldCount && m_key[j] < key)
+    while (j < oldCount && keys[j] < key)
       ++j;
-    if (j < oldCount && m_key[j] == key) {
-      std::string entry = m_index[j];
-      appendParts(entry, g, h, true);
-      grownEntries.emplace_back(j, std::move(entry));
+    const bool existing = j < oldCount && keys[j] == key;
+    std::string entry = existing ? entries[j] : std::string();
+    for (size_t r = g; r < h; ++r)
+      IndexEntry::appendPart(entry, n, locations[order[r]]);
+    if (existing) {
+      grownBytes += entry.size() - entries[j].size();
+      plan.grownEntries.emplace_back(j, std::move(entry));
       ++j;
     } else {
-      insertions.push_back({j, key});
-      newWords.emplace_back(items[order[g]]);
-      std::string entry;
-      appendParts(entry, g, h, false);
-      newEntries.push_back(std::move(entry));
+      plan.insertions.push_back({j, key});
+      plan.newWords.emplace_back(items[order[g]]);
+      plan.newEntries.push_back(std::move(entry));
       newKeyBytes += key.size();
     }
     g = h;
   }
   // Checked before the lists grow: an index saved past the limit could never be read again.
-  size_t wordBytes = storedTextSize(m_word);
-  for (const std::string& word : newWords)
+  size_t wordBytes = storedTextSize(words);
+  for (const std::string& word : plan.newWords)
     wordBytes += word.size() + 2;
-  // Every part but the first of a new word comes after a "|".
-  size_t entryBytes = storedTextSize(m_index) + 2 * newEntries.size() + count - newEntries.size();
-  for (size_t k = 0; k < count; ++k)
-    entryBytes += prefix.size() + locations[k].size();
+  size_t entryBytes = storedTextSize(entries) + grownBytes;
+  for (const std::string& entry : plan.newEntries)
+    entryBytes += entry.size() + 2;
   if (wordBytes > m_storedLimit || entryBytes > m_storedLimit) {
     throw EIndexError(
         cp1251::toUtf8(dict.FileName) + " is not installed: the stored index would grow to " +
         std::to_string(std::max(wordBytes, entryBytes) >> 20) + " MiB, more than the " +
         std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
   }
-  reserveRoom(m_word, insertions.size());
-  reserveRoom(m_index, insertions.size());
-  m_key.reserveMore(insertions.size(), newKeyBytes);
+  const size_t added = plan.insertions.size();
+  reserveRoom(plan.reorders ? plan.words : m_word, added);
+  reserveRoom(plan.reorders ? plan.entries : m_index, added);
+  (plan.buildsKeys ? plan.keys : m_key).reserveMore(added, newKeyBytes);
+}
 
-  for (auto& [line, entry] : grownEntries)
+// Moves the plan in. Every allocation has happened, so nothing here can fail.
+void WordIndex::applyInstall(InstallPlan& plan) noexcept {
+  if (plan.reorders) {
+    m_word = std::move(plan.words);
+    m_index = std::move(plan.entries);
+  }
+  if (plan.buildsKeys) m_key = std::move(plan.keys);
+  for (auto& [line, entry] : plan.grownEntries)
     m_index[line].swap(entry);
-  insertInPlace(m_word, insertions, newWords);
-  insertInPlace(m_index, insertions, newEntries);
-  m_key.insertSorted(insertions);
-  progress.hideGauge();
+  insertInPlace(m_word, plan.insertions, plan.newWords);
+  insertInPlace(m_index, plan.insertions, plan.newEntries);
+  m_key.insertSorted(plan.insertions);
 }
 
 void WordIndex::applyRemoval(const std::vector<bool>& keep, bool keysBuilt) noexcept {
@@ -305,10 +327,9 @@ bool WordIndex::RemoveDict(size_t n, InstallProgress& progress) {
 
   progress.setStatus(detail::textPreparingRemoval());
   progress.setStatus(detail::textRemoving() + m_dicts[n].ShortTitle);
-  const std::string number = std::to_string(n);
-  const std::string anchored = "|" + number + ":";
   const bool keysBuilt = !m_key.empty();
   const size_t count = m_index.size();
+  const IndexEntry::DictMark mark(n);
 
   progress.showGauge();
   progress.setGaugeProgress(0);
@@ -320,18 +341,10 @@ bool WordIndex::RemoveDict(size_t n, InstallProgress& progress) {
     int step = 0;
     for (size_t i = 0; i < count; ++i) {
       std::string& entry = m_index[i];
-      // The entry holds a part of n when "|" + entry contains "|n:".
-      const bool mentions = entry.compare(0, anchored.size() - 1, anchored, 1) == 0 ||
-                            entry.find(anchored) != std::string::npos;
-      if (mentions) {
-        std::string rebuilt;
-        bool firstKept = true;
-        for (std::string_view part : splitEntry(entry)) {
-          if (partDictField(part) == number) continue;
-          if (!firstKept) rebuilt += '|';
-          rebuilt += part;
-          firstKept = false;
-        }
+      const IndexEntry read(entry, m_word[i]);
+      // Only an entry with a part of n is read in full and rebuilt.
+      if (read.mentions(mark)) {
+        std::string rebuilt = read.without(n);
         if (rebuilt.empty()) {
           if (keep.empty()) keep.assign(count, true);
           keep[i] = false;

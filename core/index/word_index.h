@@ -128,8 +128,14 @@ class WordIndex {
   const std::string& refusal() const { return m_refusal; }
 
  private:
+  struct InstallPlan;
+
   void checkChangesAllowed() const;
-  void buildKeys();
+  void planKeys(InstallPlan& plan) const;
+  // May fail; changes no line of the lists (it only reserves room in them).
+  void planInstall(size_t n, InstallProgress& progress, InstallPlan& plan);
+  // Cannot fail: InstallDict's "an error leaves the lists as they were" rests on this split.
+  void applyInstall(InstallPlan& plan) noexcept;
   void applyRemoval(const std::vector<bool>& keep, bool keysBuilt) noexcept;
 
   dicts::TDicts m_dicts;

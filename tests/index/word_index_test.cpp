@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "index/index_entry.h"
 #include "index/index_error.h"
 #include "index/normalize.h"
 #include "recording_progress.h"
@@ -118,6 +117,56 @@ TEST(InstallDict, RefusesBadSlotsAndMismatchedListsChangingNothing) {
   EXPECT_THROW(index.InstallDict(1, none), EIndexError);  // not the last slot
   EXPECT_EQ(us(index.slWord()), (Lines{"дом"}));
   EXPECT_EQ(index.slIndex(), (Lines{"0:s:0"}));
+}
+
+TEST(InstallDict, RefusesLocationsOutsideTheEntryFormatChangingNothing) {
+  WordIndex index;
+  install(index, makeDict("a.brd", ws({"дом"})));
+  NoProgress none;
+  for (const char* location : {"x:1|0:y:2", "x:y:1", "x:01x", "x"}) {
+    index.appendSlot(makeDict("b.brd", ws({"дом", "кот"}), {"x:0", location}));
+    try {
+      index.InstallDict(1, none);
+      FAIL() << "accepted " << location;
+    } catch (const EIndexError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(
+                    "b.brd: article location 1, '" + std::string(location) + "', ", 0),
+                0U)
+          << e.what();
+    }
+    EXPECT_TRUE(index.RemoveDict(1, none));
+  }
+  EXPECT_EQ(us(index.slWord()), (Lines{"дом"}));
+  EXPECT_EQ(index.slIndex(), (Lines{"0:s:0"}));
+}
+
+TEST(InstallDict, GivesAWordStoredWithAnEmptyEntryItsPartWithoutABar) {
+  WordIndex index;
+  index.appendSlot(makeDict("a.brd", {}));
+  index.assignLists(ws({"дом", "кот"}), {"", "0:s:1"});
+  install(index, makeDict("b.brd", ws({"дом", "кот"})));
+  EXPECT_EQ(index.slIndex(), (Lines{"1:s:0", "0:s:1|1:s:1"}));
+}
+
+// The first merge of a run would put the stored lists in order and build the keys; refused
+// late (here by the size limit), it leaves them exactly as loaded.
+TEST(InstallDict, RefusedFirstMergeLeavesAStoredListUnsortedAndKeysUnbuilt) {
+  WordIndex index;
+  index.appendSlot(makeDict("a.brd", {}));
+  const Lines words = {w("кот"), w("дом"), w("Дом")};
+  const Lines entries = {"0:a:0", "0:a:1", "0:a:2"};
+  index.assignLists(words, entries);
+  index.setStoredListLimit(40);
+  index.appendSlot(makeDict("b.brd", numbered(5)));
+  NoProgress none;
+  EXPECT_THROW(index.InstallDict(1, none), EIndexError);
+  EXPECT_EQ(index.slWord(), words);
+  EXPECT_EQ(index.slIndex(), entries);
+  EXPECT_TRUE(index.slKey().empty());
+  index.setStoredListLimit(kStoredListLimit);
+  index.InstallDict(1, none);
+  EXPECT_EQ(index.slWord().size(), 7U);
+  expectKeysInStep(index);
 }
 
 TEST(InstallDict, PutsAListOrderedByAnotherComparisonInOrderFirst) {
@@ -256,26 +305,28 @@ TEST(RemoveDict, ErrorPartWayKeepsListsAlignedAndResetsGauge) {
   EXPECT_EQ(index.Dicts()[0].FileName, "a.brd");  // not freed
 }
 
-TEST(IndexEntry, PartsAreParsedAndCheckedAgainstSlots) {
-  EXPECT_EQ(splitEntry("0:a\\b:12|3:c:0"), (std::vector<std::string_view>{"0:a\\b:12", "3:c:0"}));
-  EXPECT_TRUE(splitEntry("").empty());
-  const IndexPart part = parsePart("3:a\\b:12");
-  EXPECT_EQ(part.dict, 3U);
-  EXPECT_EQ(part.path, "a\\b");
-  EXPECT_EQ(part.line, "12");
-  for (const char* bad : {"", "x:a:1", "-1:a:1", "01:a:1", "1:a", "99999999999:a:1"}) {
-    EXPECT_THROW(parsePart(bad), EIndexError) << bad;
-  }
-  dicts::TDicts slots(2);
-  slots[0].FileName = "a.brd";
-  EXPECT_EQ(&dictOfPart(slots, parsePart("0:a:1")), &slots[0]);
+TEST(RemoveDict, ReadsEntriesByTheFormatAndStopsAtAMalformedOne) {
+  WordIndex index;
+  for (const char* name : {"a.brd", "b.brd"})
+    index.appendSlot(makeDict(name, {}));
+  // "00" is no number of dictionary 0, so that part is no part of 0; a removal reads only the
+  // entries that have a part of its dictionary.
+  index.assignLists(ws({"а", "б", "в", "г"}), {"0:s:0|1:s:0", "00:s:1|1:s:1", "1:s:2|", "0:s:3"});
+  NoProgress none;
+  EXPECT_TRUE(index.RemoveDict(0, none));
+  EXPECT_EQ(index.slIndex(), (Lines{"1:s:0", "00:s:1|1:s:1", "1:s:2|"}));
   try {
-    dictOfPart(slots, parsePart("1:a:1"));
-    FAIL();
+    index.RemoveDict(1, none);
+    FAIL() << "no error";
   } catch (const EIndexError& e) {
-    EXPECT_EQ(std::string(e.what()), "index entry names dictionary 1, which has been removed");
+    EXPECT_EQ(std::string(e.what()),
+              "the index entry of 'б' is malformed: its part 1, '00:s:1', has a leading zero in "
+              "its dictionary number");
   }
-  EXPECT_THROW(dictOfPart(slots, parsePart("5:a:1")), EIndexError);
+  // As after any error part way: what was processed stays processed, the slot is not freed.
+  EXPECT_EQ(us(index.slWord()), (Lines{"б", "в"}));
+  EXPECT_EQ(index.slIndex(), (Lines{"00:s:1|1:s:1", "1:s:2|"}));
+  EXPECT_EQ(index.Dicts()[1].FileName, "b.brd");
 }
 
 }  // namespace
