@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
     location = verbalon::session::locateAppFolder(
         verbalon::ui::pathFromQString(QApplication::applicationDirPath()));
   } catch (const std::exception& e) {
-    verbalon::ui::ShowErrorBox(nullptr, QString::fromUtf8(e.what()));
+    verbalon::ui::showErrorBox(nullptr, QString::fromUtf8(e.what()));
     return 1;
   }
 

@@ -101,7 +101,7 @@ void BM_PageWithoutCache(benchmark::State& state) {
   const std::string entry = entryOf(ws.lines - 2);
   for (auto _ : state) {
     benchmark::DoNotOptimize(
-        article::BuildArticlePage(entry, "w", ws.Dicts, ws.templates, 600, advert, ReadBuf));
+        article::buildArticlePage(entry, "w", ws.Dicts, ws.templates, 600, advert, ReadBuf));
   }
 }
 BENCHMARK(BM_PageWithoutCache)->Unit(benchmark::kMillisecond);
@@ -114,7 +114,7 @@ void BM_FirstPageWithCache(benchmark::State& state) {
   const std::string entry = entryOf(ws.lines - 2);
   for (auto _ : state) {
     article::ItemStreamCache cache;
-    benchmark::DoNotOptimize(article::BuildArticlePage(entry, "w", ws.Dicts, ws.templates, 600,
+    benchmark::DoNotOptimize(article::buildArticlePage(entry, "w", ws.Dicts, ws.templates, 600,
                                                        advert, ReadBuf, &cache));
     state.PauseTiming();
     cache.dropDict(0);  // the cache's own teardown stays out of the measurement
@@ -129,10 +129,10 @@ void BM_SecondPageWithCache(benchmark::State& state) {
   storage::MemoryStream ReadBuf;
   article::Advert advert(StringList{"0;1;a;n;p.gif;1"});
   article::ItemStreamCache cache;
-  article::BuildArticlePage(entryOf(1), "w", ws.Dicts, ws.templates, 600, advert, ReadBuf, &cache);
+  article::buildArticlePage(entryOf(1), "w", ws.Dicts, ws.templates, 600, advert, ReadBuf, &cache);
   const std::string entry = entryOf(ws.lines - 2);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(article::BuildArticlePage(entry, "w", ws.Dicts, ws.templates, 600,
+    benchmark::DoNotOptimize(article::buildArticlePage(entry, "w", ws.Dicts, ws.templates, 600,
                                                        advert, ReadBuf, &cache));
   }
   state.counters["cached_MiB"] = static_cast<double>(cache.bytes()) / (1 << 20);

@@ -171,7 +171,7 @@ void BM_FilterMillionWords(benchmark::State& state) {
   const StringList& words = data().word;
   size_t matches = 0;
   for (auto _ : state)
-    matches = index::FilterWords(words, query).Words.size();
+    matches = index::filterWords(words, query).Words.size();
   state.counters["matches"] = static_cast<double>(matches);
 }
 BENCHMARK(BM_FilterMillionWords)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

@@ -81,7 +81,7 @@ int runList(const Arguments& arguments, Console& console) {
       dicts::TDict package;
       dicts::OpenDictPackage(package, where.path, app.ReadBuf(), where.access);
       const std::string title = settingValue(package.IniList, "Title");
-      const size_t words = storage::ReadLines(*package.Storage, "~items.dat", app.ReadBuf()).size();
+      const size_t words = storage::readLines(*package.Storage, "~items.dat", app.ReadBuf()).size();
       dicts::FreeDict(package);
       console.out << slot << "\t" << name << "\t" << cp1251::toUtf8(title) << "\t" << words << "\n";
     } catch (const Error& e) {
@@ -130,8 +130,8 @@ int runWords(const Arguments& arguments, Console& console) {
   session::Session& app = *opened;
   app.LoadIndex();
   const index::WordIndex& index = app.index();
-  const std::string query = index::FilterQuery(cp1251::fromUtf8(arguments[0]));
-  const index::TFilteredListWord found = index::FilterWords(index.slWord(), query);
+  const std::string query = index::filterQuery(cp1251::fromUtf8(arguments[0]));
+  const index::TFilteredListWord found = index::filterWords(index.slWord(), query);
   // Nothing begins with it, or it is a pattern: what the filter tab would offer instead.
   if (found.Words.empty() || suggest::hasWildcard(query)) {
     printSuggestions(index.slWord(), cp1251::fromUtf8(arguments[0]), console);

@@ -39,7 +39,7 @@ int runSuggest(const Arguments& arguments, Console& console) {
   const storage::CompoundFile stgRes =
       storage::CompoundFile::open(appFolder(arguments) / "vrbx.pde", storage::Access::ReadOnly);
   storage::MemoryStream ReadBuf;
-  const StringList slWord = storage::ReadLines(stgRes, "items.dat", ReadBuf);
+  const StringList slWord = storage::readLines(stgRes, "items.dat", ReadBuf);
   printSuggestions(slWord, cp1251::fromUtf8(arguments[0]), console);
   return kExitOk;
 }

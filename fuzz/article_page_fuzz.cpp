@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
          {static_cast<article::ItemStreamCache*>(nullptr), &cache}) {
       std::string page;
       try {
-        page = article::BuildArticlePage(entry, "w", dicts, templates, 300, advert, readBuf, use);
+        page = article::buildArticlePage(entry, "w", dicts, templates, 300, advert, readBuf, use);
       } catch (const verbalon::Error&) {
         continue;
       }

@@ -30,7 +30,7 @@ void checkInvariants(const WordIndex& index) {
   const auto& keys = index.slKey();
   check(keys.empty() || keys.size() == index.slWord().size());
   for (size_t i = 0; i < keys.size(); ++i) {
-    check(keys[i] == verbalon::index::SortKeyOf(index.slWord()[i]));
+    check(keys[i] == verbalon::index::sortKeyOf(index.slWord()[i]));
     if (i > 0) check(keys[i - 1] < keys[i]);
   }
 }

@@ -83,7 +83,7 @@ std::string layoutColumns(const StringList& items, size_t columns, const StringL
   return result;
 }
 
-std::string BuildArticlePage(std::string_view entry, std::string_view headword,
+std::string buildArticlePage(std::string_view entry, std::string_view headword,
                              const dicts::TDicts& Dicts, const PageTemplates& templates,
                              int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf,
                              ItemStreamCache* cache) {

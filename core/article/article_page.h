@@ -65,7 +65,7 @@ std::string layoutColumns(const StringList& items, size_t columns, const StringL
 // are left out with the same note: a page never takes the view long to lay out. With a cache, item
 // streams it holds are not read again and streams read are kept there; the page is the same either
 // way.
-std::string BuildArticlePage(std::string_view entry, std::string_view headword,
+std::string buildArticlePage(std::string_view entry, std::string_view headword,
                              const dicts::TDicts& Dicts, const PageTemplates& templates,
                              int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf,
                              ItemStreamCache* cache = nullptr);

@@ -3,14 +3,14 @@
 #include "storage/storage.h"
 
 namespace verbalon::article {
-PageResources LoadPageResources(const storage::CompoundFile& stgRes,
+PageResources loadPageResources(const storage::CompoundFile& stgRes,
                                 storage::MemoryStream& ReadBuf) {
   PageResources resources;
-  resources.templates.slTplDefault = storage::ReadLines(stgRes, "templates\\default.html", ReadBuf);
-  resources.templates.slTplMemo = storage::ReadLines(stgRes, "templates\\memo.html", ReadBuf);
-  resources.templates.slTplList = storage::ReadLines(stgRes, "templates\\list.html", ReadBuf);
-  resources.templates.slTplColumn = storage::ReadLines(stgRes, "templates\\column.html", ReadBuf);
-  resources.slAdvert = storage::ReadLines(stgRes, "advert\\advert.db", ReadBuf);
+  resources.templates.slTplDefault = storage::readLines(stgRes, "templates\\default.html", ReadBuf);
+  resources.templates.slTplMemo = storage::readLines(stgRes, "templates\\memo.html", ReadBuf);
+  resources.templates.slTplList = storage::readLines(stgRes, "templates\\list.html", ReadBuf);
+  resources.templates.slTplColumn = storage::readLines(stgRes, "templates\\column.html", ReadBuf);
+  resources.slAdvert = storage::readLines(stgRes, "advert\\advert.db", ReadBuf);
   return resources;
 }
 

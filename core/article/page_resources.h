@@ -18,7 +18,7 @@ struct PageResources {
 // "templates\column.html" and "advert\advert.db" from the open resource package stgRes through
 // ReadBuf (each stream decompressed and split into lines at CR LF, CR or LF; a last line break
 // adds no line). ReadBuf is left empty. A missing or damaged stream raises its storage error.
-PageResources LoadPageResources(const storage::CompoundFile& stgRes,
+PageResources loadPageResources(const storage::CompoundFile& stgRes,
                                 storage::MemoryStream& ReadBuf);
 
 }  // namespace verbalon::article

@@ -2,7 +2,7 @@
 
 namespace verbalon::dicts {
 
-bool ReadDecimal(std::string_view text, size_t& value) noexcept {
+bool readDecimal(std::string_view text, size_t& value) noexcept {
   if (text.empty() || text.size() > kLocationDigits) return false;
   size_t result = 0;
   for (const char c : text) {
@@ -13,14 +13,14 @@ bool ReadDecimal(std::string_view text, size_t& value) noexcept {
   return true;
 }
 
-const char* ReadArticleLocation(std::string_view text, ArticleLocation& location) noexcept {
+const char* readArticleLocation(std::string_view text, ArticleLocation& location) noexcept {
   if (text.find('|') != std::string_view::npos) return "holds \"|\"";
   const size_t colon = text.find(':');
   if (colon == std::string_view::npos) return "has no \":\" before a line number";
   if (text.find(':', colon + 1) != std::string_view::npos) {
     return "has a \":\" inside its stream path";
   }
-  if (!ReadDecimal(text.substr(colon + 1), location.line)) {
+  if (!readDecimal(text.substr(colon + 1), location.line)) {
     return "ends in no plain decimal line number";
   }
   location.path = text.substr(0, colon);

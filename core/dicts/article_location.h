@@ -27,9 +27,9 @@ struct ArticleLocation {
 
 // Reads text as an article location into location. Returns nullptr when text is one, otherwise
 // what is wrong with it, worded to follow "it" in a message: "has a \":\" inside its stream path".
-const char* ReadArticleLocation(std::string_view text, ArticleLocation& location) noexcept;
+const char* readArticleLocation(std::string_view text, ArticleLocation& location) noexcept;
 
 // Whether text is 1 to kLocationDigits decimal digits; the value in value if so.
-bool ReadDecimal(std::string_view text, size_t& value) noexcept;
+bool readDecimal(std::string_view text, size_t& value) noexcept;
 
 }  // namespace verbalon::dicts

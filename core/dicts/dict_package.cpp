@@ -42,7 +42,7 @@ void checkLocations(const TDict& dict) {
   ArticleLocation read;
   for (size_t k = 0; k < dict.IndexList.size(); ++k) {
     const std::string_view location = dict.IndexList[k];
-    if (const char* fault = ReadArticleLocation(location, read)) {
+    if (const char* fault = readArticleLocation(location, read)) {
       throw EDictError(cp1251::toUtf8(dict.FileName) + ": line " + std::to_string(k) +
                        " of \"~index.dat\", '" + cp1251::toUtf8(location) +
                        "', is no article location: it " + fault);
@@ -64,7 +64,7 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::string FileNamePart(const std::filesystem::path& path) {
+std::string fileNamePart(const std::filesystem::path& path) {
   return cp1251::fromUtf8(path.filename().string());
 }
 
@@ -102,7 +102,7 @@ std::string namesOf(const std::vector<std::filesystem::path>& files) {
 // Several candidates are an error even when one of them is spelled exactly as the stored name:
 // the slot may have been installed from any of them, and its index entries would then show
 // another package's articles.
-std::filesystem::path ResolvePackagePath(const std::filesystem::path& path) {
+std::filesystem::path resolvePackagePath(const std::filesystem::path& path) {
   const std::vector<std::filesystem::path> matches = caseTwins(path);
   if (matches.size() == 1) return matches.front();
   if (matches.size() > 1) {
@@ -118,11 +118,11 @@ void OpenDictPackage(TDict& dict, const std::filesystem::path& path, storage::Me
   dict.ItemList = {};
   dict.IndexList = {};
   dict.Storage.reset();
-  dict.FileName = FileNamePart(path);
+  dict.FileName = fileNamePart(path);
   if (dict.FileName.empty()) return;
-  dict.Storage.emplace(storage::CompoundFile::open(ResolvePackagePath(path), access));
+  dict.Storage.emplace(storage::CompoundFile::open(resolvePackagePath(path), access));
   try {
-    dict.IniList = storage::ReadLines(*dict.Storage, "~dict.ini", ReadBuf);
+    dict.IniList = storage::readLines(*dict.Storage, "~dict.ini", ReadBuf);
   } catch (...) {
     dict.Storage.reset();
     throw;
@@ -176,7 +176,7 @@ void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemorySt
   ReadBuf.clear();
 }
 
-void AddDictToInstall(TDicts& Dicts, const std::filesystem::path& path,
+void addDictToInstall(TDicts& Dicts, const std::filesystem::path& path,
                       storage::MemoryStream& ReadBuf, storage::Access access) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
@@ -220,7 +220,7 @@ storage::Access accessFor(const std::filesystem::path& package,
 }
 
 int FindDict(const TDicts& Dicts, const std::filesystem::path& path) {
-  const std::string name = FileNamePart(path);
+  const std::string name = fileNamePart(path);
   for (size_t i = 0; i < Dicts.size(); ++i) {
     if (Dicts[i].FileName == name) return static_cast<int>(i);
   }

@@ -28,13 +28,13 @@ class EDictError : public Error {
 };
 
 // The file name part of path, as Windows-1251 text; empty when path ends in a separator.
-std::string FileNamePart(const std::filesystem::path& path);
+std::string fileNamePart(const std::filesystem::path& path);
 
 // The file to open for path, whose name is stored with its ASCII letters in lower case: the one
 // file of its folder whose name equals path's file name ignoring ASCII case, otherwise path
 // (whose opening then fails as a missing file does). Several such files raise EDictError naming
 // them, also when one is spelled exactly as path: it cannot be told which one was installed.
-std::filesystem::path ResolvePackagePath(const std::filesystem::path& path);
+std::filesystem::path resolvePackagePath(const std::filesystem::path& path);
 
 // Fills dict from the package at path: FileName, the open Storage and IniList ("~dict.ini").
 // A path with an empty file name leaves dict an empty slot and opens nothing. Storage errors
@@ -70,7 +70,7 @@ void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemorySt
 // dictionary list stores. EDictError, nothing appended, when no file is spelled exactly so, or
 // when another file of the folder has the same name in lower case, since the stored name would
 // later open either of them.
-void AddDictToInstall(TDicts& Dicts, const std::filesystem::path& path,
+void addDictToInstall(TDicts& Dicts, const std::filesystem::path& path,
                       storage::MemoryStream& ReadBuf,
                       storage::Access access = storage::Access::ReadWriteExclusive);
 

@@ -110,7 +110,7 @@ class HeadwordTable {
       return;
     }
     if (folded) ++report.folded;
-    std::string key = index::SortKeyOf(*display);
+    std::string key = index::sortKeyOf(*display);
     const auto [it, added] = m_byKey.try_emplace(std::move(key), m_headwords.size());
     if (added) {
       m_headwords.push_back(

@@ -89,7 +89,7 @@ class IndexEntry {
   std::string without(size_t dict) const;
 
   // Appends the part dict ":" location to entry, after a "|" unless entry is empty.
-  // Requires: location follows the format (ReadArticleLocation accepts it).
+  // Requires: location follows the format (readArticleLocation accepts it).
   static void appendPart(std::string& entry, size_t dict, std::string_view location);
   // Appends the parts of the entry other to entry, after a "|" unless either is empty.
   static void appendEntry(std::string& entry, std::string_view other);

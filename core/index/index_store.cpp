@@ -49,12 +49,12 @@ bool isPlainFileName(std::string_view name) {
 void WordIndex::AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf) {
   checkChangesAllowed();
   if (m_busy) throw EIndexError("another installation or removal is still running");
-  dicts::AddDictToInstall(m_dicts, path, ReadBuf);
+  dicts::addDictToInstall(m_dicts, path, ReadBuf);
 }
 
 StringList WordIndex::LoadDictList(const storage::CompoundFile& stgRes,
                                    storage::MemoryStream& ReadBuf) {
-  return storage::ReadLines(stgRes, kDictListStream, ReadBuf);
+  return storage::readLines(stgRes, kDictListStream, ReadBuf);
 }
 
 void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
@@ -62,7 +62,7 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
                           const std::vector<std::filesystem::path>& sharedDataDirs) {
   try {
     const StringList dictList = LoadDictList(stgRes, ReadBuf);
-    m_history = storage::ReadLines(stgRes, kHistoryStream, ReadBuf);
+    m_history = storage::readLines(stgRes, kHistoryStream, ReadBuf);
     m_word.clear();
     m_index.clear();
     m_key.clear();

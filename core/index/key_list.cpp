@@ -107,7 +107,7 @@ FindKeyResult findSortKey(std::string_view sortKey, const KeyList& keys) {
   auto hi = static_cast<std::ptrdiff_t>(keys.size()) - 1;
   while (lo <= hi) {
     const std::ptrdiff_t mid = (lo + hi) / 2;
-    const int cmp = CompareSortKeys(sortKey, keys[static_cast<size_t>(mid)]);
+    const int cmp = compareSortKeys(sortKey, keys[static_cast<size_t>(mid)]);
     if (cmp > 0) {
       lo = mid + 1;
     } else if (cmp < 0) {
@@ -123,7 +123,7 @@ FindKeyResult findSortKey(std::string_view sortKey, const KeyList& keys) {
 }
 
 FindKeyResult FindKey(std::string_view word, const KeyList& keys) {
-  FindKeyResult result = findSortKey(SortKeyOf(word), keys);
+  FindKeyResult result = findSortKey(sortKeyOf(word), keys);
   result.key = NormalizeWord(word);
   return result;
 }

@@ -83,18 +83,18 @@ size_t appendSortKey(std::string_view word, std::string& out) {
   }
 }
 
-std::string SortKeyOf(std::string_view word) {
+std::string sortKeyOf(std::string_view word) {
   std::string key;
   appendSortKey(word, key);
   return key;
 }
 
-int CompareSortKeys(std::string_view a, std::string_view b) {
+int compareSortKeys(std::string_view a, std::string_view b) {
   return a.compare(b);
 }
 
-int CompareKeys(std::string_view a, std::string_view b) {
-  return CompareSortKeys(SortKeyOf(a), SortKeyOf(b));
+int compareKeys(std::string_view a, std::string_view b) {
+  return compareSortKeys(sortKeyOf(a), sortKeyOf(b));
 }
 
 }  // namespace verbalon::index

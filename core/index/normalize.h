@@ -18,16 +18,16 @@ std::string NormalizeWord(std::string_view word);
 // The ICU sort key of NormalizeWord(word) (normalisation included, so callers pass the word as
 // displayed). Two words compare as their sort keys compare bytewise; equal sort keys mean equal
 // keys. The text is Windows-1251.
-std::string SortKeyOf(std::string_view word);
+std::string sortKeyOf(std::string_view word);
 
-// Appends SortKeyOf(word) to out, reusing out's capacity; returns the key's length.
+// Appends sortKeyOf(word) to out, reusing out's capacity; returns the key's length.
 size_t appendSortKey(std::string_view word, std::string& out);
 
 // Negative, zero or positive as key a orders before, equal to or after key b. Both are sort keys
-// made by SortKeyOf.
-int CompareSortKeys(std::string_view a, std::string_view b);
+// made by sortKeyOf.
+int compareSortKeys(std::string_view a, std::string_view b);
 
 // The comparison of two normalised keys (not sort keys), for callers that hold plain text.
-int CompareKeys(std::string_view a, std::string_view b);
+int compareKeys(std::string_view a, std::string_view b);
 
 }  // namespace verbalon::index

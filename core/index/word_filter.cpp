@@ -6,11 +6,11 @@
 
 namespace verbalon::index {
 
-std::string FilterQuery(std::string_view text) {
+std::string filterQuery(std::string_view text) {
   return cp1251::toLower(cp1251::trimBlanks(text));
 }
 
-TFilteredListWord FilterWords(const StringList& slWord, std::string_view query) {
+TFilteredListWord filterWords(const StringList& slWord, std::string_view query) {
   TFilteredListWord result;
   if (query.empty()) return result;
   const size_t limit =

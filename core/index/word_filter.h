@@ -21,10 +21,10 @@ struct TFilteredListWord {
 
 // The query of a typed text: characters of code 32 or below removed at both ends, then lower
 // case (Windows-1251 rules, capital Ё included).
-std::string FilterQuery(std::string_view text);
+std::string filterQuery(std::string_view text);
 
 // Every word of slWord that begins with query, letter case ignored. An empty query matches
-// nothing. Requires: query made by FilterQuery.
-TFilteredListWord FilterWords(const StringList& slWord, std::string_view query);
+// nothing. Requires: query made by filterQuery.
+TFilteredListWord filterWords(const StringList& slWord, std::string_view query);
 
 }  // namespace verbalon::index

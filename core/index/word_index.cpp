@@ -198,7 +198,7 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
   // opened, but a slot may have been filled by its caller.
   dicts::ArticleLocation read;
   for (size_t k = 0; k < locations.size(); ++k) {
-    if (const char* fault = dicts::ReadArticleLocation(locations[k], read)) {
+    if (const char* fault = dicts::readArticleLocation(locations[k], read)) {
       throw EIndexError(cp1251::toUtf8(dict.FileName) + ": article location " + std::to_string(k) +
                         ", '" + cp1251::toUtf8(locations[k]) + "', " + fault);
     }

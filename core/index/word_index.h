@@ -58,7 +58,7 @@ class WordIndex {
   const StringList& slHistory() const { return m_history; }
 
   // Opens the package that the user chose, exactly the file at path, and appends it as the next
-  // slot with its item lists and its name in lower case (dicts::AddDictToInstall, whose
+  // slot with its item lists and its name in lower case (dicts::addDictToInstall, whose
   // refusals pass on). Refused (EIndexError) after a failed LoadIndex.
   void AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf);
   // Appends a slot that the caller has filled (an installer that opened the package itself).

@@ -21,7 +21,7 @@ Session::Session(fs::path appDir, storage::Access access)
 
 void Session::loadPageResources() {
   if (m_advert) return;
-  article::PageResources resources = article::LoadPageResources(m_stgRes, m_readBuf);
+  article::PageResources resources = article::loadPageResources(m_stgRes, m_readBuf);
   m_templates = std::move(resources.templates);
   m_advert = std::make_unique<article::Advert>(std::move(resources.slAdvert));
   m_readBuf.clear();
@@ -47,7 +47,7 @@ std::optional<size_t> Session::findWord(std::string_view word) const {
   size_t hi = slWord.size();
   while (lo < hi) {
     const size_t mid = lo + (hi - lo) / 2;
-    const int cmp = index::CompareKeys(key, index::NormalizeWord(slWord[mid]));
+    const int cmp = index::compareKeys(key, index::NormalizeWord(slWord[mid]));
     if (cmp == 0) return mid;
     if (cmp > 0) {
       lo = mid + 1;
@@ -60,7 +60,7 @@ std::optional<size_t> Session::findWord(std::string_view word) const {
 
 std::string Session::page(size_t w, int viewWidth, bool cached) {
   loadPageResources();
-  return article::BuildArticlePage(m_index.slIndex()[w], m_index.slWord()[w], m_index.Dicts(),
+  return article::buildArticlePage(m_index.slIndex()[w], m_index.slWord()[w], m_index.Dicts(),
                                    m_templates, viewWidth, *m_advert, m_readBuf,
                                    cached ? &m_itemCache : nullptr);
 }
@@ -73,7 +73,7 @@ void Session::install(const fs::path& package, index::InstallProgress& progress)
   // Checked before the package is opened, so that a refused install leaves no slot behind.
   if (!m_index.refusal().empty()) throw index::EIndexError(m_index.refusal());
   dicts::TDicts opened;
-  dicts::AddDictToInstall(opened, package, m_readBuf, dicts::accessFor(package, m_sharedDataDirs));
+  dicts::addDictToInstall(opened, package, m_readBuf, dicts::accessFor(package, m_sharedDataDirs));
   m_index.appendSlot(std::move(opened.front()));
   const size_t n = m_index.Dicts().size() - 1;
   try {

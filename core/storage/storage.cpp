@@ -176,7 +176,7 @@ void WriteStream(const CompoundFile& root, std::string_view path, MemoryStream& 
   WriteStream(root, path, std::string_view(source.bytes()), compress);
 }
 
-StringList ReadLines(const CompoundFile& root, std::string_view path, MemoryStream& ReadBuf) {
+StringList readLines(const CompoundFile& root, std::string_view path, MemoryStream& ReadBuf) {
   ReadStream(root, path, ReadBuf, kPackageMode, true);
   StringList lines = splitLines(ReadBuf.bytes());
   ReadBuf.clear();
@@ -207,7 +207,7 @@ void DecompressStream(const MemoryStream& source, MemoryStream& dest, size_t lim
   }
   const std::string_view compressed = source.remaining();
   // Straight into dest's block: ReadBuf, reused for every read, keeps its capacity.
-  if (!compressed.empty()) InflateAppend(compressed, dest.bytes(), 0, limit);
+  if (!compressed.empty()) inflateAppend(compressed, dest.bytes(), 0, limit);
   dest.seek(0);
 }
 

@@ -53,7 +53,7 @@ MemoryStream& ReadStream(const CompoundFile& root, std::string_view path, Memory
 
 // The lines of the stream at path, read with kPackageMode and decompressed through ReadBuf, which
 // is left empty: the way every stored text is loaded into an ordered list.
-StringList ReadLines(const CompoundFile& root, std::string_view path, MemoryStream& ReadBuf);
+StringList readLines(const CompoundFile& root, std::string_view path, MemoryStream& ReadBuf);
 
 // Stores content as the stream at path, compressed when compress is set. When the last storage
 // on the path holds an element whose name equals the last name ignoring letter case

@@ -271,7 +271,7 @@ void Inflater::finish() {
   st.finished = true;
 }
 
-void InflateAppend(std::string_view input, std::string& output, size_t expected, size_t limit) {
+void inflateAppend(std::string_view input, std::string& output, size_t expected, size_t limit) {
   Inflater inflater(output, input.size(), expected, limit);
   inflater.feed(input);
   inflater.finish();
@@ -279,7 +279,7 @@ void InflateAppend(std::string_view input, std::string& output, size_t expected,
 
 std::string InflateBuffer(std::string_view input, size_t expected, size_t limit) {
   std::string output;
-  InflateAppend(input, output, expected, limit);
+  inflateAppend(input, output, expected, limit);
   return output;
 }
 

@@ -57,7 +57,7 @@ std::string InflateBuffer(std::string_view input, size_t expected = 0,
 // InflateBuffer that appends to output, using its spare capacity, so that a block reused for
 // every read allocates nothing once it has grown. limit counts the appended bytes. On failure
 // output is left as it was.
-void InflateAppend(std::string_view input, std::string& output, size_t expected = 0,
+void inflateAppend(std::string_view input, std::string& output, size_t expected = 0,
                    size_t limit = kDefaultInflateLimit);
 
 // Inflation of one zlib stream whose compressed bytes arrive in pieces, as a package stream is

@@ -18,7 +18,7 @@ size_t lowerBound(size_t count, std::string_view sortKey, const KeyAt& keyAt) {
   size_t hi = count;
   while (lo < hi) {
     const size_t mid = lo + (hi - lo) / 2;
-    if (index::CompareSortKeys(keyAt(mid), sortKey) < 0) {
+    if (index::compareSortKeys(keyAt(mid), sortKey) < 0) {
       lo = mid + 1;
     } else {
       hi = mid;
@@ -46,7 +46,7 @@ KeySearch::KeySearch(const StringList& slWord) {
   for (const std::string& word : slWord) {
     key.clear();
     index::appendSortKey(word, key);
-    if (ascending && !built.empty() && index::CompareSortKeys(previous, key) > 0) {
+    if (ascending && !built.empty() && index::compareSortKeys(previous, key) > 0) {
       ascending = false;
     }
     built.push_back(key);
@@ -64,7 +64,7 @@ KeySearch::KeySearch(const StringList& slWord) {
   }
   // Stable, so among equal keys the earlier row comes first.
   std::stable_sort(m_order.begin(), m_order.end(), [this](uint32_t a, uint32_t b) {
-    return index::CompareSortKeys(m_keys[a], m_keys[b]) < 0;
+    return index::compareSortKeys(m_keys[a], m_keys[b]) < 0;
   });
 }
 
@@ -73,14 +73,14 @@ size_t KeySearch::lowerRank(std::string_view sortKey) const {
 }
 
 size_t KeySearch::firstNotLess(std::string_view typedText) const {
-  const size_t rank = lowerRank(index::SortKeyOf(typedText));
+  const size_t rank = lowerRank(index::sortKeyOf(typedText));
   return rank == m_keys.size() ? rank : rowOfRank(rank);
 }
 
 std::optional<size_t> KeySearch::find(std::string_view word) const {
-  const std::string sortKey = index::SortKeyOf(word);
+  const std::string sortKey = index::sortKeyOf(word);
   const size_t rank = lowerRank(sortKey);
-  if (rank == m_keys.size() || index::CompareSortKeys(keyOfRank(rank), sortKey) != 0) {
+  if (rank == m_keys.size() || index::compareSortKeys(keyOfRank(rank), sortKey) != 0) {
     return std::nullopt;
   }
   return rowOfRank(rank);
@@ -91,7 +91,7 @@ size_t KeySearch::memoryBytes() const {
 }
 
 size_t firstNotLess(const index::KeyList& keys, std::string_view typedText) {
-  return lowerBound(keys.size(), index::SortKeyOf(typedText),
+  return lowerBound(keys.size(), index::sortKeyOf(typedText),
                     [&keys](size_t rank) { return keys[rank]; });
 }
 

@@ -74,7 +74,7 @@ Suggestions suggestFor(std::string_view typedText, const StringList& slWord,
 
   const std::string swapped = layoutSwap(query);
   if (swapped != query) {
-    const index::TFilteredListWord found = index::FilterWords(slWord, index::FilterQuery(swapped));
+    const index::TFilteredListWord found = index::filterWords(slWord, index::filterQuery(swapped));
     for (int32_t position : found.Indexes) {
       collector.add(static_cast<size_t>(position), Source::kOtherLayout);
     }

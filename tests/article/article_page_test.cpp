@@ -73,7 +73,7 @@ class ArticlePage : public ::testing::Test {
   }
 
   std::string page(std::string_view entry, std::string_view headword, int width = 453) {
-    return BuildArticlePage(entry, headword, m_dicts, m_templates, width, m_advert, m_readBuf);
+    return buildArticlePage(entry, headword, m_dicts, m_templates, width, m_advert, m_readBuf);
   }
 
   testing::TempFolder m_folder;

@@ -27,7 +27,7 @@ class HostilePage : public ::testing::Test {
   }
 
   std::string page(std::string_view entry, ItemStreamCache* cache = nullptr) {
-    return BuildArticlePage(entry, "w", m_dicts, m_templates, 600, m_advert, m_readBuf, cache);
+    return buildArticlePage(entry, "w", m_dicts, m_templates, 600, m_advert, m_readBuf, cache);
   }
 
   testing::TempFolder m_folder;

@@ -31,9 +31,9 @@ class ItemStreamCacheTest : public ::testing::Test {
     for (size_t i = 0; i < m_index.slWord().size(); ++i) {
       if (m_index.slWord()[i] != word) continue;
       const std::string& entry = m_index.slIndex()[i];
-      const std::string cached = BuildArticlePage(entry, word, m_index.Dicts(), m_templates, 600,
+      const std::string cached = buildArticlePage(entry, word, m_index.Dicts(), m_templates, 600,
                                                   m_advertCached, m_readBuf, &m_cache);
-      const std::string plain = BuildArticlePage(entry, word, m_index.Dicts(), m_templates, 600,
+      const std::string plain = buildArticlePage(entry, word, m_index.Dicts(), m_templates, 600,
                                                  m_advertPlain, m_readBuf);
       EXPECT_EQ(cached, plain);
       return cached;

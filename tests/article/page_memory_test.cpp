@@ -117,7 +117,7 @@ TEST(PageMemory, AStreamOfMillionsOfEmptyLinesCostsAFewTimesItsTextAtMost) {
       std::string page;
       const size_t peak = peakDuring([&] {
         try {
-          page = BuildArticlePage(entry, "w", dicts, templates, 600, advert, readBuf, cache);
+          page = buildArticlePage(entry, "w", dicts, templates, 600, advert, readBuf, cache);
         } catch (const EArticleError&) {
           page = "missing";
         }

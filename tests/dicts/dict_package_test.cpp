@@ -271,8 +271,8 @@ TEST_F(DictPackage, StoredNameMatchingSeveralFilesIsAnErrorEvenWhenOneIsExact) {
 // The user chose one file; a stored lower-cased name would later open either of the two.
 TEST_F(DictPackage, InstallOpensExactlyTheChosenFileAndRefusesCaseTwins) {
   package("Foo.brd", dictStreams("Title=upper", {"a"}, {"s:0"}));
-  EXPECT_THROW(AddDictToInstall(Dicts, folder.path() / "foo.brd", ReadBuf), EDictError);
-  AddDictToInstall(Dicts, folder.path() / "Foo.brd", ReadBuf);
+  EXPECT_THROW(addDictToInstall(Dicts, folder.path() / "foo.brd", ReadBuf), EDictError);
+  addDictToInstall(Dicts, folder.path() / "Foo.brd", ReadBuf);
   ASSERT_EQ(Dicts.size(), 1U);
   EXPECT_EQ(Dicts[0].FileName, "foo.brd");
   EXPECT_EQ(Dicts[0].Title, "upper");
@@ -282,7 +282,7 @@ TEST_F(DictPackage, InstallOpensExactlyTheChosenFileAndRefusesCaseTwins) {
   package("foo.brd", dictStreams("Title=lower", {"a"}, {"s:0"}));
   for (const char* name : {"Foo.brd", "foo.brd"}) {
     try {
-      AddDictToInstall(Dicts, folder.path() / name, ReadBuf);
+      addDictToInstall(Dicts, folder.path() / name, ReadBuf);
       FAIL() << "no error for " << name;
     } catch (const EDictError& e) {
       const std::string message = e.what();

@@ -39,17 +39,17 @@ ReadBack readBack(const fs::path& package) {
   storage::CompoundFile file = storage::CompoundFile::open(package, storage::Access::ReadOnly);
   storage::MemoryStream buffer;
   ReadBack result;
-  result.ini = storage::ReadLines(file, "~dict.ini", buffer);
-  result.info = joinLines(storage::ReadLines(file, "~info.dat", buffer));
-  result.items = storage::ReadLines(file, "~items.dat", buffer);
-  result.locations = storage::ReadLines(file, "~index.dat", buffer);
+  result.ini = storage::readLines(file, "~dict.ini", buffer);
+  result.info = joinLines(storage::readLines(file, "~info.dat", buffer));
+  result.items = storage::readLines(file, "~items.dat", buffer);
+  result.locations = storage::readLines(file, "~index.dat", buffer);
   EXPECT_EQ(result.items.size(), result.locations.size());
   for (size_t i = 0; i < result.items.size() && i < result.locations.size(); ++i) {
     const std::string& location = result.locations[i];
     const size_t colon = location.rfind(':');
     const std::string stream = location.substr(0, colon);
     result.streams.insert(stream);
-    const StringList lines = storage::ReadLines(file, stream, buffer);
+    const StringList lines = storage::readLines(file, stream, buffer);
     const size_t line = std::stoul(location.substr(colon + 1));
     EXPECT_LT(line, lines.size()) << location;
     if (line < lines.size()) result.articleOf[result.items[i]] = lines[line];
@@ -177,7 +177,7 @@ TEST(Importer, SplitsArticlesIntoItemStreamsOfBoundedSize) {
       storage::CompoundFile::open(folder.path() / "d.brd", storage::Access::ReadOnly);
   storage::MemoryStream buffer;
   for (const std::string& stream : back.streams) {
-    const StringList lines = storage::ReadLines(file, stream, buffer);
+    const StringList lines = storage::readLines(file, stream, buffer);
     EXPECT_LE(lines.size(), kMaxStreamArticles);
     size_t bytes = 0;
     for (const std::string& line : lines)

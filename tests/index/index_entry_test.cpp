@@ -99,7 +99,7 @@ TEST(IndexEntry, ALocationReadsAloneAsItDoesAfterADictionaryNumber) {
   for (const char* location :
        {"a:1", "a\\b:0", ":5", "a:007", "a", "a:b:1", "a:", "a:+1", "a:1234567890"}) {
     dicts::ArticleLocation read;
-    const bool alone = dicts::ReadArticleLocation(location, read) == nullptr;
+    const bool alone = dicts::readArticleLocation(location, read) == nullptr;
     EXPECT_EQ(alone, faultOf("7:" + std::string(location)).empty()) << location;
   }
 }

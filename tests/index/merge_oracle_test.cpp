@@ -51,7 +51,7 @@ void expectSame(const WordIndex& fast, const OracleIndex& oracle, const std::str
   ASSERT_EQ(fast.slIndex(), oracle.index);
   ASSERT_EQ(fast.slKey().size(), oracle.key.size());
   for (size_t i = 0; i < oracle.key.size(); ++i) {
-    ASSERT_EQ(fast.slKey()[i], SortKeyOf(oracle.key[i])) << i;
+    ASSERT_EQ(fast.slKey()[i], sortKeyOf(oracle.key[i])) << i;
   }
   ASSERT_EQ(fast.Dicts().size(), oracle.dicts.size());
   for (size_t i = 0; i < oracle.dicts.size(); ++i) {

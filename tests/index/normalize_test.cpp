@@ -19,12 +19,12 @@ TEST(NormalizeWord, ReplacesYoAndDropsHyphensDotsSpaces) {
 }
 
 TEST(KeyComparison, SpellingsOfOneWordAreEqual) {
-  const std::string elka = SortKeyOf(w("елка"));
+  const std::string elka = sortKeyOf(w("елка"));
   for (const char* variant : {"Ёлка", "ёлка", "ел-ка", "ЕЛКА", "е.л к-а"}) {
-    EXPECT_EQ(SortKeyOf(w(variant)), elka) << variant;
-    EXPECT_EQ(CompareKeys(w(variant), w("елка")), 0) << variant;
+    EXPECT_EQ(sortKeyOf(w(variant)), elka) << variant;
+    EXPECT_EQ(compareKeys(w(variant), w("елка")), 0) << variant;
   }
-  EXPECT_NE(SortKeyOf(w("елки")), elka);
+  EXPECT_NE(sortKeyOf(w("елки")), elka);
 }
 
 TEST(KeyComparison, OrdersRussianAlphabetAfterLatinAndEmptyFirst) {
@@ -32,24 +32,24 @@ TEST(KeyComparison, OrdersRussianAlphabetAfterLatinAndEmptyFirst) {
                                               "zz",   w("а"),     w("Б"), w("ваза"), w("е"),
                                               w("ж"), w("ЗЕМЛЯ"), w("й"), w("я")};
   for (size_t i = 1; i < ascending.size(); ++i) {
-    EXPECT_LT(CompareKeys(ascending[i - 1], ascending[i]), 0)
+    EXPECT_LT(compareKeys(ascending[i - 1], ascending[i]), 0)
         << testing::u(ascending[i - 1]) << " < " << testing::u(ascending[i]);
-    EXPECT_LT(SortKeyOf(ascending[i - 1]), SortKeyOf(ascending[i]));
+    EXPECT_LT(sortKeyOf(ascending[i - 1]), sortKeyOf(ascending[i]));
   }
   // A word of separators only has the empty key.
-  EXPECT_EQ(SortKeyOf("- . -"), SortKeyOf(""));
+  EXPECT_EQ(sortKeyOf("- . -"), sortKeyOf(""));
 }
 
 TEST(KeyComparison, IgnoresTheEnvironmentLocale) {
-  const std::string y = SortKeyOf("y");
-  const std::string j = SortKeyOf("j");
+  const std::string y = sortKeyOf("y");
+  const std::string j = sortKeyOf("j");
   UErrorCode status = U_ZERO_ERROR;
   const icu::Locale before = icu::Locale::getDefault();
   // Lithuanian sorts "y" right after "i", before "j"; the index must not.
   icu::Locale::setDefault(icu::Locale("lt"), status);
-  EXPECT_LT(SortKeyOf("j"), SortKeyOf("y"));
-  EXPECT_EQ(SortKeyOf("y"), y);
-  EXPECT_EQ(SortKeyOf("j"), j);
+  EXPECT_LT(sortKeyOf("j"), sortKeyOf("y"));
+  EXPECT_EQ(sortKeyOf("y"), y);
+  EXPECT_EQ(sortKeyOf("j"), j);
   icu::Locale::setDefault(before, status);
 }
 

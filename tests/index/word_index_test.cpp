@@ -34,7 +34,7 @@ void install(WordIndex& index, dicts::TDict dict) {
 void expectKeysInStep(const WordIndex& index) {
   ASSERT_EQ(index.slKey().size(), index.slWord().size());
   for (size_t i = 0; i < index.slWord().size(); ++i) {
-    EXPECT_EQ(index.slKey()[i], SortKeyOf(index.slWord()[i])) << i;
+    EXPECT_EQ(index.slKey()[i], sortKeyOf(index.slWord()[i])) << i;
     if (i > 0) {
       EXPECT_LT(index.slKey()[i - 1], index.slKey()[i]) << i;
     }

@@ -142,21 +142,21 @@ TEST(InflateBuffer, IgnoresBytesAfterTheEndOfTheZlibStream) {
   EXPECT_EQ(InflateBuffer(DeflateBuffer("") + "trailing"), "");
 }
 
-TEST(InflateAppend, AppendsAndLeavesTheBlockAsItWasOnFailure) {
+TEST(inflateAppend, AppendsAndLeavesTheBlockAsItWasOnFailure) {
   const std::string text = dictionaryText(2000);
   std::string block = "kept";
-  InflateAppend(DeflateBuffer(text), block);
+  inflateAppend(DeflateBuffer(text), block);
   EXPECT_EQ(block, "kept" + text);
 
   std::string damaged = DeflateBuffer(text);
   damaged.resize(damaged.size() - 1);
   block = "kept";
-  EXPECT_THROW(InflateAppend(damaged, block), EDecompressionError);
+  EXPECT_THROW(inflateAppend(damaged, block), EDecompressionError);
   EXPECT_EQ(block, "kept");
   // The limit counts what is appended, not what the block held before.
-  EXPECT_THROW(InflateAppend(DeflateBuffer(text), block, 0, text.size() - 1), EDecompressionError);
+  EXPECT_THROW(inflateAppend(DeflateBuffer(text), block, 0, text.size() - 1), EDecompressionError);
   EXPECT_EQ(block, "kept");
-  InflateAppend(DeflateBuffer(text), block, 0, text.size());
+  inflateAppend(DeflateBuffer(text), block, 0, text.size());
   EXPECT_EQ(block.size(), 4 + text.size());
 }
 

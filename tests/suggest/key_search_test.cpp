@@ -17,7 +17,7 @@ using testing::ws;
 // The index's own order, whatever order the test writes the words in.
 StringList inKeyOrder(StringList words) {
   std::sort(words.begin(), words.end(), [](const std::string& a, const std::string& b) {
-    return index::CompareKeys(index::NormalizeWord(a), index::NormalizeWord(b)) < 0;
+    return index::compareKeys(index::NormalizeWord(a), index::NormalizeWord(b)) < 0;
   });
   return words;
 }

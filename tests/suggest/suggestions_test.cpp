@@ -39,7 +39,7 @@ class SuggestFor : public ::testing::Test {
 
   static StringList inKeyOrder(StringList words) {
     std::sort(words.begin(), words.end(), [](const std::string& a, const std::string& b) {
-      return index::CompareKeys(index::NormalizeWord(a), index::NormalizeWord(b)) < 0;
+      return index::compareKeys(index::NormalizeWord(a), index::NormalizeWord(b)) < 0;
     });
     return words;
   }

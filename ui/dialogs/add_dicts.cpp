@@ -291,7 +291,7 @@ void TfAddDicts::FormShow() {
     scanner.Recursive = false;
     scanner.Mask = "\\.brd";
     scanner.OnQuestion = [this](const std::string&, const std::string& text) {
-      return AskWarning(this, text);
+      return askWarning(this, text);
     };
     scanner.Scan(m_context.session.DataDir());
     // The packages installed with the program, which the user's own of the same name hide.
@@ -313,7 +313,7 @@ void TfAddDicts::FormShow() {
     // A source found beside no package can be installed from this list, so the question
     // whether to end the program comes only when there is nothing at all to install.
     if (scanner.Items().empty() && shared.empty() && sources.Items().empty()) {
-      if (AskWarning(this, textNoDicts()) && m_context.acExit) {
+      if (askWarning(this, textNoDicts()) && m_context.acExit) {
         m_context.acExit();
       }
       return;
@@ -448,11 +448,11 @@ bool TfAddDicts::setupOneDict() {
   return guarded(this, [this] {
     const int line = selectedLine();
     if (!m_installable[static_cast<size_t>(line)]) {
-      ShowMessage(this, textUnwritableName());
+      showMessage(this, textUnwritableName());
       return;
     }
     if (slotOf(line) >= 0) {
-      ShowMessage(this, textAlreadyInstalled());
+      showMessage(this, textAlreadyInstalled());
       return;
     }
     const size_t i = static_cast<size_t>(line);
@@ -510,7 +510,7 @@ void TfAddDicts::Button2Click() {
     const int slot = slotOf(line);
     if (slot < 0) {
       // Nothing to take out; RemoveDict must not be given a slot of another package.
-      ShowMessage(this, textNotInstalled());
+      showMessage(this, textNotInstalled());
       return;
     }
     runOperation(
@@ -558,7 +558,7 @@ void TfAddDicts::lbDictsDblClick() {
       return;
     }
     if (!m_installable[static_cast<size_t>(line)]) {
-      ShowMessage(this, textUnwritableName());
+      showMessage(this, textUnwritableName());
       return;
     }
     if (const int slot = slotOf(line); slot >= 0) {
@@ -606,7 +606,7 @@ bool TfAddDicts::AutoInstall() {
 }
 
 void TfAddDicts::AskExitAfterAutoInstall() {
-  if (AskWarning(this, textAutoInstallDone()) && m_context.acExit) {
+  if (askWarning(this, textAutoInstallDone()) && m_context.acExit) {
     m_context.acExit();
   }
 }

@@ -18,7 +18,7 @@ StringList ListSets(const storage::CompoundFile& stgRes) {
   return storage::ListElements(stgRes, "sets");
 }
 
-QStringList ListSetNames(const storage::CompoundFile& stgRes) {
+QStringList listSetNames(const storage::CompoundFile& stgRes) {
   QStringList names;
   for (const std::string& name : ListSets(stgRes)) {
     names.append(toQString(name));

@@ -20,14 +20,14 @@ namespace verbalon::ui {
 StringList ListSets(const storage::CompoundFile& stgRes);
 
 // The same names as the combo boxes show them.
-QStringList ListSetNames(const storage::CompoundFile& stgRes);
+QStringList listSetNames(const storage::CompoundFile& stgRes);
 
 // "Наборы словарей".
 class TfSet : public QDialog {
   Q_OBJECT
 
  public:
-  // listSets gives the names afresh at every showing (usually ListSetNames of the main window's
+  // listSets gives the names afresh at every showing (usually listSetNames of the main window's
   // stgRes; it may throw, which the dialog reports); selectedSet gives the item selected in the
   // main window's cbSet, -1 for none.
   TfSet(std::function<QStringList()> listSets, std::function<int()> selectedSet,

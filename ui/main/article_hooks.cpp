@@ -75,7 +75,7 @@ void TfMain::meMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers keys, QPoin
   if (button != Qt::LeftButton || !keys.testFlag(Qt::ControlModifier)) {
     return;
   }
-  const std::string word = PickWord(me->FindTextPosAt(point), [this](int position, QChar& ch) {
+  const std::string word = pickWord(me->FindTextPosAt(point), [this](int position, QChar& ch) {
     return me->GetCharAtPos(position, ch);
   });
   meFind->setText(toQString(word));

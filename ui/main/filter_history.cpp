@@ -14,7 +14,7 @@
 namespace verbalon::ui {
 
 void TfMain::acFilterExecute() {
-  const std::string q = index::FilterQuery(fromQString(meFind->text()));
+  const std::string q = index::filterQuery(fromQString(meFind->text()));
   filterBy(q);
   StringList& slHistory = wordIndex().slHistory();
   slHistory.insert(slHistory.begin(), q);
@@ -24,7 +24,7 @@ void TfMain::acFilterExecute() {
 }
 
 void TfMain::filterBy(const std::string& q) {
-  m_flFiltered = index::FilterWords(wordIndex().slWord(), q);
+  m_flFiltered = index::filterWords(wordIndex().slWord(), q);
   m_lastQuery = q;
   m_filteredModel->setLines(m_flFiltered.Words);
   m_cntFilter = static_cast<int32_t>(m_flFiltered.Words.size());

@@ -348,7 +348,7 @@ bool TfMain::FormCreate() {
 void TfMain::createSecondaryWindows() {
   fLogo = new TfLogo(this);
   fLogo->showSplash();
-  fSet = new TfSet([this] { return ListSetNames(m_session->stgRes()); },
+  fSet = new TfSet([this] { return listSetNames(m_session->stgRes()); },
                    [this] { return cbSet->currentIndex(); }, this);
   fDicts = new TfDicts(wordIndex().Dicts(), this);
   fAddDicts = new TfAddDicts({*m_session, [this] { acExit->trigger(); },
@@ -400,7 +400,7 @@ void TfMain::firstShow() {
     // The list box has its height by now: fill the page to it.
     FormResize();
     cbSet->clear();
-    cbSet->addItems(ListSetNames(m_session->stgRes()));
+    cbSet->addItems(listSetNames(m_session->stgRes()));
     if (cbSet->count() > 0) {
       cbSet->setCurrentIndex(0);
     }
@@ -409,7 +409,7 @@ void TfMain::firstShow() {
     fLogo->close();
   }
   if (!loaded) {
-    ShowErrorBox(this, failure);
+    showErrorBox(this, failure);
     return;
   }
 

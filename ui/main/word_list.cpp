@@ -41,13 +41,13 @@ void TfMain::ShowPage(int64_t start) {
 
 void TfMain::AdjustWordScroll() {
   const auto n = static_cast<int64_t>(wordIndex().slWord().size());
-  const int max = ScrollMax(n);
+  const int max = scrollMax(n);
   const QSignalBlocker blocker(sbWord);
   sbWord->setMinimum(0);
   sbWord->setMaximum(max);
   sbWord->setSingleStep(1);
-  sbWord->setPageStep(PageRows(lbWord->viewport()->height(), kItemHeight));
-  sbWord->setValue(PageToThumb(m_topWord, n, max));
+  sbWord->setPageStep(rowsOfPage(lbWord->viewport()->height(), kItemHeight));
+  sbWord->setValue(pageToThumb(m_topWord, n, max));
 }
 
 void TfMain::sbWordScroll(int action, int position) {
@@ -66,7 +66,7 @@ void TfMain::sbWordScroll(int action, int position) {
       ShowPage(int64_t{m_topWord} + rows);
       break;
     case QAbstractSlider::SliderMove:
-      ShowPage(ThumbToPage(position, static_cast<int64_t>(wordIndex().slWord().size()),
+      ShowPage(thumbToPage(position, static_cast<int64_t>(wordIndex().slWord().size()),
                            sbWord->maximum()));
       break;
     default:  // top, bottom: the page stays
@@ -120,7 +120,7 @@ void TfMain::lbWordClick() {
 
 void TfMain::FormResize() {
   const QSignalBlocker blocker(sbWord);
-  sbWord->setPageStep(PageRows(lbWord->viewport()->height(), kItemHeight));
+  sbWord->setPageStep(rowsOfPage(lbWord->viewport()->height(), kItemHeight));
   ShowPage(m_topWord);
 }
 

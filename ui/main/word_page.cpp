@@ -4,7 +4,7 @@
 
 namespace verbalon::ui {
 
-int PageRows(int clientHeight, int itemHeight) {
+int rowsOfPage(int clientHeight, int itemHeight) {
   if (itemHeight <= 0) {
     return 1;
   }
@@ -17,11 +17,11 @@ int32_t ClampPageStart(int64_t start, int64_t n, int rows) {
   return static_cast<int32_t>(std::max<int64_t>(top, 0));
 }
 
-int ScrollMax(int64_t n) {
+int scrollMax(int64_t n) {
   return static_cast<int>(std::max<int64_t>(n - 1, 1));
 }
 
-int64_t ThumbToPage(int64_t position, int64_t n, int max) {
+int64_t thumbToPage(int64_t position, int64_t n, int max) {
   if (max <= 0 || n < 1) {
     return 0;
   }
@@ -29,7 +29,7 @@ int64_t ThumbToPage(int64_t position, int64_t n, int max) {
   return (n - 1) * position / max;
 }
 
-int PageToThumb(int64_t topWord, int64_t n, int max) {
+int pageToThumb(int64_t topWord, int64_t n, int max) {
   if (n < 2) {
     return 0;
   }

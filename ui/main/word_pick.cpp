@@ -28,7 +28,7 @@ bool wordCharAt(const CharAt& charAt, int position, char& out) {
 
 }  // namespace
 
-std::string PickWord(int position, const CharAt& charAt) {
+std::string pickWord(int position, const CharAt& charAt) {
   std::string word;
   char c = 0;
   // The walks stop at the text's ends, and -1 is outside it, so a point over no text gives "".

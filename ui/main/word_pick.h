@@ -19,6 +19,6 @@ using CharAt = std::function<bool(int position, QChar& ch)>;
 
 // The word around position (the character under the mouse, -1 over no text), in Windows-1251.
 // When that character is a delimiter the word is the run that begins right after it.
-std::string PickWord(int position, const CharAt& charAt);
+std::string pickWord(int position, const CharAt& charAt);
 
 }  // namespace verbalon::ui

@@ -19,7 +19,7 @@ void setDialogHooks(const DialogHooks& hooks) {
   g_hooks = hooks;
 }
 
-void ShowErrorBox(QWidget* parent, const QString& message) {
+void showErrorBox(QWidget* parent, const QString& message) {
   if (g_hooks.error) {
     g_hooks.error(message);
     return;
@@ -27,7 +27,7 @@ void ShowErrorBox(QWidget* parent, const QString& message) {
   QMessageBox::critical(parent, applicationTitle(), message);
 }
 
-void ShowMessage(QWidget* parent, const std::string& text) {
+void showMessage(QWidget* parent, const std::string& text) {
   if (g_hooks.message) {
     g_hooks.message(toQString(text));
     return;
@@ -35,7 +35,7 @@ void ShowMessage(QWidget* parent, const std::string& text) {
   QMessageBox::information(parent, applicationTitle(), toQString(text));
 }
 
-bool AskWarning(QWidget* parent, const std::string& text) {
+bool askWarning(QWidget* parent, const std::string& text) {
   if (g_hooks.question) {
     return g_hooks.question(toQString(text));
   }

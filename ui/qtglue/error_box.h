@@ -17,14 +17,14 @@ QString applicationTitle();
 
 // The general error report: a message box with the error's text, titled with the application
 // title. Tests replace the box (see setDialogHooks) to see what would have been shown.
-void ShowErrorBox(QWidget* parent, const QString& message);
+void showErrorBox(QWidget* parent, const QString& message);
 
 // A plain message box with an OK button, titled with the application title. text is Windows-1251.
-void ShowMessage(QWidget* parent, const std::string& text);
+void showMessage(QWidget* parent, const std::string& text);
 
 // The warning question of the dialogs: caption "Warning", buttons "&Yes" and "&No"; true for Yes.
 // text is Windows-1251.
-bool AskWarning(QWidget* parent, const std::string& text);
+bool askWarning(QWidget* parent, const std::string& text);
 
 // Runs body; an exception ends it, and its message is put into failure. Returns whether the
 // body ran to its end. For a handler that must do something before the error box shows.
@@ -41,13 +41,13 @@ bool caught(QString& failure, Body&& body) noexcept {
   return false;
 }
 
-// Runs body; an exception is shown by ShowErrorBox and ends the body. Returns whether the body
+// Runs body; an exception is shown by showErrorBox and ends the body. Returns whether the body
 // ran to its end.
 template <typename Body>
 bool guarded(QWidget* parent, Body&& body) noexcept {
   QString failure;
   if (caught(failure, std::forward<Body>(body))) return true;
-  ShowErrorBox(parent, failure);
+  showErrorBox(parent, failure);
   return false;
 }
 

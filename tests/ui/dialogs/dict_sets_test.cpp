@@ -48,7 +48,7 @@ class DictSetsTest : public QObject {
     QTemporaryDir folder;
     const auto file = resources(folder, QStringList{QStringLiteral("Английские"),
                                                     QStringLiteral("Общие"), QStringLiteral("Ru")});
-    QCOMPARE(ui::ListSetNames(file), (QStringList{QStringLiteral("Ru"), QStringLiteral("Общие"),
+    QCOMPARE(ui::listSetNames(file), (QStringList{QStringLiteral("Ru"), QStringLiteral("Общие"),
                                                   QStringLiteral("Английские")}));
     QCOMPARE(ui::ListSets(file).at(1), fromQString(QStringLiteral("Общие")));
 
@@ -71,7 +71,7 @@ class DictSetsTest : public QObject {
     QTemporaryDir folder;
     const auto file = resources(folder, QStringList{QStringLiteral("Все"), QStringLiteral("Мои")});
     int mainSelection = 1;
-    ui::TfSet dialog([&] { return ui::ListSetNames(file); }, [&] { return mainSelection; });
+    ui::TfSet dialog([&] { return ui::listSetNames(file); }, [&] { return mainSelection; });
     auto* cbSet = dialog.findChild<QComboBox*>(QStringLiteral("cbSet"));
     QVERIFY(cbSet);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Наборы словарей"));
@@ -93,7 +93,7 @@ class DictSetsTest : public QObject {
   void failedReadingReportsAndLeavesNoOldNames() {
     QTemporaryDir folder;
     std::optional<storage::CompoundFile> file = resources(folder, QStringList{QStringLiteral("A")});
-    ui::TfSet dialog([&] { return ui::ListSetNames(*file); }, [] { return 0; });
+    ui::TfSet dialog([&] { return ui::listSetNames(*file); }, [] { return 0; });
     dialog.show();
     dialog.hide();
 

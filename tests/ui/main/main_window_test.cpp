@@ -113,7 +113,7 @@ StringList historyOnDisk(const AppFolder& folder) {
   std::filesystem::copy_file(folder.path() / "vrbx.pde", copy,
                              std::filesystem::copy_options::overwrite_existing);
   storage::MemoryStream buffer;
-  StringList lines = storage::ReadLines(storage::CompoundFile::open(copy), "history.dat", buffer);
+  StringList lines = storage::readLines(storage::CompoundFile::open(copy), "history.dat", buffer);
   std::filesystem::remove(copy);
   return lines;
 }
@@ -143,7 +143,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(statusText(*window, 2), QStringLiteral("Доступно: 2"));
     QCOMPARE(statusText(*window, 3), QStringLiteral("Фильтр: 0"));
     // Once the list box has its height the page is full: every row that shows, and one more.
-    const int rows = PageRows(form.lbWord->viewport()->height(), 16);
+    const int rows = rowsOfPage(form.lbWord->viewport()->height(), 16);
     QVERIFY(rows > 5);
     QCOMPARE(form.lbWord->count(), rows);
     QCOMPARE(form.sbWord->pageStep(), rows);

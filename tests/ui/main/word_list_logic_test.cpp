@@ -14,7 +14,7 @@ namespace {
 // The word picked at the index of the first occurrence of at (plus offset) in text.
 QString pick(const QString& text, const QString& at, int offset = 0) {
   const int position = at.isEmpty() ? -1 : static_cast<int>(text.indexOf(at)) + offset;
-  const std::string word = PickWord(position, [&](int p, QChar& ch) {
+  const std::string word = pickWord(position, [&](int p, QChar& ch) {
     if (p < 0 || p >= text.size()) return false;
     ch = text.at(p);
     return true;
@@ -40,25 +40,25 @@ class WordListLogicTest : public QObject {
   }
 
   void rowsCountThePartlyVisibleRow() {
-    QCOMPARE(PageRows(100, 16), 7);
-    QCOMPARE(PageRows(96, 16), 7);  // an exact multiple still gets the row below
-    QCOMPARE(PageRows(0, 16), 1);
+    QCOMPARE(rowsOfPage(100, 16), 7);
+    QCOMPARE(rowsOfPage(96, 16), 7);  // an exact multiple still gets the row below
+    QCOMPARE(rowsOfPage(0, 16), 1);
   }
 
   void thumbAndPageMapBothWays() {
-    QCOMPARE(ScrollMax(0), 1);
-    QCOMPARE(ScrollMax(1), 1);
-    QCOMPARE(ScrollMax(1000), 999);
+    QCOMPARE(scrollMax(0), 1);
+    QCOMPARE(scrollMax(1), 1);
+    QCOMPARE(scrollMax(1000), 999);
     // With Max = n - 1 both directions are the identity.
-    QCOMPARE(ThumbToPage(999, 1000, 999), int64_t{999});
-    QCOMPARE(PageToThumb(990, 1000, 999), 990);
-    QCOMPARE(PageToThumb(5, 1, 1), 0);
+    QCOMPARE(thumbToPage(999, 1000, 999), int64_t{999});
+    QCOMPARE(pageToThumb(990, 1000, 999), 990);
+    QCOMPARE(pageToThumb(5, 1, 1), 0);
     // Rounding of the page-to-thumb direction: halves go to the even neighbour.
-    QCOMPARE(PageToThumb(1, 3, 1), 0);  // 0.5
-    QCOMPARE(PageToThumb(3, 3, 1), 2);  // 1.5
-    QCOMPARE(PageToThumb(2, 4, 2), 1);  // 1.33
+    QCOMPARE(pageToThumb(1, 3, 1), 0);  // 0.5
+    QCOMPARE(pageToThumb(3, 3, 1), 2);  // 1.5
+    QCOMPARE(pageToThumb(2, 4, 2), 1);  // 1.33
     // A million-word list does not overflow the products.
-    QCOMPARE(ThumbToPage(999'999, 1'000'000, 999'999), int64_t{999'999});
+    QCOMPARE(thumbToPage(999'999, 1'000'000, 999'999), int64_t{999'999});
   }
 
   void pickFindsTheWordUnderTheMouse() {
