@@ -53,14 +53,11 @@ fs::path packagePath(const session::Session& app, const std::string& name) {
     throw EToolError("\"" + name + "\" is not the file name of a package in " +
                      app.DataDir().string());
   }
-  if (cp1251::toUtf8(cp1251::fromUtf8(name)) != name) {
+  const std::optional<std::string> installed = dicts::installedName(name);
+  if (!installed) {
     throw EToolError("\"" + name + "\" has characters that Windows-1251 cannot hold");
   }
-  std::string lower = name;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return app.DataDir() / lower;
+  return app.DataDir() / cp1251::toUtf8(*installed);
 }
 
 int runList(const Arguments& arguments, Console& console) {

@@ -190,8 +190,13 @@ void addDictToInstall(TDicts& Dicts, const std::filesystem::path& path,
                      "in lower case: " +
                      namesOf(matches));
   }
+  const std::optional<std::string> name = installedName(path.filename().string());
+  if (!name) {
+    throw EDictError(path.filename().string() + ": the name has characters that Windows-1251 " +
+                     "cannot hold, so it cannot be kept in the list of installed dictionaries");
+  }
   AddDict(Dicts, path, ReadBuf, ItemLists::kLoad, access);
-  Dicts.back().FileName = cp1251::toLowerAscii(Dicts.back().FileName);
+  Dicts.back().FileName = *name;
 }
 
 PackageLocation locatePackage(const std::filesystem::path& dataDir,
@@ -217,6 +222,12 @@ storage::Access accessFor(const std::filesystem::path& package,
     }
   }
   return storage::Access::ReadWriteExclusive;
+}
+
+std::optional<std::string> installedName(std::string_view fileName) {
+  const std::string name = cp1251::fromUtf8(fileName);
+  if (cp1251::toUtf8(name) != fileName) return std::nullopt;
+  return cp1251::toLowerAscii(name);
 }
 
 int FindDict(const TDicts& Dicts, const std::filesystem::path& path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,12 @@ class EDictError : public Error {
  public:
   using Error::Error;
 };
+
+// The name an installed package is kept under in the dictionary list and its slot: the file
+// name (UTF-8, as the file system holds it) in Windows-1251 with its ASCII letters in lower
+// case; none when Windows-1251 cannot hold the name, since the stored name would then open
+// another file or none.
+std::optional<std::string> installedName(std::string_view fileName);
 
 // The file name part of path, as Windows-1251 text; empty when path ends in a separator.
 std::string fileNamePart(const std::filesystem::path& path);

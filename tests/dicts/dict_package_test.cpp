@@ -310,3 +310,17 @@ TEST_F(DictPackage, FreeDictClosesThePackage) {
 
 }  // namespace
 }  // namespace verbalon::dicts
+
+namespace verbalon::dicts {
+namespace {
+
+// The one rule for the names installed packages are kept under: only ASCII letters are
+// lowered, and a name Windows-1251 cannot hold has no stored form.
+TEST(InstalledName, LowersAsciiOnlyAndNeedsWindows1251) {
+  EXPECT_EQ(installedName("Tolk.BRD"), std::optional<std::string>("tolk.brd"));
+  EXPECT_EQ(installedName("Словарь-A.brd"), cp1251::fromUtf8("Словарь-a.brd"));
+  EXPECT_EQ(installedName("日本.brd"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace verbalon::dicts

@@ -130,9 +130,9 @@ std::string lowerAscii(std::string_view text) {
   return cp1251::toLowerAscii(text);
 }
 
-// A file name the program could store: Windows-1251 holds every character of it.
+// A file name the program could store.
 bool writableInCp1251(const std::string& utf8) {
-  return cp1251::toUtf8(cp1251::fromUtf8(utf8)) == utf8;
+  return dicts::installedName(utf8).has_value();
 }
 
 // The list reports an index outside its lines this way, -1 for no selection.
