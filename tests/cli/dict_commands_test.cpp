@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/dispatcher.h"
 #include "support/package_builder.h"
 #include "support/temp_folder.h"
+#include "tool_run.h"
 
 namespace verbalon::cli {
 namespace {
@@ -14,12 +14,6 @@ namespace {
 using verbalon::testing::dictStreams;
 using verbalon::testing::TempFolder;
 using verbalon::testing::writePackage;
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
 
 // An application folder with an empty index and the packages the tests put into "data/".
 class DictCommands : public ::testing::Test {
@@ -41,11 +35,7 @@ class DictCommands : public ::testing::Test {
 
   Result run(std::vector<std::string> args) {
     args.insert(args.begin() + 1, {"--app", app.path().string()});
-    std::ostringstream out;
-    std::ostringstream err;
-    Console console{out, err};
-    const int status = runTool(args, console);
-    return {status, out.str(), err.str()};
+    return cli::run(args);
   }
 
   TempFolder app;
@@ -98,12 +88,9 @@ TEST_F(DictCommands, RefusalsAndMistakes) {
   EXPECT_EQ(run({"install", "../vrbx.pde"}).status, 1);
   EXPECT_EQ(run({"list", "extra"}).status, 2);
 
-  std::ostringstream out;
-  std::ostringstream err;
-  Console console{out, err};
-  const std::vector<std::string> noValue = {"list", "--app"};
-  EXPECT_EQ(runTool(noValue, console), 2);
-  EXPECT_NE(err.str().find("option --app needs a value"), std::string::npos) << err.str();
+  const Result noValue = cli::run({"list", "--app"});
+  EXPECT_EQ(noValue.status, 2);
+  EXPECT_NE(noValue.err.find("option --app needs a value"), std::string::npos) << noValue.err;
 }
 
 // "install Foo.brd" installed foo.brd's dictionary, and once foo.brd was gone the slot showed

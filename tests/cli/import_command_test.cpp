@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/dispatcher.h"
 #include "support/app_folder.h"
+#include "tool_run.h"
 
 // A source of every format goes through the tool as a user would take it: import into the
 // data folder, install, and the page of a word.
@@ -15,20 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using verbalon::testing::AppFolder;
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-Result run(const std::vector<std::string>& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  Console console{out, err};
-  const int status = runTool(args, console);
-  return {status, out.str(), err.str()};
-}
 
 class ImportCommand : public ::testing::Test {
  protected:

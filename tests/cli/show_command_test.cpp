@@ -5,28 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/dispatcher.h"
 #include "common/cp1251.h"
 #include "support/app_folder.h"
+#include "tool_run.h"
 
 namespace verbalon::cli {
 namespace {
 
 using verbalon::testing::AppFolder;
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-Result run(const std::vector<std::string>& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  Console console{out, err};
-  const int status = runTool(args, console);
-  return {status, out.str(), err.str()};
-}
 
 // The freshly packed resource package and a sample dictionary the build made, in a folder of
 // the test's own (the package beside the program may hold a developer's own index), with the

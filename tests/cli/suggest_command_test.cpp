@@ -4,22 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/dispatcher.h"
 #include "common/cp1251.h"
 #include "support/package_builder.h"
 #include "support/temp_folder.h"
+#include "tool_run.h"
 
 namespace verbalon::cli {
 namespace {
 
 using verbalon::testing::TempFolder;
 using verbalon::testing::writePackage;
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
 
 // An application folder whose index holds a few words and no dictionary.
 class SuggestCommand : public ::testing::Test {
@@ -36,11 +30,7 @@ class SuggestCommand : public ::testing::Test {
 
   Result run(std::vector<std::string> args) {
     args.insert(args.begin() + 1, {"--app", app.path().string()});
-    std::ostringstream out;
-    std::ostringstream err;
-    Console console{out, err};
-    const int status = runTool(args, console);
-    return {status, out.str(), err.str()};
+    return cli::run(args);
   }
 
   TempFolder app;
@@ -60,12 +50,9 @@ TEST_F(SuggestCommand, PrintsWordAndSource) {
 
 TEST_F(SuggestCommand, NeedsAWordAndAFolder) {
   EXPECT_EQ(run({"suggest"}).status, kExitUsage);
-  std::ostringstream out;
-  std::ostringstream err;
-  Console console{out, err};
-  const std::vector<std::string> args = {"suggest", "--app", (app.path() / "none").string(), "x"};
-  EXPECT_EQ(runTool(args, console), kExitFailure);
-  EXPECT_NE(err.str().find("vrbx-tool suggest: "), std::string::npos);
+  const Result missing = cli::run({"suggest", "--app", (app.path() / "none").string(), "x"});
+  EXPECT_EQ(missing.status, kExitFailure);
+  EXPECT_NE(missing.err.find("vrbx-tool suggest: "), std::string::npos);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <zlib.h>
 
 #include "import/import_error.h"
+#include "support/gzip.h"
 
 namespace verbalon::import {
 namespace {
@@ -301,19 +302,8 @@ class DictdReaderFiles : public ::testing::Test {
   // Each part becomes a gzip member of its own, as dictzip and gzip -c a b write them.
   fs::path writeGzip(const std::string& name, const std::vector<std::string>& members) {
     std::string bytes;
-    for (const std::string& member : members) {
-      z_stream zs{};
-      EXPECT_EQ(deflateInit2(&zs, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-      std::string out(deflateBound(&zs, static_cast<uLong>(member.size())) + 32, '\0');
-      zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(member.data()));
-      zs.avail_in = static_cast<uInt>(member.size());
-      zs.next_out = reinterpret_cast<Bytef*>(out.data());
-      zs.avail_out = static_cast<uInt>(out.size());
-      EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
-      out.resize(zs.total_out);
-      deflateEnd(&zs);
-      bytes += out;
-    }
+    for (const std::string& member : members)
+      bytes += verbalon::testing::gzip(member);
     return write(name, bytes);
   }
 

@@ -11,9 +11,12 @@
 
 #include "import/import_error.h"
 #include "import/source_text.h"
+#include "support/gzip.h"
 
 namespace verbalon::import {
 namespace {
+
+using verbalon::testing::gzip;
 
 namespace fs = std::filesystem;
 
@@ -68,22 +71,6 @@ std::string utf16(std::u16string_view text, bool bigEndian) {
     bytes += bigEndian ? low : high;
   }
   return bytes;
-}
-
-std::string gzip(std::string_view data) {
-  z_stream zs{};
-  EXPECT_EQ(
-      deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY),
-      Z_OK);
-  std::string out(deflateBound(&zs, static_cast<uLong>(data.size())) + 64, '\0');
-  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  zs.avail_in = static_cast<uInt>(data.size());
-  zs.next_out = reinterpret_cast<Bytef*>(out.data());
-  zs.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
 }
 
 class DslFiles : public ::testing::Test {

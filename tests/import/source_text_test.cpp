@@ -5,9 +5,12 @@
 #include "import/import_error.h"
 #include "import/source_files.h"
 #include "storage/zlib_buffer.h"
+#include "support/gzip.h"
 
 namespace verbalon::import {
 namespace {
+
+using verbalon::testing::gzip;
 
 TEST(SourceText, RepairsWhatIsNotUtf8) {
   EXPECT_TRUE(isValidUtf8("дом ə 日本 \xF0\x9F\x98\x80"));
@@ -38,29 +41,6 @@ TEST(SourceText, TurnsPlainTextIntoAnArticleFragment) {
             "word &lt;b&gt;\n\u00A0\u00A01. a &amp; b\n\u00A0\u00A0\u00A0\u00A02. &quot;c&quot;\n");
   EXPECT_EQ(lookupLink("дом 1", "дом"),
             "<a class=\"ref\" href=\"lookup:%D0%B4%D0%BE%D0%BC%201\">дом</a>");
-}
-
-// gzip data around deflate output: a 10-byte header, the raw stream, CRC and size (not checked
-// by these tests' readers beyond zlib's own check).
-std::string gzip(std::string_view text) {
-  std::string zlib = storage::DeflateBuffer(text);
-  // The zlib stream's deflate data lies between its 2-byte header and 4-byte Adler-32.
-  std::string raw = zlib.substr(2, zlib.size() - 6);
-  uint32_t crc = 0xFFFFFFFF;
-  for (char byte : text) {
-    const auto c = static_cast<unsigned char>(byte);
-    crc ^= c;
-    for (int k = 0; k < 8; ++k)
-      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  crc ^= 0xFFFFFFFF;
-  std::string out("\x1F\x8B\x08\x00\x00\x00\x00\x00\x02\x03", 10);
-  out += raw;
-  for (uint32_t v : {crc, static_cast<uint32_t>(text.size())}) {
-    for (int k = 0; k < 4; ++k)
-      out += static_cast<char>((v >> (8 * k)) & 0xFF);
-  }
-  return out;
 }
 
 TEST(SourceFiles, InflatesGzipOfOneOrSeveralMembers) {

@@ -9,9 +9,12 @@
 #include <zlib.h>
 
 #include "common/cp1251.h"
+#include "support/gzip.h"
 
 namespace verbalon::import {
 namespace {
+
+using verbalon::testing::gzip;
 
 namespace fs = std::filesystem;
 
@@ -52,20 +55,6 @@ std::string utf16be(std::string_view utf8) {
     bytes += static_cast<char>(unit & 0xFF);
   }
   return bytes;
-}
-
-std::string gzip(const std::string& data) {
-  z_stream zs{};
-  deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&zs, static_cast<uLong>(data.size())) + 64, '\0');
-  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  zs.avail_in = static_cast<uInt>(data.size());
-  zs.next_out = reinterpret_cast<Bytef*>(out.data());
-  zs.avail_out = static_cast<uInt>(out.size());
-  deflate(&zs, Z_FINISH);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
 }
 
 const std::string kDslHead =

@@ -11,9 +11,12 @@
 #include <zlib.h>
 
 #include "import/import_error.h"
+#include "support/gzip.h"
 
 namespace verbalon::import {
 namespace {
+
+using verbalon::testing::gzip;
 
 using namespace std::string_literals;
 
@@ -83,22 +86,6 @@ std::string articleOf(std::string_view sameTypeSequence, const std::string& data
       parse("sametypesequence=" + std::string(sameTypeSequence), build({{"word", data}}));
   if (media) *media = source.mediaLeftOut;
   return source.entries.empty() ? "(dropped)" : source.entries[0].article;
-}
-
-std::string gzip(std::string_view data) {
-  z_stream zs{};
-  EXPECT_EQ(
-      deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY),
-      Z_OK);
-  std::string out(deflateBound(&zs, data.size()), '\0');
-  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  zs.avail_in = static_cast<uInt>(data.size());
-  zs.next_out = reinterpret_cast<Bytef*>(out.data());
-  zs.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
 }
 
 class StarDictReaderFiles : public ::testing::Test {
