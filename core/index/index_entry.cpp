@@ -25,8 +25,9 @@ const char* readPart(std::string_view part, IndexPart& result) noexcept {
   const size_t colon = part.find(':');
   if (colon == std::string_view::npos) return "has no \":\" after a dictionary number";
   const std::string_view number = part.substr(0, colon);
-  if (!dicts::readDecimal(number, result.dict))
+  if (!dicts::readDecimal(number, result.dict)) {
     return "starts with no dictionary number of 1 to 9 decimal digits";
+  }
   if (number.size() > 1 && number[0] == '0') return "has a leading zero in its dictionary number";
   dicts::ArticleLocation location;
   result.location = part.substr(colon + 1);

@@ -142,8 +142,9 @@ void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progre
   }
   StringList dictList;
   dictList.reserve(m_dicts.size());
-  for (const dicts::TDict& slot : m_dicts)
+  for (const dicts::TDict& slot : m_dicts) {
     dictList.push_back(slot.FileName);
+  }
 
   // One transaction, so that the word list, the index and the dictionary list on disk always
   // belong together, whatever moment a crash picks.

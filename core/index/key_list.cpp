@@ -70,8 +70,9 @@ void KeyList::reserveMore(size_t keys, size_t bytes) {
 
 void KeyList::insertSorted(const std::vector<KeyInsertion>& insertions) {
   size_t added = 0;
-  for (const KeyInsertion& insertion : insertions)
+  for (const KeyInsertion& insertion : insertions) {
     added += insertion.sortKey.size();
+  }
   reserveMore(insertions.size(), added);
   const size_t oldCount = m_ends.size();
   const size_t newCount = oldCount + insertions.size();

@@ -72,8 +72,9 @@ void insertInPlace(StringList& lines, const std::vector<KeyInsertion>& insertion
   size_t write = newCount;
   size_t read = oldCount;
   for (size_t t = insertions.size(); t-- > 0;) {
-    while (read > insertions[t].position)
+    while (read > insertions[t].position) {
       lines[--write] = std::move(lines[--read]);
+    }
     lines[--write] = std::move(newLines[t]);
   }
 }
@@ -82,8 +83,9 @@ void insertInPlace(StringList& lines, const std::vector<KeyInsertion>& insertion
 
 size_t storedTextSize(const StringList& lines) {
   size_t bytes = 0;
-  for (const std::string& line : lines)
+  for (const std::string& line : lines) {
     bytes += line.size() + 2;
+  }
   return bytes;
 }
 
@@ -130,11 +132,13 @@ struct WordIndex::InstallPlan {
 void WordIndex::planKeys(InstallPlan& plan) const {
   KeyList keys;
   size_t bytes = 0;
-  for (const std::string& word : m_word)
+  for (const std::string& word : m_word) {
     bytes += word.size();
+  }
   keys.reserve(m_word.size(), bytes * 2);
-  for (const std::string& word : m_word)
+  for (const std::string& word : m_word) {
     keys.pushWord(word);
+  }
   plan.buildsKeys = true;
   if (strictlyAscending(keys)) {
     plan.keys = std::move(keys);
@@ -151,8 +155,9 @@ void WordIndex::planKeys(InstallPlan& plan) const {
     std::string entry = m_index[order[g]];
     plan.words.push_back(m_word[order[g]]);
     size_t h = g + 1;
-    for (; h < order.size() && keys[order[h]] == key; ++h)
+    for (; h < order.size() && keys[order[h]] == key; ++h) {
       IndexEntry::appendEntry(entry, m_index[order[h]]);
+    }
     plan.entries.push_back(std::move(entry));
     plan.keys.push_back(key);
     g = h;
@@ -223,8 +228,9 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
 
   KeyList& itemKeys = plan.itemKeys;
   size_t bytes = 0;
-  for (std::string_view item : items)
+  for (std::string_view item : items) {
     bytes += item.size();
+  }
   itemKeys.reserve(count, bytes * 2);
   int step = 0;
   for (size_t k = 0; k < count; ++k) {
@@ -248,14 +254,17 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
   for (size_t g = 0; g < count;) {
     const std::string_view key = itemKeys[order[g]];
     size_t h = g + 1;
-    while (h < count && itemKeys[order[h]] == key)
+    while (h < count && itemKeys[order[h]] == key) {
       ++h;
-    while (j < oldCount && keys[j] < key)
+    }
+    while (j < oldCount && keys[j] < key) {
       ++j;
+    }
     const bool existing = j < oldCount && keys[j] == key;
     std::string entry = existing ? entries[j] : std::string();
-    for (size_t r = g; r < h; ++r)
+    for (size_t r = g; r < h; ++r) {
       IndexEntry::appendPart(entry, n, locations[order[r]]);
+    }
     if (existing) {
       grownBytes += entry.size() - entries[j].size();
       plan.grownEntries.emplace_back(j, std::move(entry));
@@ -270,11 +279,13 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
   }
   // Checked before the lists grow: an index saved past the limit could never be read again.
   size_t wordBytes = storedTextSize(words);
-  for (const std::string& word : plan.newWords)
+  for (const std::string& word : plan.newWords) {
     wordBytes += word.size() + 2;
+  }
   size_t entryBytes = storedTextSize(entries) + grownBytes;
-  for (const std::string& entry : plan.newEntries)
+  for (const std::string& entry : plan.newEntries) {
     entryBytes += entry.size() + 2;
+  }
   if (wordBytes > m_storedLimit || entryBytes > m_storedLimit) {
     throw EIndexError(
         cp1251::toUtf8(dict.FileName) + " is not installed: the stored index would grow to " +
@@ -294,8 +305,9 @@ void WordIndex::applyInstall(InstallPlan& plan) noexcept {
     m_index = std::move(plan.entries);
   }
   if (plan.buildsKeys) m_key = std::move(plan.keys);
-  for (auto& [line, entry] : plan.grownEntries)
+  for (auto& [line, entry] : plan.grownEntries) {
     m_index[line].swap(entry);
+  }
   insertInPlace(m_word, plan.insertions, plan.newWords);
   insertInPlace(m_index, plan.insertions, plan.newEntries);
   m_key.insertSorted(plan.insertions);

@@ -42,8 +42,9 @@ StringList streamNames(const CompoundFile& root, std::string_view path) {
 // Opens the storages named by names[0..count) one inside the other, starting at the root.
 Storage openStorages(const CompoundFile& root, const StringList& names, size_t count) {
   Storage current = root.root();
-  for (size_t i = 0; i < count; ++i)
+  for (size_t i = 0; i < count; ++i) {
     current = current.openStorage(cp1251::toUtf16(names[i]));
+  }
   return current;
 }
 
@@ -201,7 +202,8 @@ void CompressStream(MemoryStream& source, MemoryStream& dest) {
 
 void DecompressStream(const MemoryStream& source, MemoryStream& dest, size_t limit) {
   if (&source == &dest) {
-    const MemoryStream copy = source;
+    // dest is about to change, and source is dest: the copy is what keeps the input.
+    const MemoryStream copy = source;  // NOLINT(performance-unnecessary-copy-initialization)
     DecompressStream(copy, dest, limit);
     return;
   }

@@ -139,11 +139,13 @@ std::string DeflateBuffer(std::string_view input) {
     }
   };
   std::vector<std::thread> threads;
-  for (size_t i = 1; i < pieces; ++i)
+  for (size_t i = 1; i < pieces; ++i) {
     threads.emplace_back(work, i);
+  }
   work(0);
-  for (std::thread& thread : threads)
+  for (std::thread& thread : threads) {
     thread.join();
+  }
   for (const std::exception_ptr& failure : failures) {
     if (failure) std::rethrow_exception(failure);
   }
@@ -155,8 +157,9 @@ std::string DeflateBuffer(std::string_view input) {
     done += piece;
   }
   size_t total = 6;
-  for (const std::string& piece : compressed)
+  for (const std::string& piece : compressed) {
     total += piece.size();
+  }
   std::string output;
   output.reserve(total);
   output += "\x78\xDA";  // deflate, 32 KiB window, level 9: what deflateInit2 writes for it
@@ -164,8 +167,9 @@ std::string DeflateBuffer(std::string_view input) {
     output += piece;
     std::string().swap(piece);
   }
-  for (int shift = 24; shift >= 0; shift -= 8)
+  for (int shift = 24; shift >= 0; shift -= 8) {
     output += static_cast<char>((adler >> shift) & 0xFF);
+  }
   return output;
 }
 
