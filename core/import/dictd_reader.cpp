@@ -52,10 +52,12 @@ bool isBlank(char c) {
 }
 
 std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && isBlank(text.front()))
+  while (!text.empty() && isBlank(text.front())) {
     text.remove_prefix(1);
-  while (!text.empty() && isBlank(text.back()))
+  }
+  while (!text.empty() && isBlank(text.back())) {
     text.remove_suffix(1);
+  }
   return text;
 }
 
@@ -164,8 +166,9 @@ std::string_view withoutNameLine(std::string_view text) {
   const std::string_view line = firstLine(text);
   if (metaKind(trimBlanks(line)) != MetaKind::kNone) text.remove_prefix(line.size());
   text = withoutLeadingBlankLines(text);
-  while (!text.empty() && isBlank(text.back()))
+  while (!text.empty() && isBlank(text.back())) {
     text.remove_suffix(1);
+  }
   return text;
 }
 
@@ -216,8 +219,9 @@ class DictdParser {
     if (m_info) source.description = descriptionText(*m_info);
     // The map has done its work; its nodes need not live on beside the articles.
     m_entryOf = {};
-    for (size_t i = 0; i < m_entries.size(); ++i)
+    for (size_t i = 0; i < m_entries.size(); ++i) {
       finishEntry(m_entries[i], m_ranges[i]);
+    }
     source.entries = std::move(m_entries);
     return source;
   }
@@ -283,8 +287,9 @@ class DictdParser {
   void finishEntry(SourceEntry& entry, const Range& range) const {
     std::string text = toUtf8(
         m_articles.substr(static_cast<size_t>(range.first), static_cast<size_t>(range.second)));
-    while (!text.empty() && isBlank(text.back()))
+    while (!text.empty() && isBlank(text.back())) {
       text.pop_back();
+    }
 
     // dict-de-en's index drops punctuation the article's first line keeps ("go ahead well
     // catch up with you" for "Go ahead. We’ll catch up with you."): the line is the better

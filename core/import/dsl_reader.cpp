@@ -176,8 +176,9 @@ std::string decodeText(std::string_view bytes, std::string_view name) {
   }
   // Some editors end a file with NUL characters; anywhere else a NUL means the bytes were not
   // text in the encoding they were taken for, and reading on would misread the whole source.
-  while (!text.empty() && text.back() == '\0')
+  while (!text.empty() && text.back() == '\0') {
     text.pop_back();
+  }
   const size_t nul = text.find('\0');
   if (nul != std::string::npos) {
     throw EImportError(where + ", line " + std::to_string(lineNumberAt(text, nul)) +
@@ -371,8 +372,9 @@ DictionarySource readDsl(const std::filesystem::path& dslFile) {
       annotation += trimmed;
       annotation += '\n';
     }
-    while (!annotation.empty() && annotation.back() == '\n')
+    while (!annotation.empty() && annotation.back() == '\n') {
       annotation.pop_back();
+    }
     if (!annotation.empty()) {
       if (!source.description.empty()) source.description += '\n';
       source.description += annotation;

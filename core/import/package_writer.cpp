@@ -77,8 +77,9 @@ struct PackageWriter::State {
   }
 
   void writeAll() {
-    while (!queuedNames.empty())
+    while (!queuedNames.empty()) {
       writeReady(true);
+    }
   }
 };
 

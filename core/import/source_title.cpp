@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 // A dictzip header carries its chunk table (up to 64 KiB) before the first compressed byte, so
 // the inflated head may need that much more input.
-constexpr size_t kCompressedPeekBytes = 96 * 1024;
+constexpr size_t kCompressedPeekBytes = size_t{96} * 1024;
 
 struct Head {
   std::string bytes;

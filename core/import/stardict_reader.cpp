@@ -77,10 +77,12 @@ uint64_t readBigEndian(std::string_view bytes, size_t pos, size_t width) {
 }
 
 std::string_view trimLine(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
     text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
     text.remove_suffix(1);
+  }
   return text;
 }
 
@@ -115,8 +117,9 @@ std::string descriptionText(std::string_view raw) {
       if (i + 1 < raw.size() && (raw[i] == 'b' || raw[i] == 'B') &&
           (raw[i + 1] == 'r' || raw[i + 1] == 'R')) {
         i += 2;
-        while (i < raw.size() && (raw[i] == ' ' || raw[i] == '/'))
+        while (i < raw.size() && (raw[i] == ' ' || raw[i] == '/')) {
           ++i;
+        }
         if (i < raw.size() && raw[i] == '>') {
           text += '\n';
           pos = i + 1;
@@ -341,9 +344,10 @@ std::vector<Field> splitFields(std::string_view data, const std::string& sameTyp
 }
 
 std::string_view trimTrailingBreaks(std::string_view text) {
-  while (!text.empty() &&
-         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '\t'))
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
+                           text.back() == '\t')) {
     text.remove_suffix(1);
+  }
   return text;
 }
 
@@ -424,8 +428,9 @@ DictionarySource readStarDict(const std::filesystem::path& ifoFile) {
   base.replace_extension();
   const std::string name = displayName(base);
   const auto idxFile = findCompanion(base, {".idx", ".idx.gz"});
-  if (!idxFile)
+  if (!idxFile) {
     fail(name + ".ifo", "neither " + name + ".idx nor " + name + ".idx.gz is beside it");
+  }
   const auto dictFile = findCompanion(base, {".dict", ".dict.dz"});
   if (!dictFile) {
     fail(name + ".ifo", "neither " + name + ".dict nor " + name + ".dict.dz is beside it");
@@ -496,10 +501,12 @@ DictionarySource parseStarDict(std::string_view ifoBytes, std::string_view idxBy
     if (!seen.insert(std::move(key)).second) return;
     entries[article].headwords.push_back(std::move(word));
   };
-  for (size_t i = 0; i < idx.size(); ++i)
+  for (size_t i = 0; i < idx.size(); ++i) {
     addHeadword(articleOfEntry[i], idx[i].word);
-  for (const Synonym& synonym : synonyms)
+  }
+  for (const Synonym& synonym : synonyms) {
     addHeadword(articleOfEntry[synonym.target], synonym.word);
+  }
 
   for (SourceEntry& entry : entries) {
     if (entry.headwords.empty() || entry.article.empty()) continue;

@@ -82,8 +82,9 @@ AppLocation locateAppFolder(const fs::path& programDir, const Environment& env) 
   const std::vector<fs::path> shares = installedShares(programDir, env);
   for (const fs::path& share : shares) {
     std::error_code ec;
-    if (fs::is_directory(share / kDataName, ec))
+    if (fs::is_directory(share / kDataName, ec)) {
       location.sharedDataDirs.push_back(share / kDataName);
+    }
   }
 
   std::error_code ec;

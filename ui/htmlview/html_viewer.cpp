@@ -131,7 +131,7 @@ std::optional<QByteArray> THTMLViewer::request(const StreamRequest& handler,
 
 QVariant THTMLViewer::loadResource(int type, const QUrl& name) {
   // Only what LoadFromString fetched: the viewer reads no files and asks for nothing twice.
-  const QVariant content = m_references.value(name.toString()).content;
+  QVariant content = m_references.value(name.toString()).content;
   if (!content.isNull()) {
     return content;
   }

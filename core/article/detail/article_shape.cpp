@@ -25,8 +25,9 @@ char lowerAscii(char c) {
 size_t findNoCase(std::string_view html, std::string_view text, size_t from) {
   for (size_t i = from; i + text.size() <= html.size(); ++i) {
     size_t k = 0;
-    while (k < text.size() && lowerAscii(html[i + k]) == text[k])
+    while (k < text.size() && lowerAscii(html[i + k]) == text[k]) {
       ++k;
+    }
     if (k == text.size()) return i;
   }
   return std::string_view::npos;
@@ -50,8 +51,9 @@ size_t markupEnd(std::string_view html, size_t i, bool& lineBreak) {
     return 0;
   }
   std::string name;
-  while (j < n && isAsciiLetter(html[j]) && name.size() < 8)
+  while (j < n && isAsciiLetter(html[j]) && name.size() < 8) {
     name += lowerAscii(html[j++]);
+  }
   char quote = 0;
   for (; j < n; ++j) {
     if (quote) {

@@ -6,8 +6,9 @@ namespace {
 // Where the line that starts at start ends, and where the next one starts.
 size_t lineEnd(std::string_view text, size_t start, size_t& next) {
   size_t end = start;
-  while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+  while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
     ++end;
+  }
   next = end + 1;
   if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++next;
   return end;

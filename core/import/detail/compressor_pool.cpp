@@ -9,8 +9,9 @@ namespace verbalon::import::detail {
 
 CompressorPool::CompressorPool() {
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  for (unsigned i = 0; i < cores; ++i)
+  for (unsigned i = 0; i < cores; ++i) {
     m_threads.emplace_back([this] { work(); });
+  }
 }
 
 CompressorPool::~CompressorPool() {
@@ -19,8 +20,9 @@ CompressorPool::~CompressorPool() {
     m_stopping = true;
   }
   m_wake.notify_all();
-  for (std::thread& thread : m_threads)
+  for (std::thread& thread : m_threads) {
     thread.join();
+  }
 }
 
 size_t CompressorPool::submit(std::string text) {

@@ -63,8 +63,9 @@ DslHeadword parseDslHeadword(std::string_view line) {
       continue;
     } else if (c == '[' && braceDepth > 0) {
       // Markup inside a shown-only part ("{[i]}"): skip the tag, never past the part's end.
-      while (pos < line.size() && line[pos] != ']' && line[pos] != '}')
+      while (pos < line.size() && line[pos] != ']' && line[pos] != '}') {
         ++pos;
+      }
       if (pos < line.size() && line[pos] == ']') ++pos;
       continue;
     } else if (c == '(' && braceDepth == 0) {
@@ -100,14 +101,16 @@ DslHeadword parseDslHeadword(std::string_view line) {
   }
 
   size_t optionalCount = 0;
-  for (const Segment& segment : segments)
+  for (const Segment& segment : segments) {
     optionalCount += segment.optional ? 1 : 0;
+  }
   // Every combination up to three optional parts (eight forms); past that only the longest
   // and the shortest, as the combinations would grow past what anyone looks up.
   std::vector<uint32_t> masks;
   if (optionalCount <= 3) {
-    for (uint32_t mask = (1u << optionalCount); mask-- > 0;)
+    for (uint32_t mask = (1u << optionalCount); mask-- > 0;) {
       masks.push_back(mask);
+    }
   } else {
     masks = {UINT32_MAX, 0};
   }
@@ -127,8 +130,9 @@ DslHeadword parseDslHeadword(std::string_view line) {
     std::string variant = collapseBlanks(form);
     if (variant.empty()) continue;
     bool seen = false;
-    for (const std::string& other : result.variants)
+    for (const std::string& other : result.variants) {
       seen = seen || other == variant;
+    }
     if (!seen) result.variants.push_back(std::move(variant));
     if (result.variants.size() == kMaxHeadwordVariants) break;
   }

@@ -27,10 +27,12 @@ size_t charLength(std::string_view text, size_t pos) {
 }
 
 std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
     text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
     text.remove_suffix(1);
+  }
   return text;
 }
 
@@ -157,8 +159,9 @@ void DslArticleBuilder::addLine(std::string_view line) {
   }
   endCapture();
   // Closed here, opened again on the next line (m_open keeps them).
-  for (size_t i = m_open.size(); i-- > 0;)
+  for (size_t i = m_open.size(); i-- > 0;) {
     emitClose(m_open[i]);
+  }
   if (!m_lineHasText) return;
 
   if (!m_article.empty() && !m_lastLineWasDiv) m_article += '\n';
@@ -264,15 +267,17 @@ void DslArticleBuilder::openTag(OpenTag tag) {
 
 void DslArticleBuilder::closeTag(Kind kind) {
   size_t match = m_open.size();
-  while (match > 0 && m_open[match - 1].kind != kind)
+  while (match > 0 && m_open[match - 1].kind != kind) {
     --match;
+  }
   // A closing tag that closes nothing is dropped.
   if (match == 0) return;
   const size_t at = match - 1;
   // Overlapping tags ([b][i][/b][/i]): what was opened inside is closed with it and opened
   // again after it, so the HTML stays well nested.
-  for (size_t i = m_open.size(); i-- > at;)
+  for (size_t i = m_open.size(); i-- > at;) {
     emitClose(m_open[i]);
+  }
   std::vector<OpenTag> inside(
       std::make_move_iterator(m_open.begin() + static_cast<ptrdiff_t>(match)),
       std::make_move_iterator(m_open.end()));

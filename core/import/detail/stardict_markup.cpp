@@ -28,8 +28,9 @@ char lowerAscii(char c) {
 
 std::string lowerAscii(std::string_view text) {
   std::string out(text);
-  for (char& c : out)
+  for (char& c : out) {
     c = lowerAscii(c);
+  }
   return out;
 }
 
@@ -62,12 +63,14 @@ TagParse parseTag(std::string_view text, size_t pos, Tag& tag, size_t& end) {
   }
   if (i >= text.size() || !isAsciiLetter(text[i])) return TagParse::kNotATag;
   const size_t nameStart = i;
-  while (i < text.size() && isNameChar(text[i]))
+  while (i < text.size() && isNameChar(text[i])) {
     ++i;
+  }
   tag.name = lowerAscii(text.substr(nameStart, i - nameStart));
   while (true) {
-    while (i < text.size() && isBlank(text[i]))
+    while (i < text.size() && isBlank(text[i])) {
       ++i;
+    }
     if (i >= text.size()) return TagParse::kUnterminated;
     if (text[i] == '>') {
       end = i + 1;
@@ -88,13 +91,15 @@ TagParse parseTag(std::string_view text, size_t pos, Tag& tag, size_t& end) {
       ++i;
     }
     std::string key = lowerAscii(text.substr(keyStart, i - keyStart));
-    while (i < text.size() && isBlank(text[i]))
+    while (i < text.size() && isBlank(text[i])) {
       ++i;
+    }
     std::string value;
     if (i < text.size() && text[i] == '=') {
       ++i;
-      while (i < text.size() && isBlank(text[i]))
+      while (i < text.size() && isBlank(text[i])) {
         ++i;
+      }
       if (i >= text.size()) return TagParse::kUnterminated;
       if (text[i] == '"' || text[i] == '\'') {
         const size_t close = text.find(text[i], i + 1);
@@ -103,8 +108,9 @@ TagParse parseTag(std::string_view text, size_t pos, Tag& tag, size_t& end) {
         i = close + 1;
       } else {
         const size_t valueStart = i;
-        while (i < text.size() && !isBlank(text[i]) && text[i] != '>')
+        while (i < text.size() && !isBlank(text[i]) && text[i] != '>') {
           ++i;
+        }
         value = text.substr(valueStart, i - valueStart);
       }
     }
@@ -238,8 +244,9 @@ bool isDroppedElement(std::string_view name) {
 bool isActiveAttribute(const std::string& key, std::string_view value) {
   if (key.starts_with("on")) return true;
   size_t start = 0;
-  while (start < value.size() && (isBlank(value[start]) || value[start] == '\0'))
+  while (start < value.size() && (isBlank(value[start]) || value[start] == '\0')) {
     ++start;
+  }
   std::string scheme;
   for (size_t i = start; i < value.size() && scheme.size() < 16; ++i) {
     if (isBlank(value[i])) continue;  // browsers skip blanks inside "java script:"
@@ -298,10 +305,12 @@ std::string stripTags(std::string_view text) {
 }
 
 std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && isBlank(text.front()))
+  while (!text.empty() && isBlank(text.front())) {
     text.remove_prefix(1);
-  while (!text.empty() && isBlank(text.back()))
+  }
+  while (!text.empty() && isBlank(text.back())) {
     text.remove_suffix(1);
+  }
   return text;
 }
 

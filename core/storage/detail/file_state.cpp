@@ -54,7 +54,7 @@ std::shared_ptr<FileState> FileState::create(const std::filesystem::path& path) 
 std::shared_ptr<FileState> FileState::openMemory(std::vector<std::byte> data, std::string name,
                                                  Access access) {
   std::shared_ptr<FileState> file(new FileState(memoryDevice(std::move(data)), name, access));
-  file->m_name = name;
+  file->m_name = std::move(name);
   file->load();
   return file;
 }
@@ -95,8 +95,9 @@ void FileState::initEmpty() {
   m_ss = 512;
   m_perFat = 128;
   m_perDir = 4;
-  for (size_t i = 0; i < 8; ++i)
+  for (size_t i = 0; i < 8; ++i) {
     m_header[i] = static_cast<std::byte>(kSignature[i]);
+  }
   wr16(&m_header[0x1A], 3);
   wr16(&m_header[0x1C], 0xFFFE);
   wr16(&m_header[0x1E], 9);
@@ -377,8 +378,9 @@ void FileState::ensureMini() {
     std::vector<std::byte> buf(m_ss);
     for (size_t k = 0; k < m_live.miniFatChain.size(); ++k) {
       readSector(m_live.miniFatChain[k], buf);
-      for (size_t i = 0; i < m_perFat; ++i)
+      for (size_t i = 0; i < m_perFat; ++i) {
         m_live.miniFat[k * m_perFat + i] = rd32(&buf[4 * i]);
+      }
     }
   } catch (const EStorageError& e) {
     m_live.miniError = e.what();
@@ -522,14 +524,18 @@ void FileState::checkStructure() {
     if (owners.empty() || owners.back() != what) owners.push_back(what);
     owner[s] = static_cast<uint32_t>(owners.size() - 1);
   };
-  for (uint32_t s : m_live.fatSectors)
+  for (uint32_t s : m_live.fatSectors) {
     claim(s, "the FAT");
-  for (uint32_t s : m_live.difatSectors)
+  }
+  for (uint32_t s : m_live.difatSectors) {
     claim(s, "the DIFAT");
-  for (uint32_t s : m_live.dirChain)
+  }
+  for (uint32_t s : m_live.dirChain) {
     claim(s, "the directory");
-  for (uint32_t s : m_live.miniFatChain)
+  }
+  for (uint32_t s : m_live.miniFatChain) {
     claim(s, "the mini FAT");
+  }
   const uint64_t rootSize = m_live.dir[0].size;
   // An empty mini stream has no chain, whatever its start says.
   m_live.rootChain = rootSize == 0
@@ -538,8 +544,9 @@ void FileState::checkStructure() {
   if (uint64_t{m_live.rootChain.size()} * m_ss < rootSize) {
     corrupt("sector chain of the mini stream is shorter than its size");
   }
-  for (uint32_t s : m_live.rootChain)
+  for (uint32_t s : m_live.rootChain) {
     claim(s, "the mini stream");
+  }
 
   std::vector<uint8_t> miniOwned(m_live.miniFat.size(), 0);
   for (size_t id = 1; id < m_live.dir.size(); ++id) {
@@ -565,8 +572,9 @@ void FileState::checkStructure() {
       if (uint64_t{chain.size()} * m_ss < e.size) {
         corrupt("sector chain of " + what + " is shorter than its size");
       }
-      for (uint32_t s : chain)
+      for (uint32_t s : chain) {
         claim(s, what);
+      }
     }
   }
   m_committed.rootChain = m_live.rootChain;

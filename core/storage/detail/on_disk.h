@@ -74,8 +74,9 @@ inline void wr16(std::byte* p, uint16_t v) {
   p[1] = static_cast<std::byte>(v >> 8);
 }
 inline void wr32(std::byte* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
+  for (int i = 0; i < 4; ++i) {
     p[i] = static_cast<std::byte>((v >> (8 * i)) & 0xFF);
+  }
 }
 inline void wr64(std::byte* p, uint64_t v) {
   wr32(p, static_cast<uint32_t>(v));
