@@ -25,6 +25,7 @@
 
 #include <unicode/uchar.h>
 
+#include "common/cp1251.h"
 #include "import/import_error.h"
 #include "import/source_files.h"
 #include "import/source_text.h"
@@ -51,16 +52,6 @@ bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && isBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && isBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 std::string_view firstLine(std::string_view text) {
   return text.substr(0, text.find_first_of("\r\n"));
 }
@@ -69,7 +60,7 @@ std::string_view firstLine(std::string_view text) {
 std::string_view withoutLeadingBlankLines(std::string_view text) {
   while (true) {
     const std::string_view line = firstLine(text);
-    if (line.size() == text.size() || !trimBlanks(line).empty()) return text;
+    if (line.size() == text.size() || !cp1251::trimBlanks(line).empty()) return text;
     text.remove_prefix(line.size());
     text.remove_prefix(text.starts_with("\r\n") ? 2 : 1);
   }
@@ -125,7 +116,7 @@ IndexRecord parseIndexLine(std::string_view line, const IndexLine& where) {
   // A fourth field (dictfmt's original headword for a folded one) is not needed.
   const size_t thirdTab = line.find('\t', secondTab + 1);
   IndexRecord record;
-  record.headword = trimBlanks(line.substr(0, firstTab));
+  record.headword = cp1251::trimBlanks(line.substr(0, firstTab));
   record.offset = where.number(line.substr(firstTab + 1, secondTab - firstTab - 1), "offset");
   record.length = where.number(
       line.substr(secondTab + 1, thirdTab == std::string_view::npos ? std::string_view::npos
@@ -164,7 +155,7 @@ std::u32string comparisonKey(std::string_view text) {
 std::string_view withoutNameLine(std::string_view text) {
   text = withoutLeadingBlankLines(text);
   const std::string_view line = firstLine(text);
-  if (metaKind(trimBlanks(line)) != MetaKind::kNone) text.remove_prefix(line.size());
+  if (metaKind(cp1251::trimBlanks(line)) != MetaKind::kNone) text.remove_prefix(line.size());
   text = withoutLeadingBlankLines(text);
   while (!text.empty() && isBlank(text.back())) {
     text.remove_suffix(1);
@@ -208,14 +199,15 @@ class DictdParser {
     // The encoding is declared by a record that may stand anywhere in the index, and it
     // governs the headwords too, so it is looked for before anything is converted.
     forEachLine(m_index, [&](std::string_view line, size_t) {
-      if (metaKind(trimBlanks(line.substr(0, line.find('\t')))) == MetaKind::kUtf8) {
+      if (metaKind(cp1251::trimBlanks(line.substr(0, line.find('\t')))) == MetaKind::kUtf8) {
         m_utf8 = true;
       }
     });
     forEachLine(m_index, [&](std::string_view line, size_t number) { readLine(line, number); });
 
     DictionarySource source;
-    if (m_short) source.title = std::string(trimBlanks(firstLine(withoutNameLine(*m_short))));
+    if (m_short)
+      source.title = std::string(cp1251::trimBlanks(firstLine(withoutNameLine(*m_short))));
     if (m_info) source.description = descriptionText(*m_info);
     // The map has done its work; its nodes need not live on beside the articles.
     m_entryOf = {};
@@ -295,7 +287,7 @@ class DictdParser {
     // catch up with you" for "Go ahead. We’ll catch up with you."): the line is the better
     // spelling of a headword it matches. The line's key is built once, however many names
     // the article has.
-    const std::string_view heading = trimBlanks(firstLine(text));
+    const std::string_view heading = cp1251::trimBlanks(firstLine(text));
     const std::u32string headingKey = comparisonKey(heading);
 
     std::vector<std::string> names = std::move(entry.headwords);

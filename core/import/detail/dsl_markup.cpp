@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "common/cp1251.h"
 #include "import/detail/dsl_headword.h"
 #include "import/source_text.h"
 
@@ -24,16 +25,6 @@ size_t charLength(std::string_view text, size_t pos) {
   size_t next = pos;
   nextCodePoint(text, next);
   return std::min(next, text.size()) - pos;
-}
-
-std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-    text.remove_suffix(1);
-  }
-  return text;
 }
 
 // The first position of token at or after from. Lines are scanned from left to right, so one
@@ -184,16 +175,16 @@ std::string DslArticleBuilder::finishCard() {
 }
 
 void DslArticleBuilder::handleTag(std::string_view tag) {
-  tag = trimBlanks(tag);
+  tag = cp1251::trimBlanks(tag);
   const bool closing = tag.starts_with('/');
-  if (closing) tag = trimBlanks(tag.substr(1));
+  if (closing) tag = cp1251::trimBlanks(tag.substr(1));
   const size_t blank = tag.find_first_of(" \t");
   std::string name(tag.substr(0, blank));
   for (char& c : name) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   const std::string_view attributes =
-      blank == std::string_view::npos ? std::string_view() : trimBlanks(tag.substr(blank));
+      blank == std::string_view::npos ? std::string_view() : cp1251::trimBlanks(tag.substr(blank));
 
   if (m_capture != Capture::kNone) {
     // Markup inside a link or a file name is not shown; only the end of the capture counts.
@@ -368,7 +359,7 @@ void DslArticleBuilder::emitClose(const OpenTag& tag) {
       // The text is known only now; the title goes into the tag already written. Tags opened
       // later are closed by now, so no other recorded position moves.
       if (m_plain.size() - tag.plainFrom <= kMaxAbbreviationBytes) {
-        const std::string key(trimBlanks(std::string_view(m_plain).substr(tag.plainFrom)));
+        const std::string key(cp1251::trimBlanks(std::string_view(m_plain).substr(tag.plainFrom)));
         const auto found = m_abbreviations.find(key);
         if (found != m_abbreviations.end()) {
           m_line.insert(tag.titleAt, " title=\"" + escapeHtml(found->second) + "\"");

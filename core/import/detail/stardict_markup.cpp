@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/cp1251.h"
 #include "common/utf8.h"
 #include "import/source_text.h"
 
@@ -304,16 +305,6 @@ std::string stripTags(std::string_view text) {
   return out;
 }
 
-std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && isBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && isBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 bool isSafeColour(std::string_view colour) {
   if (colour.empty() || colour.size() > 32) return false;
   for (char c : colour) {
@@ -432,10 +423,11 @@ std::string xdxfToHtml(std::string_view markup, size_t& mediaLeftOut) {
       const auto [closeStart, closeEnd] = findClosingTag(markup, pos, name);
       const size_t contentEnd = closeStart == std::string_view::npos ? markup.size() : closeStart;
       const std::string shown(
-          trimBlanks(decodeEntities(stripTags(markup.substr(pos, contentEnd - pos)))));
+          cp1251::trimBlanks(decodeEntities(stripTags(markup.substr(pos, contentEnd - pos)))));
       pos = closeEnd == std::string_view::npos ? markup.size() : closeEnd;
       const std::string* target = tag.attribute("k");
-      const std::string word = target ? std::string(trimBlanks(decodeEntities(*target))) : shown;
+      const std::string word =
+          target ? std::string(cp1251::trimBlanks(decodeEntities(*target))) : shown;
       if (word.empty()) {
         out += escapeHtml(shown);
       } else {
