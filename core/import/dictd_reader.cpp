@@ -206,8 +206,9 @@ class DictdParser {
     forEachLine(m_index, [&](std::string_view line, size_t number) { readLine(line, number); });
 
     DictionarySource source;
-    if (m_short)
+    if (m_short) {
       source.title = std::string(cp1251::trimBlanks(firstLine(withoutNameLine(*m_short))));
+    }
     if (m_info) source.description = descriptionText(*m_info);
     // The map has done its work; its nodes need not live on beside the articles.
     m_entryOf = {};
