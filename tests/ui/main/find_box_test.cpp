@@ -257,26 +257,26 @@ class FindBoxTest : public QObject {
     QCOMPARE(rows.count(QStringLiteral("книга")), 1);  // offered by two sources, shown once
   }
 
-  // A pattern matches whole words, and is offered even where words begin with the text.
+  // A pattern matches whole words, letter case ignored, under the heading.
   void aPatternListsWholeWordMatches() {
     SampleAppFolder folder({"tolk.brd"});
     Window window(folder);
     QVERIFY(window.open());
-    window.type(QStringLiteral("Д?м"));
-    window.enter();
-    QStringList rows = window.filteredRows();
-    QCOMPARE(rows.front(), kHeading);
+    const auto offered = [&](const QString& pattern) {
+      window.type(pattern);
+      window.enter();
+      QStringList rows = window.filteredRows();
+      if (rows.isEmpty() || rows.takeFirst() != kHeading) qFatal("no heading");
+      return rows;
+    };
+    QStringList rows = offered(QStringLiteral("Д?м"));
     QVERIFY(rows.contains(QStringLiteral("дом")));
-    for (int r = 1; r < rows.size(); ++r)
-      QVERIFY2(rows[r].size() == 3 && rows[r].startsWith(u'д') && rows[r].endsWith(u'м'),
-               qPrintable(rows[r]));
-    window.type(QStringLiteral("*КА"));
-    window.enter();
-    rows = window.filteredRows();
-    QCOMPARE(rows.front(), kHeading);
-    QVERIFY(rows.size() > 2);
-    for (int r = 1; r < rows.size(); ++r)
-      QVERIFY2(rows[r].endsWith(QStringLiteral("ка")), qPrintable(rows[r]));
+    for (const QString& row : rows)
+      QVERIFY2(row.size() == 3 && row.startsWith(u'д') && row.endsWith(u'м'), qPrintable(row));
+    rows = offered(QStringLiteral("*КА"));
+    QVERIFY(rows.size() > 1);
+    for (const QString& row : rows)
+      QVERIFY2(row.endsWith(QStringLiteral("ка")), qPrintable(row));
   }
 
   // After an installation the suggestions come from the new list, and their rows name the words
