@@ -18,7 +18,7 @@ FindAids::~FindAids() {
 
 void FindAids::request(const StringList& slWord, bool nearSpellings) {
   collect();
-  if (m_suspended || m_worker.joinable()) {
+  if (m_suspended || m_worker.joinable() || m_workerFailed) {
     return;
   }
   const bool wantKeys = !m_keys;
@@ -29,8 +29,8 @@ void FindAids::request(const StringList& slWord, bool nearSpellings) {
   }
   m_workerDone = false;
   m_worker = std::thread([this, &slWord, wantKeys, wantForms, wantNear, folder = m_hunspellFolder] {
-    // Nothing may leave a thread's function. Only memory can run out here, and then the
-    // part is missing and asked for again by the next request.
+    // Nothing may leave a thread's function. Only memory can run out here; the parts not
+    // built stay missing until the list changes, rather than being tried again and again.
     try {
       // The keys first: the full list waits for them.
       if (wantKeys) {
@@ -43,6 +43,7 @@ void FindAids::request(const StringList& slWord, bool nearSpellings) {
         handOver({nullptr, std::make_unique<suggest::NearSpellings>(slWord), nullptr});
       }
     } catch (const std::exception&) {
+      m_workerFailed = true;
     }
     m_workerDone = true;
     QMetaObject::invokeMethod(m_context, m_landed, Qt::QueuedConnection);
@@ -123,6 +124,7 @@ void FindAids::discard() {
   wait();
   m_keys.reset();
   m_nearSpellings.reset();
+  m_workerFailed = false;
 }
 
 }  // namespace verbalon::ui::detail

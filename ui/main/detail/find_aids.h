@@ -40,8 +40,8 @@ class FindAids {
   void setHunspellFolder(std::filesystem::path folder) { m_hunspellFolder = std::move(folder); }
 
   // Starts the worker on what is missing for slWord: the keys, Hunspell's dictionaries, and the
-  // near spellings when nearSpellings. Nothing while suspended or while the worker still runs
-  // (ask again when it lands).
+  // near spellings when nearSpellings. Nothing while suspended, while the worker still runs (ask
+  // again when it lands), or after a build ran out of memory.
   void request(const StringList& slWord, bool nearSpellings);
 
   // The keys of the word list, once built.
@@ -61,7 +61,8 @@ class FindAids {
 
   void suspend();
   void resume() { m_suspended = false; }
-  // Waits for the worker and drops the keys and the near spellings.
+  // Waits for the worker and drops the keys and the near spellings; a build that ran out of
+  // memory may be tried again.
   void discard();
   bool suspended() const { return m_suspended; }
 
@@ -88,6 +89,7 @@ class FindAids {
 
   std::thread m_worker;
   std::atomic<bool> m_workerDone{false};
+  std::atomic<bool> m_workerFailed{false};  // memory ran out; reset by discard()
   std::mutex m_handoverLock;
   Handover m_handover;  // guarded by m_handoverLock
 };
