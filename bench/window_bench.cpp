@@ -1,5 +1,5 @@
 // The main window over a million-word index: the time from creating the window to the first page
-// of words on screen, and the cost of one page change.
+// of words on screen, the cost of one page change, and of one keystroke in the find box.
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include "main/detail/tf_main_probe.h"
 #include "main/main_window.h"
 #include "qtglue/error_box.h"
+#include "qtglue/qt_text.h"
 #include "storage/storage.h"
 
 namespace verbalon::bench {
@@ -137,6 +139,52 @@ void BM_FilterRun(benchmark::State& state) {
   state.counters["matches"] = static_cast<double>(window->flFiltered().Words.size());
 }
 BENCHMARK(BM_FilterRun)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// Texts a person types: the first one to six letters of words of the list.
+std::vector<QString> typedTexts(const StringList& words, size_t count) {
+  std::mt19937 rng(2);
+  std::vector<QString> texts;
+  for (size_t i = 0; i < count; ++i)
+    texts.push_back(ui::toQString(words[rng() % words.size()].substr(0, 1 + rng() % 6)));
+  return texts;
+}
+
+// A keystroke as the find box reports one.
+void typeInto(QLineEdit* meFind, const QString& text) {
+  meFind->setText(text);
+  Q_EMIT meFind->textEdited(text);
+}
+
+// The first keystroke of a run: the keys are built on the worker thread, then the list follows.
+void BM_FirstKeystrokeToFollow(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto window = openWindow();
+    auto* meFind = window->findChild<QLineEdit*>(QStringLiteral("meFind"));
+    state.ResumeTiming();
+    typeInto(meFind, QStringLiteral("ка"));
+    ui::detail::TfMainProbe::waitForFindAids(*window);
+    state.PauseTiming();
+    window.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_FirstKeystrokeToFollow)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+
+// Every further keystroke: the look-up over the keys, the page refilled, its row chosen (the
+// article is left to the show timer).
+void BM_FollowTyping(benchmark::State& state) {
+  auto window = openWindow();
+  auto* meFind = window->findChild<QLineEdit*>(QStringLiteral("meFind"));
+  const std::vector<QString> texts = typedTexts(window->wordIndex().slWord(), 4096);
+  typeInto(meFind, texts.front());
+  ui::detail::TfMainProbe::waitForFindAids(*window);
+  size_t t = 0;
+  for (auto _ : state)
+    typeInto(meFind, texts[t++ % texts.size()]);
+  state.counters["rows"] = lbWord(*window)->count();
+}
+BENCHMARK(BM_FollowTyping)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace verbalon::bench

@@ -74,6 +74,24 @@ TfLogo::TfLogo(QWidget* parent)
   Label1->adjustSize();
   Label1->move((pnAbout->width() - Label1->width()) / 2, 13);
   Label1->installEventFilter(this);
+
+  // Above the address when there is one; the strip is too narrow for it in one row of 8 points.
+  lbNote = new QLabel(pnAbout);
+  lbNote->setObjectName(QStringLiteral("lbNote"));
+  lbNote->setTextFormat(Qt::PlainText);
+  lbNote->setAlignment(Qt::AlignCenter);
+  lbNote->setWordWrap(true);
+  QFont small(QStringLiteral("Arial"), 6);
+  small.setStyleHint(QFont::SansSerif);
+  lbNote->setFont(small);
+  lbNote->setGeometry(2, 0, pnAbout->width() - 4, 22);
+  lbNote->hide();
+}
+
+void TfLogo::setNote(const QString& line) {
+  lbNote->setText(line);
+  lbNote->setVisible(!line.isEmpty());
+  Label1->move(Label1->x(), line.isEmpty() ? 13 : 22);
 }
 
 void TfLogo::showSplash() {

@@ -29,6 +29,10 @@ class TfLogo : public QDialog {
   // "Идёт загрузка ...") and runs modally until the window is closed.
   void showAbout();
 
+  // A line of the about window under the address, for what the program cannot offer here (the
+  // dictionary forms without Hunspell's dictionaries, say); empty for none.
+  void setNote(const QString& line);
+
  protected:
   void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
@@ -45,6 +49,7 @@ class TfLogo : public QDialog {
   QWidget* pnInfo;
   QWidget* pnAbout;
   QLabel* Label1;
+  QLabel* lbNote;
 };
 
 }  // namespace verbalon::ui

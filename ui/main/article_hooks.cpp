@@ -21,6 +21,7 @@ namespace verbalon::ui {
 void TfMain::startShowTimer(int32_t word) {
   tmShow->stop();
   m_curWord = word;
+  ++m_choices;
   tmShow->start();
 }
 

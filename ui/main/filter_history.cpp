@@ -1,15 +1,19 @@
 // The find box, the filter result on the tab "Фильтр" and the history on the tab "История".
-// The history is written after every filter run, so a killed program loses no query.
+// The history is written after every filter run, so a killed program loses no query. When the
+// filter finds nothing, or the text is a pattern, the tab offers suggestions under a heading.
 
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QTabWidget>
 
+#include "main/detail/find_aids.h"
+#include "main/filter_result_model.h"
 #include "main/main_window.h"
-#include "main/string_list_model.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
+#include "suggest/suggestions.h"
+#include "suggest/wildcard.h"
 
 namespace verbalon::ui {
 
@@ -26,9 +30,26 @@ void TfMain::acFilterExecute() {
 void TfMain::filterBy(const std::string& q) {
   m_flFiltered = index::filterWords(wordIndex().slWord(), q);
   m_lastQuery = q;
-  m_filteredModel->setLines(m_flFiltered.Words);
+  showFilterRows();
   m_cntFilter = static_cast<int32_t>(m_flFiltered.Words.size());
   RefreshStatus();
+}
+
+void TfMain::showFilterRows() {
+  const StringList& slWord = wordIndex().slWord();
+  const std::string& q = *m_lastQuery;
+  suggest::Suggestions offered;
+  m_suggestionsPending = false;
+  if (suggest::hasWildcard(q)) {
+    offered = suggest::suggestFor(q, slWord, {});  // a pattern needs no other source
+  } else if (m_flFiltered.Words.empty() && !q.empty()) {
+    // Shown at once with the sources built so far; the rest lands later and the rows are made
+    // again.
+    m_findAids->request(slWord, true);
+    offered = suggest::suggestFor(q, slWord, m_findAids->sources());
+    m_suggestionsPending = !m_findAids->sourcesComplete();
+  }
+  m_filteredModel->setResult(m_flFiltered, slWord, offered);
 }
 
 void TfMain::showHistory() {
@@ -45,11 +66,10 @@ void TfMain::meFindKeyDown(int key) {
 }
 
 void TfMain::lbFilteredClick() {
-  const int row = lbFiltered->currentIndex().row();
-  if (row < 0 || static_cast<size_t>(row) >= m_flFiltered.Indexes.size()) {
-    return;
+  // The heading and the note name no word.
+  if (const auto word = m_filteredModel->wordOfRow(lbFiltered->currentIndex().row())) {
+    startShowTimer(*word);
   }
-  startShowTimer(m_flFiltered.Indexes[static_cast<size_t>(row)]);
 }
 
 void TfMain::lbHistoryDblClick() {

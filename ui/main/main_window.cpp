@@ -34,7 +34,8 @@
 #include "dialogs/installed_dicts.h"
 #include "dialogs/logo.h"
 #include "htmlview/html_viewer.h"
-#include "main/string_list_model.h"
+#include "main/detail/find_aids.h"
+#include "main/filter_result_model.h"
 #include "qtglue/app_icon.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
@@ -87,8 +88,11 @@ TfMain::TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* par
       m_appDir(std::move(appDir)),
       m_dataDir(m_appDir / "data"),
       m_sharedDataDirs(std::move(sharedDataDirs)),
-      m_arguments(std::move(arguments)) {
+      m_arguments(std::move(arguments)),
+      m_findAids(std::make_unique<detail::FindAids>(this, [this] { findAidsLanded(); })) {
   openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  // Until the index is loaded the word list is no list to build from.
+  m_findAids->suspend();
   buildForm();
   nameObjects({{me, QStringLiteral("me")},
                {tb, QStringLiteral("tb")},
@@ -238,7 +242,7 @@ QWidget* TfMain::buildWordPanel() {
   lbFiltered->setUniformItemSizes(true);
   lbFiltered->setSelectionMode(QAbstractItemView::SingleSelection);
   lbFiltered->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_filteredModel = new StringListModel(lbFiltered);
+  m_filteredModel = new FilterResultModel(lbFiltered);
   lbFiltered->setModel(m_filteredModel);
   filteredColumn->addWidget(lbFiltered);
   pcList->addTab(tsFiltered, QStringLiteral("Фильтр"));
@@ -300,8 +304,13 @@ void TfMain::connectHandlers() {
   connect(acFilter, &QAction::triggered, this, [this] { acFilterExecute(); });
   connect(acShowMainForm, &QAction::triggered, this, [this] { acShowMainFormExecute(); });
   connect(acExit, &QAction::triggered, this, [this] { acExitExecute(); });
+  connect(meFind, &QLineEdit::textEdited, this, [this] { meFindChange(); });
   connect(acAbout, &QAction::triggered, this, [this] {
     if (fLogo) {
+      fLogo->setNote(m_findAids->dictionaryFormsOn()
+                         ? QString()
+                         : QStringLiteral("Словари Hunspell не найдены: словарные формы слов не "
+                                          "предлагаются."));
       fLogo->showAbout();
     }
   });
@@ -365,10 +374,12 @@ void TfMain::createSecondaryWindows() {
                {fDictInfo, QStringLiteral("fDictInfo")}});
 
   const auto refresh = [this] { RefreshAfterInstall(); };
-  addDictsDialog = [this, refresh] { fAddDicts->acAddDictsExecute(refresh); };
+  addDictsDialog = [this, refresh] { changeIndex([&] { fAddDicts->acAddDictsExecute(refresh); }); };
   autoAddDict = [this, refresh](const std::string& path) {
-    fAddDicts->AutoInstallPath = path;
-    fAddDicts->acAutoAddDictExecute(refresh);
+    changeIndex([&] {
+      fAddDicts->AutoInstallPath = path;
+      fAddDicts->acAutoAddDictExecute(refresh);
+    });
   };
 }
 
@@ -405,6 +416,8 @@ void TfMain::firstShow() {
       cbSet->setCurrentIndex(0);
     }
   });
+  m_findAids->resume();
+  followFindBox();  // text typed while the index loaded
   if (fLogo) {
     fLogo->close();
   }
@@ -493,6 +506,8 @@ void TfMain::RefreshStatus() {
 }
 
 void TfMain::RefreshAfterInstall() {
+  // Keys and near spellings of the old list would name other words now.
+  m_findAids->discard();
   ShowPage(m_topWord);
   RefreshStatus();
   AdjustWordScroll();
@@ -500,6 +515,30 @@ void TfMain::RefreshAfterInstall() {
   if (m_lastQuery) {
     filterBy(*m_lastQuery);
   }
+}
+
+void TfMain::findAidsLanded() {
+  followFindBox();
+  if (m_suggestionsPending) {
+    showFilterRows();
+  }
+}
+
+void TfMain::changeIndex(const std::function<void()>& change) {
+  m_findAids->suspend();
+  try {
+    change();
+  } catch (...) {
+    m_findAids->resume();
+    throw;
+  }
+  m_findAids->resume();
+  // What was refused meanwhile asks again.
+  findAidsLanded();
+}
+
+void TfMain::setHunspellFolder(std::filesystem::path folder) {
+  m_findAids->setHunspellFolder(std::move(folder));
 }
 
 bool TfMain::eventFilter(QObject* watched, QEvent* event) {

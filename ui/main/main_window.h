@@ -38,7 +38,7 @@ class QSystemTrayIcon;
 namespace verbalon::ui {
 
 class GlobalHotKeys;
-class StringListModel;
+class FilterResultModel;
 class TfAddDicts;
 class TfDictInfo;
 class TfDicts;
@@ -47,8 +47,9 @@ class TfLogo;
 class TfSet;
 
 namespace detail {
+class FindAids;
 class TfMainProbe;
-}
+}  // namespace detail
 
 // The main window: the word list on the left (the full list, page by page, the filter result
 // and the history on three tabs under the find box) and the article view on the right. It owns
@@ -96,6 +97,9 @@ class TfMain final : public QMainWindow {
   std::function<void(const std::string& autoInstallPath)> autoAddDict;
   // Opens a web address with the desktop's handler; tests replace it.
   std::function<void(const QUrl&)> openUrl;
+  // Where Hunspell's dictionaries are looked for, for the filter's dictionary forms; tests point
+  // it elsewhere before the find box is first used.
+  void setHunspellFolder(std::filesystem::path folder);
 
   // The data, for the dialogs and tests.
   // The run over the application folder; exists once FormCreate succeeded.
@@ -174,8 +178,21 @@ class TfMain final : public QMainWindow {
   void lbHistoryDblClick();
   void Button1Click();
   void Button2Click();
-  // Fills the filter result for q; the last q is kept, so the result can be made again.
+  // Fills the filter result for q, with suggestions when nothing matches or q is a pattern; the
+  // last q is kept, so the result can be made again.
   void filterBy(const std::string& q);
+  // lbFiltered's rows for the last query: its matches, then the suggestions.
+  void showFilterRows();
+
+  // The full list follows the typing: the page from the first word whose key is not less than
+  // the find box's text, that word chosen. Waits for the keys when they are not built yet.
+  void meFindChange();
+  void followFindBox();
+  // The worker of the find box built something: what waited for it runs now.
+  void findAidsLanded();
+  // Runs change, which may install or remove dictionaries, while nothing reads the word list
+  // on another thread.
+  void changeIndex(const std::function<void()>& change);
   // lbHistory := a copy of `slHistory`.
   void showHistory();
   void saveHistory();
@@ -237,7 +254,16 @@ class TfMain final : public QMainWindow {
   index::TFilteredListWord m_flFiltered;
   std::optional<std::string> m_lastQuery;  // none before the first filter run
   StringList m_slPage;
-  StringListModel* m_filteredModel = nullptr;
+  FilterResultModel* m_filteredModel = nullptr;
+  // The typed text waits for the keys to be followed; m_choices counts the words chosen for the
+  // article view, so a late follow does not override a choice made meanwhile.
+  bool m_followPending = false;
+  int m_choices = 0;
+  int m_choicesAtEdit = 0;
+  // The suggestions shown lack sources still being built.
+  bool m_suggestionsPending = false;
+  // Declared last: its worker reads the word list of m_session, so it stops first.
+  std::unique_ptr<detail::FindAids> m_findAids;
 };
 
 }  // namespace verbalon::ui

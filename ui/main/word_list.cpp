@@ -2,12 +2,15 @@
 // The page changes only through ShowPage; the thumb moves only by the scroll bar's own handling
 // and AdjustWordScroll, so keyboard paging and resizing leave the thumb where it was.
 
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
 
+#include "main/detail/find_aids.h"
 #include "main/main_window.h"
 #include "main/word_page.h"
 #include "qtglue/qt_text.h"
+#include "suggest/key_search.h"
 
 namespace verbalon::ui {
 
@@ -122,6 +125,46 @@ void TfMain::FormResize() {
   const QSignalBlocker blocker(sbWord);
   sbWord->setPageStep(rowsOfPage(lbWord->viewport()->height(), kItemHeight));
   ShowPage(m_topWord);
+}
+
+void TfMain::meFindChange() {
+  m_followPending = true;
+  m_choicesAtEdit = m_choices;
+  followFindBox();
+}
+
+void TfMain::followFindBox() {
+  if (!m_followPending || m_findAids->suspended()) {
+    return;
+  }
+  const StringList& slWord = wordIndex().slWord();
+  const index::KeyList& slKey = wordIndex().slKey();
+  const std::string typed = fromQString(meFind->text());
+  size_t first = 0;
+  // Once an installation of this run has built `slKey`, the index's own keys serve at once.
+  if (slKey.size() == slWord.size()) {
+    first = suggest::firstNotLess(slKey, typed);
+  } else if (const suggest::KeySearch* keys = m_findAids->keys()) {
+    first = keys->firstNotLess(typed);
+  } else {
+    m_findAids->request(slWord, false);  // its landing follows the text as it is then
+    return;
+  }
+  m_followPending = false;
+  ShowPage(static_cast<int64_t>(first));
+  AdjustWordScroll();
+  // At the end of the list the page starts before the word; past the last key no row is chosen.
+  const auto row = static_cast<int>(static_cast<int64_t>(first) - m_topWord);
+  if (row >= lbWord->count()) {
+    return;
+  }
+  if (m_choices == m_choicesAtEdit) {
+    lbWord->setCurrentRow(row);  // chosen as by a click: the article follows
+  } else {
+    // The keys came late, and the user chose a word meanwhile: that article stays.
+    const QSignalBlocker blocker(lbWord);
+    lbWord->setCurrentRow(row);
+  }
 }
 
 }  // namespace verbalon::ui

@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <string>
 
+#include "main/detail/find_aids.h"
 #include "main/main_window.h"
 
 namespace verbalon::ui::detail {
 
 // The few handlers of TfMain that no control can drive with the argument a test or a benchmark
-// needs: a page from a given line, an article by its line, a link's address, a hot key's atom.
+// needs: a page from a given line, an article by its line, a link's address, a hot key's atom,
+// the end of a build on the worker thread.
 // Everything else is reached as a person reaches it, through the controls found by their object
 // names. For tests and benchmarks only; the program never includes this.
 class TfMainProbe {
@@ -20,6 +22,14 @@ class TfMainProbe {
     window.meHotSpotClick(url, handled);
   }
   static void WMHotKey(TfMain& window, int32_t id) { window.WMHotKey(id); }
+  // Waits until the find box's worker has built what was asked of it, and lets what waited for
+  // it (the full list's following, the suggestions) run, as its landing would.
+  static void waitForFindAids(TfMain& window) {
+    do {
+      window.m_findAids->wait();
+      window.findAidsLanded();  // may ask for more: the near spellings after the keys
+    } while (window.m_findAids->busy());
+  }
 };
 
 }  // namespace verbalon::ui::detail
