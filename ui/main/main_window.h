@@ -146,6 +146,8 @@ class TfMain final : public QMainWindow {
 
   // The word list (page, scroll bar, keys, resizing).
   void ShowPage(int64_t start);
+  // Where the last page starts for the rows of a page now: its last word on the last whole row.
+  int64_t lastStart();
   void AdjustWordScroll();
   void sbWordScroll(int action, int position);
   void lbWordKeyDown(int key);

@@ -147,7 +147,7 @@ class MainWindowTest : public QObject {
     QVERIFY(rows > 5);
     QCOMPARE(form.lbWord->count(), rows);
     QCOMPARE(form.sbWord->pageStep(), rows);
-    QCOMPARE(form.sbWord->maximum(), n - 1);
+    QCOMPARE(form.sbWord->maximum(), n - (rows - 1));
     QCOMPARE(window->topWord(), 0);
     QCOMPARE(form.lbWord->item(0)->text(), toQString(window->wordIndex().slWord()[0]));
     QCOMPARE(form.pcList->currentWidget(), form.tsFull);
@@ -206,17 +206,71 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->topWord(), 3 * rows + 1);
     QCOMPARE(form.sbWord->value(), 1);
 
-    // The thumb dragged to the bottom shows the last full page.
+    // Down on the partly visible last row of the page before the last: the last page holds
+    // one row fewer, and the selection stays on the last word.
     const int n = static_cast<int>(window->wordIndex().slWord().size());
-    form.sbWord->setSliderPosition(form.sbWord->maximum());
-    QCOMPARE(window->topWord(), n - rows);
+    const int whole = rows - 1;
+    detail::TfMainProbe::ShowPage(*window, n - rows);
     QCOMPARE(list->count(), rows);
-
-    // Down on the last row of the last page changes nothing.
     list->setCurrentRow(rows - 1);
     QTest::keyClick(list, Qt::Key_Down);
-    QCOMPARE(window->topWord(), n - rows);
-    QCOMPARE(list->currentRow(), rows - 1);
+    QCOMPARE(window->topWord(), n - whole);
+    QCOMPARE(list->count(), whole);
+    QCOMPARE(window->curWord(), n - 1);
+
+    // Down on the last row of the last page changes nothing.
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(window->topWord(), n - whole);
+    QCOMPARE(list->currentRow(), whole - 1);
+  }
+
+  // The thumb's last position and End show the last word on the last row that shows whole;
+  // Home and End reach the ends of the whole list, wherever the page is.
+  void theEndsOfTheListShowWhole() {
+    SampleAppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const Controls form(*window);
+    QListWidget* list = form.lbWord;
+    const StringList& slWord = window->wordIndex().slWord();
+    const int n = static_cast<int>(slWord.size());
+    const int whole = list->viewport()->height() / 16;
+    QVERIFY(whole > 3 && n > 3 * whole);
+    QCOMPARE(form.sbWord->maximum(), n - whole);
+    const auto lastWordShowsWhole = [&] {
+      const QListWidgetItem* last = list->item(list->count() - 1);
+      return last->text() == toQString(slWord.back()) &&
+             list->visualItemRect(last).bottom() < list->viewport()->height();
+    };
+
+    form.sbWord->setSliderPosition(form.sbWord->maximum());
+    QCOMPARE(window->topWord(), n - whole);
+    QVERIFY(lastWordShowsWhole());
+    // A line step back from the end moves the page with the thumb.
+    form.sbWord->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(window->topWord(), n - whole - 1);
+    QCOMPARE(form.sbWord->value(), n - whole - 1);
+
+    detail::TfMainProbe::ShowPage(*window, n / 2);
+    list->setCurrentRow(2);
+    QTest::keyClick(list, Qt::Key_End);
+    QVERIFY(lastWordShowsWhole());
+    QCOMPARE(list->currentItem()->text(), toQString(slWord.back()));
+    QCOMPARE(window->curWord(), n - 1);
+    QCOMPARE(form.sbWord->value(), form.sbWord->maximum());
+    QTest::keyClick(list, Qt::Key_Home);
+    QCOMPARE(window->topWord(), 0);
+    QCOMPARE(list->currentRow(), 0);
+    QCOMPARE(window->curWord(), 0);
+    QCOMPARE(form.sbWord->value(), 0);
+
+    // Fewer rows after a resize: the end of the range follows, and the thumb stays.
+    form.sbWord->setSliderPosition(5);
+    window->resize(window->width(), window->height() - 64);
+    QTRY_COMPARE(form.sbWord->maximum(), n - list->viewport()->height() / 16);
+    QCOMPARE(form.sbWord->value(), 5);
+    form.sbWord->setSliderPosition(form.sbWord->maximum());
+    QVERIFY(lastWordShowsWhole());
   }
 
   void enlargingAtTheEndKeepsThePageFull() {
@@ -226,12 +280,14 @@ class MainWindowTest : public QObject {
     const Controls form(*window);
     const int n = static_cast<int>(window->wordIndex().slWord().size());
     detail::TfMainProbe::ShowPage(*window, n);
-    const int before = window->topWord();
+    const int rowsBefore = window->pageRows();
+    QCOMPARE(window->topWord(), n - (rowsBefore - 1));
     const int thumb = form.sbWord->value();
     window->resize(window->width(), window->height() + 160);
-    QTRY_VERIFY(window->pageRows() > n - before);
-    QCOMPARE(window->topWord(), n - window->pageRows());
-    QCOMPARE(form.lbWord->count(), window->pageRows());
+    QTRY_VERIFY(window->pageRows() > rowsBefore);
+    const int whole = window->pageRows() - 1;
+    QCOMPARE(window->topWord(), n - whole);
+    QCOMPARE(form.lbWord->count(), whole);
     QCOMPARE(form.sbWord->value(), thumb);  // a resize leaves the thumb alone
   }
 
@@ -433,7 +489,8 @@ class MainWindowTest : public QObject {
     }
     QCOMPARE(form.lbFiltered->model()->rowCount(), static_cast<int>(result.Words.size()));
     QCOMPARE(statusText(*window, 0), QStringLiteral("Слов: %1").arg(words.slWord().size()));
-    QCOMPARE(form.sbWord->maximum(), static_cast<int>(words.slWord().size()) - 1);
+    QCOMPARE(form.sbWord->maximum(),
+             static_cast<int>(words.slWord().size()) - (window->pageRows() - 1));
   }
 
   void historyRowsRunAgainAndButtonsOnlyTakeRowsOffTheScreen() {
