@@ -172,6 +172,11 @@ class TfMain final : public QMainWindow {
   // The filter and the history.
   void acFilterExecute();
   void meFindKeyDown(int key);
+  // After a filter run with matches: the first match chosen, as a click on it would.
+  void showFirstMatch();
+  // Down in the find box: the focus goes to the result list on show (the filter result on the
+  // tab "Фильтр", the full list otherwise), on its current row, or on its first.
+  void enterResultList();
   void lbFilteredClick();
   void lbHistoryDblClick();
   void Button1Click();

@@ -455,6 +455,8 @@ class MainWindowTest : public QObject {
     form.lbFiltered->setCurrentIndex(form.lbFiltered->model()->index(1, 0));
     QCOMPARE(window->curWord(), result.Indexes[1]);
     QTRY_COMPARE(window->articlesShown(), 1);
+    QTest::qWait(400);
+    QCOMPARE(window->articlesShown(), 1);
     QCOMPARE(window->topWord(), page);
 
     // Nothing matching still records the query and brings the tab to the front.
@@ -464,6 +466,67 @@ class MainWindowTest : public QObject {
     QCOMPARE(form.lbFiltered->model()->rowCount(), 0);
     QCOMPARE(form.pcList->currentWidget(), form.tsFiltered);
     QCOMPARE(form.lbHistory->count(), 2);
+  }
+
+  // Enter in the find box and a history row run the filter alike: the first match is chosen
+  // and its article shown. Down then takes the focus into the list on show.
+  void aRunWithMatchesChoosesTheFirstAndDownEntersTheList() {
+    SampleAppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const Controls form(*window);
+    form.meFind->setFocus();
+    const auto firstChosen = [&](int shownBefore) {
+      const auto& result = window->flFiltered();
+      return !result.Indexes.empty() && form.lbFiltered->currentIndex().row() == 0 &&
+             form.lbFiltered->selectionModel()->isRowSelected(0) &&
+             window->curWord() == result.Indexes.front() &&
+             QTest::qWaitFor([&] { return window->articlesShown() == shownBefore + 1; }, 1000);
+    };
+
+    form.meFind->setText(QStringLiteral("до"));
+    QTest::keyClick(form.meFind, Qt::Key_Return);
+    QVERIFY(firstChosen(0));
+    QVERIFY(form.me->toPlainText().contains(toQString(window->flFiltered().Words.front())));
+    QVERIFY(form.meFind->hasFocus());
+
+    form.pcList->setCurrentWidget(child<QWidget>(*window, "tsHistory"));
+    form.lbHistory->setCurrentRow(0);
+    QTest::keyClick(form.lbHistory, Qt::Key_Return);
+    QVERIFY(firstChosen(1));
+
+    // Nothing matching chooses nothing.
+    const int32_t chosen = window->curWord();
+    form.meFind->setText(QStringLiteral("щщщ"));
+    QTest::keyClick(form.meFind, Qt::Key_Return);
+    QTest::qWait(400);
+    QCOMPARE(window->curWord(), chosen);
+    QCOMPARE(window->articlesShown(), 2);
+
+    // Down on the tab "Фильтр" goes into the result, at its first row.
+    form.meFind->setText(QStringLiteral("до"));
+    QTest::keyClick(form.meFind, Qt::Key_Return);
+    form.lbFiltered->setCurrentIndex(form.lbFiltered->model()->index(2, 0));
+    form.meFind->setFocus();
+    QTest::keyClick(form.meFind, Qt::Key_Down);
+    QVERIFY(form.lbFiltered->hasFocus());
+    QCOMPARE(form.lbFiltered->currentIndex().row(), 2);
+    QCOMPARE(window->curWord(), window->flFiltered().Indexes[2]);
+
+    // Elsewhere into the full list, on its current row or its first.
+    form.pcList->setCurrentWidget(child<QWidget>(*window, "tsHistory"));
+    form.meFind->setFocus();
+    QTest::keyClick(form.meFind, Qt::Key_Down);
+    QCOMPARE(form.pcList->currentWidget(), form.tsFull);
+    QVERIFY(form.lbWord->hasFocus());
+    QCOMPARE(form.lbWord->currentRow(), 0);
+    QVERIFY(form.lbWord->item(0)->isSelected());
+    QCOMPARE(window->curWord(), window->topWord());
+    form.lbWord->setCurrentRow(3);
+    form.meFind->setFocus();
+    QTest::keyClick(form.meFind, Qt::Key_Down);
+    QCOMPARE(form.lbWord->currentRow(), 3);
+    QVERIFY(g_errors.isEmpty());
   }
 
   // After an installation the filter result is made again, so its rows still name their words.
