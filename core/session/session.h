@@ -69,8 +69,7 @@ class Session {
   // The article page of line w of the word list, as the view loads it: every dictionary's
   // fragment, the headword and an advertisement. viewWidth sets the column count of "LIST"
   // dictionaries, capped by fit. Item streams come through the cache unless cached is false.
-  std::string page(size_t w, int viewWidth, bool cached = true,
-                   const article::ColumnFit& fit = {});
+  std::string page(size_t w, int viewWidth, bool cached = true, const article::ColumnFit& fit = {});
   // The page templates, read by loadPageResources.
   const article::PageTemplates& templates() {
     loadPageResources();

@@ -42,20 +42,20 @@ TEST(ColumnLayout, EmptyHeadwordOrNarrowViewGivesOneColumn) {
   EXPECT_EQ(layoutColumns({}, 2, {"[%%COLUMNLIST]"}), "[]\r\n[]\r\n");
 }
 
-// Items measured at 10 pixels a byte and 12 between columns.
-const ColumnFit kTenPerByte{300, [](std::string_view item) {
-                              return static_cast<int>(item.size()) * 10 + 12;
-                            }};
+// Items measured at 10 pixels a byte and 12 between columns, in room pixels.
+ColumnFit tenPerByte(int room) {
+  return {room, [](std::string_view item) { return static_cast<int>(item.size()) * 10 + 12; }};
+}
 
 TEST(ColumnLayout, MeasuredItemsCapTheColumnsAtLeastOne) {
   const StringList items = {"a", "bbbbbb", "cc"};
   // The widest takes 72 pixels: four such columns fit in 300.
-  EXPECT_EQ(fitColumns(7, items, kTenPerByte), 4u);
-  EXPECT_EQ(fitColumns(2, items, kTenPerByte), 2u);  // fewer by the rule: the rule stands
-  EXPECT_EQ(fitColumns(7, items, ColumnFit{50, kTenPerByte.columnWidth}), 1u);
-  EXPECT_EQ(fitColumns(7, items, ColumnFit{-5, kTenPerByte.columnWidth}), 1u);
+  EXPECT_EQ(fitColumns(7, items, tenPerByte(300)), 4u);
+  EXPECT_EQ(fitColumns(2, items, tenPerByte(300)), 2u);  // fewer by the rule: the rule stands
+  EXPECT_EQ(fitColumns(7, items, tenPerByte(50)), 1u);
+  EXPECT_EQ(fitColumns(7, items, tenPerByte(-5)), 1u);
   EXPECT_EQ(fitColumns(7, items, ColumnFit{300, {}}), 7u);  // nothing measured
-  EXPECT_EQ(fitColumns(7, {}, kTenPerByte), 7u);
+  EXPECT_EQ(fitColumns(7, {}, tenPerByte(300)), 7u);
 }
 
 // Three dictionaries in slots 0 to 2 and a hole in slot 3: a "MEMO" one with "#" and "##" as
@@ -126,9 +126,9 @@ TEST_F(ArticlePage, ListThenMemoFragmentsFollowEachOtherInEntryOrder) {
   EXPECT_EQ(page("1:art:1", "ab", 91),
             "<c>" + w("один") + "<BR></c>\r\n<c></c>\r\n<c></c>\r\n\r\n\r\n");
   // The rule gives 453 / 15 = 30 columns; four of the widest item (52 pixels) fit in 208.
-  const std::string capped = page("1:art:0", "a", 453, ColumnFit{208, kTenPerByte.columnWidth});
-  EXPECT_EQ(capped, "<c>" + w("дом<BR>") + "</c>\r\n<c>" + w("дома<BR>") + "</c>\r\n<c><BR></c>\r\n<c>" +
-                        w("дому<BR>") + "</c>\r\n\r\n\r\n");
+  const std::string capped = page("1:art:0", "a", 453, tenPerByte(208));
+  EXPECT_EQ(capped, "<c>" + w("дом<BR>") + "</c>\r\n<c>" + w("дома<BR>") +
+                        "</c>\r\n<c><BR></c>\r\n<c>" + w("дому<BR>") + "</c>\r\n\r\n\r\n");
 }
 
 TEST_F(ArticlePage, PageWideStepsReachArticleTextAndLineBreaksBecomeCrLf) {

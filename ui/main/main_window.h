@@ -14,6 +14,7 @@
 #include "common/string_list.h"
 #include "index/word_filter.h"
 #include "index/word_index.h"
+#include "main/list_fit.h"
 #include "session/session.h"
 #include "storage/compound_file.h"
 #include "storage/memory_stream.h"
@@ -245,6 +246,7 @@ class TfMain final : public QMainWindow {
   std::optional<std::string> m_lastQuery;  // none before the first filter run
   StringList m_slPage;
   StringListModel* m_filteredModel = nullptr;
+  ListColumnFit m_listFit;
 };
 
 }  // namespace verbalon::ui

@@ -13,13 +13,19 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
 #include <QTimer>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "common/cp1251.h"
 #include "htmlview/html_viewer.h"
@@ -116,6 +122,35 @@ StringList historyOnDisk(const AppFolder& folder) {
   StringList lines = storage::readLines(storage::CompoundFile::open(copy), "history.dat", buffer);
   std::filesystem::remove(copy);
   return lines;
+}
+
+// Installs, as the only dictionary of folder, a "MEMO" one whose words "a", "b", ... have the
+// articles given, in this order.
+void installMemoDictionary(const AppFolder& folder, const std::vector<std::string>& articles) {
+  {
+    auto package = storage::CompoundFile::create(folder.dataDir() / "memo.brd");
+    storage::WriteStream(package, "~dict.ini", "Title=H\r\nShortTitle=H\r\nviewcontrol=MEMO", true);
+    storage::WriteStream(package, "~info.dat", "", true);
+    std::string words;
+    std::string index;
+    std::string text;
+    for (size_t i = 0; i < articles.size(); ++i) {
+      words += std::string(1, static_cast<char>('a' + i)) + "\r\n";
+      index += "s:" + std::to_string(i) + "\r\n";
+      text += articles[i] + "\r\n";
+    }
+    storage::WriteStream(package, "~items.dat", words, true);
+    storage::WriteStream(package, "~index.dat", index, true);
+    storage::WriteStream(package, "s", text, true);
+  }
+  auto stgRes = storage::CompoundFile::open(folder.path() / "vrbx.pde");
+  storage::MemoryStream ReadBuf;
+  index::WordIndex index;
+  index::NoProgress progress;
+  index.LoadIndex(stgRes, folder.dataDir(), ReadBuf);
+  index.AddDict(folder.dataDir() / "memo.brd", ReadBuf);
+  index.InstallDict(0, progress);
+  index.SaveIndex(stgRes, progress);
 }
 
 }  // namespace
@@ -318,26 +353,7 @@ class MainWindowTest : public QObject {
   // now is cut and broken, so showing either is a matter of moments.
   void aHostileArticleLeavesTheWindowResponsive() {
     SampleAppFolder folder;
-    {
-      auto package = storage::CompoundFile::create(folder.dataDir() / "huge.brd");
-      storage::WriteStream(package, "~dict.ini", "Title=H\r\nShortTitle=H\r\nviewcontrol=MEMO",
-                           true);
-      storage::WriteStream(package, "~info.dat", "", true);
-      storage::WriteStream(package, "~items.dat", "a\r\nb\r\n", true);
-      storage::WriteStream(package, "~index.dat", "s:0\r\ns:1\r\n", true);
-      storage::WriteStream(package, "s",
-                           std::string(10 << 20, 'x') + "\r\n" + std::string(1 << 20, 'y'), true);
-    }
-    {
-      auto stgRes = storage::CompoundFile::open(folder.path() / "vrbx.pde");
-      storage::MemoryStream ReadBuf;
-      index::WordIndex index;
-      index::NoProgress progress;
-      index.LoadIndex(stgRes, folder.dataDir(), ReadBuf);
-      index.AddDict(folder.dataDir() / "huge.brd", ReadBuf);
-      index.InstallDict(0, progress);
-      index.SaveIndex(stgRes, progress);
-    }
+    installMemoDictionary(folder, {std::string(10 << 20, 'x'), std::string(1 << 20, 'y')});
     auto window = openWindow(folder);
     QVERIFY(window);
     const Controls form(*window);
@@ -350,6 +366,85 @@ class MainWindowTest : public QObject {
       QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
       QVERIFY(form.me->toPlainText().contains(QStringLiteral("статья сокращена")));
     }
+    QVERIFY(g_errors.isEmpty());
+  }
+
+  // The templates put every article inside the cells of their tables: a "#" link scrolls there
+  // all the same, to an anchor named by an A or by the id of a table or of its row, which Qt
+  // keeps no anchor for.
+  void anchorLinksScrollWithinTheTemplatesTables() {
+    SampleAppFolder folder;
+    std::string lines;
+    for (int i = 0; i < 150; ++i)
+      lines += "<BR>строка";
+    installMemoDictionary(folder,
+                          {cp1251::fromUtf8("<a href=\"#end\">вниз</a>" + lines +
+                                            "<BR><a name=\"end\">конец</a>" + lines),
+                           cp1251::fromUtf8("<a href=\"#x\">вниз</a>" + lines +
+                                            "<table id=x><tr><td>конец</td></tr></table>" + lines),
+                           cp1251::fromUtf8("<a href=\"#y\">вниз</a>" + lines +
+                                            "<table><tr><td>a</td></tr><tr id='y'><td>"
+                                            "конец</td></tr></table>" +
+                                            lines)});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const Controls form(*window);
+    QScrollBar* scroll = form.me->verticalScrollBar();
+    for (int32_t w = 0; w < 3; ++w) {
+      detail::TfMainProbe::ShowArticle(*window, w);
+      QCOMPARE(scroll->value(), 0);
+      const QString text = form.me->toPlainText();
+      QTest::mouseClick(form.me->viewport(), Qt::LeftButton, Qt::NoModifier,
+                        pointOfCharacter(*form.me, static_cast<int>(text.indexOf(u"вниз")) + 1));
+      // The anchor's line now stands at the top of the view.
+      const QPoint end = pointOfCharacter(*form.me, static_cast<int>(text.indexOf(u"конец")));
+      QVERIFY2(scroll->value() > 0 && end.y() >= 0 && end.y() < 40,
+               qPrintable(QStringLiteral("word %1: scrolled to %2, anchor at %3")
+                              .arg(w)
+                              .arg(scroll->value())
+                              .arg(end.y())));
+    }
+    QVERIFY(g_errors.isEmpty());
+  }
+
+  // The rule of 15 pixels a headword letter gives «дом» seven columns in a 345-pixel view, more
+  // than its synonyms leave room for: the columns are capped at what fits, so neither the list
+  // nor the title above it scrolls sideways; a wide view still gets more columns.
+  void listArticlesNeverScrollSideways() {
+    SampleAppFolder folder({"sinonim.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const Controls form(*window);
+    auto* splitter = child<QSplitter>(*window, "Splitter1");
+    const std::optional<size_t> dom = window->session().findWord(cp1251::fromUtf8("дом"));
+    QVERIFY(dom);
+    // The page of «дом» in a view width pixels wide: whether it fits the view, and the columns
+    // of its synonyms (0 when the view did not take that width).
+    struct Shown {
+      bool fits = false;
+      int columns = 0;
+    };
+    const auto show = [&](int width) {
+      splitter->setSizes({splitter->width() - splitter->handleWidth() - width, width});
+      if (!QTest::qWaitFor([&] { return form.me->width() == width; })) return Shown{};
+      detail::TfMainProbe::ShowArticle(*window, static_cast<int32_t>(*dom));
+      QTextDocument* page = form.me->document();
+      const QTextCursor item = page->find(QStringLiteral("здание"));
+      const bool titled = !page->find(QStringLiteral("Краткий словарь синонимов")).isNull();
+      return Shown{titled && page->size().width() <= form.me->viewport()->width() &&
+                       form.me->horizontalScrollBar()->maximum() == 0,
+                   item.currentTable() ? item.currentTable()->columns() : 0};
+    };
+    const Shown narrow = show(345);
+    QVERIFY(narrow.fits);
+    QVERIFY(narrow.columns >= 1 && narrow.columns < 7);
+    window->resize(1400, window->height());
+    const Shown wide = show(1100);
+    QVERIFY(wide.fits);
+    QVERIFY2(wide.columns > narrow.columns,
+             qPrintable(QStringLiteral("%1 and %2").arg(narrow.columns).arg(wide.columns)));
+    // A view narrower than the longest synonym still shows one column.
+    QCOMPARE(show(150).columns, 1);
     QVERIFY(g_errors.isEmpty());
   }
 
