@@ -375,8 +375,9 @@ class MainWindowTest : public QObject {
   void anchorLinksScrollWithinTheTemplatesTables() {
     SampleAppFolder folder;
     std::string lines;
-    for (int i = 0; i < 150; ++i)
+    for (int i = 0; i < 150; ++i) {
       lines += "<BR>строка";
+    }
     installMemoDictionary(folder,
                           {cp1251::fromUtf8("<a href=\"#end\">вниз</a>" + lines +
                                             "<BR><a name=\"end\">конец</a>" + lines),
