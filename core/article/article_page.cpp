@@ -1,5 +1,6 @@
 #include "article/article_page.h"
 
+#include <algorithm>
 #include <cassert>
 #include <optional>
 
@@ -31,7 +32,7 @@ std::string memoFragment(const dicts::TDict& dict, std::string article, const St
 
 std::string listFragment(const dicts::TDict& dict, std::string_view article,
                          std::string_view headword, int viewWidth, const PageTemplates& templates,
-                         bool cut) {
+                         const ColumnFit& fit, bool cut) {
   StringList items = splitLines(replaceAll(article, dict.RowDelimiter, "\r\n"));
   // Every item costs a "<BR>" as well, so a list of empty items is bounded by its count too.
   size_t bytes = 0;
@@ -48,8 +49,8 @@ std::string listFragment(const dicts::TDict& dict, std::string_view article,
     if (items.empty()) items.emplace_back();
     items.back() += detail::cutNote();
   }
-  const std::string columns =
-      layoutColumns(items, columnCount(headword.size(), viewWidth), templates.slTplColumn);
+  const size_t count = fitColumns(columnCount(headword.size(), viewWidth), items, fit);
+  const std::string columns = layoutColumns(items, count, templates.slTplColumn);
   std::string fragment = replaceAll(templateText(templates.slTplList), "%%TITLE", dict.Title);
   return replaceAll(fragment, "%%COLUMN", columns);
 }
@@ -65,6 +66,16 @@ size_t columnCount(size_t headwordLength, int viewWidth) {
   if (headwordLength == 0 || viewWidth <= 0) return 1;
   const size_t columns = static_cast<size_t>(viewWidth) / (headwordLength * 15);
   return columns == 0 ? 1 : columns;
+}
+
+size_t fitColumns(size_t columns, const StringList& items, const ColumnFit& fit) {
+  if (!fit.columnWidth) return columns;
+  int widest = 1;
+  for (const std::string& item : items) {
+    widest = std::max(widest, fit.columnWidth(item));
+  }
+  const auto side = static_cast<size_t>(std::max(fit.room, 0) / widest);
+  return std::clamp<size_t>(side, 1, std::max<size_t>(columns, 1));
 }
 
 std::string layoutColumns(const StringList& items, size_t columns, const StringList& slTplColumn) {
@@ -86,7 +97,7 @@ std::string layoutColumns(const StringList& items, size_t columns, const StringL
 std::string buildArticlePage(std::string_view entry, std::string_view headword,
                              const dicts::TDicts& Dicts, const PageTemplates& templates,
                              int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf,
-                             ItemStreamCache* cache) {
+                             ItemStreamCache* cache, const ColumnFit& fit) {
   const ClearOnExit clearReadBuf{ReadBuf};
   std::string content;
   for (const index::IndexPart& where : index::IndexEntry(entry, headword)) {
@@ -122,7 +133,7 @@ std::string buildArticlePage(std::string_view entry, std::string_view headword,
     bool cut = false;
     *article = detail::shapeArticle(*article, detail::kArticleLimit, false, cut);
     if (dict.ViewControl == "LIST") {
-      content += listFragment(dict, *article, headword, viewWidth, templates, cut);
+      content += listFragment(dict, *article, headword, viewWidth, templates, fit, cut);
     } else {
       // "MEMO", and any view control this program does not know: such a dictionary still
       // shows its articles rather than vanishing from the page.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,19 @@ struct PageTemplates {
 // per byte of the headword. An empty headword or a view narrower than one column gives 1.
 size_t columnCount(size_t headwordLength, int viewWidth);
 
+// What a view can tell about the room for the columns of a "LIST" fragment: the pixels the
+// columns share side by side (the view's width less what the page puts around them), and the
+// pixels one column takes for an item (its text as the view draws it, and the space the page
+// puts beside a column). Without columnWidth nothing is measured.
+struct ColumnFit {
+  int room = 0;
+  std::function<int(std::string_view item)> columnWidth;
+};
+
+// columns, or fewer: never more than fit side by side in fit's room when every column takes
+// as much as the widest of items does; at least 1. columns unchanged without a measure.
+size_t fitColumns(size_t columns, const StringList& items, const ColumnFit& fit);
+
 // The column fragments of items laid out in columns columns, joined: items run down the first
 // column, then the next; every column yields a fragment, also one that receives no item.
 // Requires: columns > 0.
@@ -64,10 +78,11 @@ std::string layoutColumns(const StringList& items, size_t columns, const StringL
 // without a blank get zero-width spaces, and parts after kPageContentLimit bytes of fragments
 // are left out with the same note: a page never takes the view long to lay out. With a cache, item
 // streams it holds are not read again and streams read are kept there; the page is the same either
-// way.
+// way. fit caps the columns of "LIST" fragments (fitColumns), so that they need not scroll
+// sideways.
 std::string buildArticlePage(std::string_view entry, std::string_view headword,
                              const dicts::TDicts& Dicts, const PageTemplates& templates,
                              int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf,
-                             ItemStreamCache* cache = nullptr);
+                             ItemStreamCache* cache = nullptr, const ColumnFit& fit = {});
 
 }  // namespace verbalon::article

@@ -58,11 +58,11 @@ std::optional<size_t> Session::findWord(std::string_view word) const {
   return std::nullopt;
 }
 
-std::string Session::page(size_t w, int viewWidth, bool cached) {
+std::string Session::page(size_t w, int viewWidth, bool cached, const article::ColumnFit& fit) {
   loadPageResources();
   return article::buildArticlePage(m_index.slIndex()[w], m_index.slWord()[w], m_index.Dicts(),
                                    m_templates, viewWidth, *m_advert, m_readBuf,
-                                   cached ? &m_itemCache : nullptr);
+                                   cached ? &m_itemCache : nullptr, fit);
 }
 
 std::string_view Session::resource(std::string_view storagePath) {

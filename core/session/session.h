@@ -68,8 +68,13 @@ class Session {
 
   // The article page of line w of the word list, as the view loads it: every dictionary's
   // fragment, the headword and an advertisement. viewWidth sets the column count of "LIST"
-  // dictionaries. Item streams come through the cache unless cached is false.
-  std::string page(size_t w, int viewWidth, bool cached = true);
+  // dictionaries, capped by fit. Item streams come through the cache unless cached is false.
+  std::string page(size_t w, int viewWidth, bool cached = true, const article::ColumnFit& fit = {});
+  // The page templates, read by loadPageResources.
+  const article::PageTemplates& templates() {
+    loadPageResources();
+    return m_templates;
+  }
 
   // The content of a stream the page names, by its storage path from the package root
   // ("templates\verbalon.css", say); valid until the next read of the session.

@@ -42,6 +42,22 @@ TEST(ColumnLayout, EmptyHeadwordOrNarrowViewGivesOneColumn) {
   EXPECT_EQ(layoutColumns({}, 2, {"[%%COLUMNLIST]"}), "[]\r\n[]\r\n");
 }
 
+// Items measured at 10 pixels a byte and 12 between columns, in room pixels.
+ColumnFit tenPerByte(int room) {
+  return {room, [](std::string_view item) { return static_cast<int>(item.size()) * 10 + 12; }};
+}
+
+TEST(ColumnLayout, MeasuredItemsCapTheColumnsAtLeastOne) {
+  const StringList items = {"a", "bbbbbb", "cc"};
+  // The widest takes 72 pixels: four such columns fit in 300.
+  EXPECT_EQ(fitColumns(7, items, tenPerByte(300)), 4u);
+  EXPECT_EQ(fitColumns(2, items, tenPerByte(300)), 2u);  // fewer by the rule: the rule stands
+  EXPECT_EQ(fitColumns(7, items, tenPerByte(50)), 1u);
+  EXPECT_EQ(fitColumns(7, items, tenPerByte(-5)), 1u);
+  EXPECT_EQ(fitColumns(7, items, ColumnFit{300, {}}), 7u);  // nothing measured
+  EXPECT_EQ(fitColumns(7, {}, tenPerByte(300)), 7u);
+}
+
 // Three dictionaries in slots 0 to 2 and a hole in slot 3: a "MEMO" one with "#" and "##" as
 // delimiters, a "LIST" one with "," and one of an unknown view control with "y" and "Y!".
 class ArticlePage : public ::testing::Test {
@@ -72,8 +88,10 @@ class ArticlePage : public ::testing::Test {
     dicts::AddDict(m_dicts, m_folder.path() / name, m_readBuf);
   }
 
-  std::string page(std::string_view entry, std::string_view headword, int width = 453) {
-    return buildArticlePage(entry, headword, m_dicts, m_templates, width, m_advert, m_readBuf);
+  std::string page(std::string_view entry, std::string_view headword, int width = 453,
+                   const ColumnFit& fit = {}) {
+    return buildArticlePage(entry, headword, m_dicts, m_templates, width, m_advert, m_readBuf,
+                            nullptr, fit);
   }
 
   testing::TempFolder m_folder;
@@ -107,6 +125,10 @@ TEST_F(ArticlePage, ListThenMemoFragmentsFollowEachOtherInEntryOrder) {
   m_templates.slTplDefault = {"%%CONTENT"};
   EXPECT_EQ(page("1:art:1", "ab", 91),
             "<c>" + w("один") + "<BR></c>\r\n<c></c>\r\n<c></c>\r\n\r\n\r\n");
+  // The rule gives 453 / 15 = 30 columns; four of the widest item (52 pixels) fit in 208.
+  const std::string capped = page("1:art:0", "a", 453, tenPerByte(208));
+  EXPECT_EQ(capped, "<c>" + w("дом<BR>") + "</c>\r\n<c>" + w("дома<BR>") +
+                        "</c>\r\n<c><BR></c>\r\n<c>" + w("дому<BR>") + "</c>\r\n\r\n\r\n");
 }
 
 TEST_F(ArticlePage, PageWideStepsReachArticleTextAndLineBreaksBecomeCrLf) {

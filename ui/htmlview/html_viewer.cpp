@@ -76,11 +76,25 @@ void THTMLViewer::LoadFromString(const std::string& html) {
   m_references.clear();
   m_keys.clear();
   m_failed.clear();
-  const QString page = detail::rewriteReferences(
+  document()->documentLayout()->registerHandler(QTextFormat::ImageObject, m_images);
+  setHtml(rewritten(html));
+}
+
+QString THTMLViewer::rewritten(const std::string& html) {
+  return detail::rewriteReferences(
       toQString(html),
       [this](detail::ReferenceKind kind, const QString& text) { return keyFor(kind, text); });
-  document()->documentLayout()->registerHandler(QTextFormat::ImageObject, m_images);
-  setHtml(page);
+}
+
+std::unique_ptr<QTextDocument> THTMLViewer::layOutAside(const std::string& html, qreal width) {
+  // A child of the viewer: Qt asks the parent's loadResource for whatever the document names.
+  auto aside = std::make_unique<QTextDocument>(this);
+  aside->setDefaultFont(document()->defaultFont());
+  aside->setDocumentMargin(document()->documentMargin());
+  aside->documentLayout()->registerHandler(QTextFormat::ImageObject, m_images);
+  aside->setHtml(rewritten(html));
+  aside->setTextWidth(width);
+  return aside;
 }
 
 // Keys are absolute URLs of a scheme of their own, so Qt resolves nothing against them and

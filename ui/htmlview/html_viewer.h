@@ -6,6 +6,7 @@
 #include <QTextBrowser>
 #include <QVariant>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,6 +60,11 @@ class THTMLViewer : public QTextBrowser {
   // page is kept: a resource named again is requested again.
   void LoadFromString(const std::string& html);
 
+  // Lays html out as LoadFromString would lay it out, width pixels wide, without showing it: the
+  // page shown stays. What html names is requested as for a page shown, and kept until the next
+  // LoadFromString. For measuring a page before it is built; the document is the caller's.
+  std::unique_ptr<QTextDocument> layOutAside(const std::string& html, qreal width);
+
   // The position, counted from 0, of the displayed character under a client point, with the
   // current scrolling taken into account; -1 when the point is over no text.
   int FindTextPosAt(QPoint clientPoint) const;
@@ -82,6 +88,8 @@ class THTMLViewer : public QTextBrowser {
     QVariant content;
   };
 
+  // html as Qt is given it: every reference replaced by its key (keyFor).
+  QString rewritten(const std::string& html);
   QString keyFor(detail::ReferenceKind kind, const QString& text);
   std::optional<QByteArray> request(const StreamRequest& handler, const QString& source);
   void anchorClick(const QUrl& url);

@@ -35,7 +35,9 @@ void TfMain::ShowArticle(int32_t w) {
   if (w < 0 || static_cast<size_t>(w) >= slWord.size()) {
     return;
   }
-  me->LoadFromString(m_session->page(static_cast<size_t>(w), me->width()));
+  // "LIST" articles get no more columns than the view shows side by side.
+  const article::ColumnFit fit = m_listFit.fitFor(*me, m_session->templates());
+  me->LoadFromString(m_session->page(static_cast<size_t>(w), me->width(), true, fit));
   ++m_articlesShown;
   // One fragment for every part of the entry.
   const std::string& entry = wordIndex().slIndex()[static_cast<size_t>(w)];

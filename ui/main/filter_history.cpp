@@ -24,7 +24,16 @@ void TfMain::acFilterExecute() {
   slHistory.insert(slHistory.begin(), q);
   showHistory();
   pcList->setCurrentWidget(tsFiltered);
+  showFirstMatch();
   guarded(this, [&] { saveHistory(); });
+}
+
+void TfMain::showFirstMatch() {
+  if (m_flFiltered.Words.empty()) {
+    return;
+  }
+  // A choice as a click makes it: the row selected, its article shown through the show timer.
+  lbFiltered->setCurrentIndex(m_filteredModel->index(0));
 }
 
 void TfMain::filterBy(const std::string& q) {
@@ -62,6 +71,29 @@ void TfMain::showHistory() {
 void TfMain::meFindKeyDown(int key) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     acFilter->trigger();
+  } else if (key == Qt::Key_Down) {
+    enterResultList();
+  }
+}
+
+void TfMain::enterResultList() {
+  // The row is taken before the focus moves: a list that gets the focus without a current row
+  // makes its first row current, unselected.
+  if (pcList->currentWidget() == tsFiltered) {
+    const QModelIndex current = lbFiltered->currentIndex();
+    const int row = current.isValid() ? current.row() : 0;
+    lbFiltered->setFocus();
+    if (row < m_filteredModel->rowCount()) {
+      lbFiltered->selectionModel()->setCurrentIndex(m_filteredModel->index(row),
+                                                    QItemSelectionModel::ClearAndSelect);
+    }
+    return;
+  }
+  pcList->setCurrentWidget(tsFull);
+  const int row = std::max(0, lbWord->currentRow());
+  lbWord->setFocus();
+  if (row < lbWord->count()) {
+    lbWord->setCurrentRow(row);
   }
 }
 

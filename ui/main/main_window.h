@@ -14,6 +14,7 @@
 #include "common/string_list.h"
 #include "index/word_filter.h"
 #include "index/word_index.h"
+#include "main/list_fit.h"
 #include "session/session.h"
 #include "storage/compound_file.h"
 #include "storage/memory_stream.h"
@@ -150,6 +151,8 @@ class TfMain final : public QMainWindow {
 
   // The word list (page, scroll bar, keys, resizing).
   void ShowPage(int64_t start);
+  // Where the last page starts for the rows of a page now: its last word on the last whole row.
+  int64_t lastStart();
   void AdjustWordScroll();
   void sbWordScroll(int action, int position);
   void lbWordKeyDown(int key);
@@ -174,6 +177,11 @@ class TfMain final : public QMainWindow {
   // The filter and the history.
   void acFilterExecute();
   void meFindKeyDown(int key);
+  // After a filter run with matches: the first match chosen, as a click on it would.
+  void showFirstMatch();
+  // Down in the find box: the focus goes to the result list on show (the filter result on the
+  // tab "Фильтр", the full list otherwise), on its current row, or on its first.
+  void enterResultList();
   void lbFilteredClick();
   void lbHistoryDblClick();
   void Button1Click();
@@ -255,6 +263,7 @@ class TfMain final : public QMainWindow {
   std::optional<std::string> m_lastQuery;  // none before the first filter run
   StringList m_slPage;
   FilterResultModel* m_filteredModel = nullptr;
+  ListColumnFit m_listFit;
   // The typed text waits for the keys to be followed; m_choices counts the words chosen for the
   // article view, so a late follow does not override a choice made meanwhile.
   bool m_followPending = false;

@@ -1,6 +1,8 @@
 // The full word list: one page of `slWord` in lbWord, the whole list under the scroll bar sbWord.
-// The page changes only through ShowPage; the thumb moves only by the scroll bar's own handling
-// and AdjustWordScroll, so keyboard paging and resizing leave the thumb where it was.
+// The page changes only through ShowPage; the thumb moves only by the scroll bar's own handling,
+// AdjustWordScroll and Home and End, so the other keys and resizing leave the thumb where it was.
+// The thumb's range ends at the last page, whose last word stands on the last row that shows
+// whole; a resize that changes the rows moves that end with them.
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +22,10 @@ constexpr int kItemHeight = 16;
 
 int TfMain::pageRows() const {
   return std::max(1, sbWord->pageStep());
+}
+
+int64_t TfMain::lastStart() {
+  return lastPageStart(static_cast<int64_t>(wordIndex().slWord().size()), wholeRows(pageRows()));
 }
 
 void TfMain::ShowPage(int64_t start) {
@@ -43,14 +49,14 @@ void TfMain::ShowPage(int64_t start) {
 }
 
 void TfMain::AdjustWordScroll() {
-  const auto n = static_cast<int64_t>(wordIndex().slWord().size());
-  const int max = scrollMax(n);
   const QSignalBlocker blocker(sbWord);
   sbWord->setMinimum(0);
-  sbWord->setMaximum(max);
   sbWord->setSingleStep(1);
   sbWord->setPageStep(rowsOfPage(lbWord->viewport()->height(), kItemHeight));
-  sbWord->setValue(pageToThumb(m_topWord, n, max));
+  const int64_t last = lastStart();
+  const int max = scrollMax(last);
+  sbWord->setMaximum(max);
+  sbWord->setValue(pageToThumb(m_topWord, last, max));
 }
 
 void TfMain::sbWordScroll(int action, int position) {
@@ -69,8 +75,7 @@ void TfMain::sbWordScroll(int action, int position) {
       ShowPage(int64_t{m_topWord} + rows);
       break;
     case QAbstractSlider::SliderMove:
-      ShowPage(thumbToPage(position, static_cast<int64_t>(wordIndex().slWord().size()),
-                           sbWord->maximum()));
+      ShowPage(thumbToPage(position, lastStart(), sbWord->maximum()));
       break;
     default:  // top, bottom: the page stays
       break;
@@ -103,13 +108,24 @@ void TfMain::lbWordKeyDown(int key) {
     case Qt::Key_PageDown:
       start = int64_t{m_topWord} + rows;
       break;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      // The ends of the whole list, not of the page; the thumb goes there too.
+      start = key == Qt::Key_Home ? 0 : static_cast<int64_t>(wordIndex().slWord().size());
+      select = key == Qt::Key_Home ? 0 : rows;
+      break;
     default:
       return;
   }
   ShowPage(start);
+  if (key == Qt::Key_Home || key == Qt::Key_End) {
+    AdjustWordScroll();
+  }
   {
+    // The last page may hold fewer rows than the one before it: the selection stays on the
+    // last word then.
     const QSignalBlocker blocker(lbWord);
-    lbWord->setCurrentRow(select);
+    lbWord->setCurrentRow(std::min(select, lbWord->count() - 1));
   }
   lbWordClick();
 }
@@ -124,6 +140,8 @@ void TfMain::lbWordClick() {
 void TfMain::FormResize() {
   const QSignalBlocker blocker(sbWord);
   sbWord->setPageStep(rowsOfPage(lbWord->viewport()->height(), kItemHeight));
+  // The thumb stays; only the end of its range follows the rows that show whole.
+  sbWord->setMaximum(scrollMax(lastStart()));
   ShowPage(m_topWord);
 }
 

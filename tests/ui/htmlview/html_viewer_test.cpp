@@ -402,6 +402,11 @@ class HtmlViewerTest : public QObject {
                  u"<p style='a: url(\"x&amp;y\")' class=c>t</p><style>b{c:url(z)}</style>", keyFor),
              QStringLiteral("<p style=\"a: url(k1)\" class=c>t</p><style>b{c:url(k2)}</style>"));
     QCOMPARE(seen, QStringList({QStringLiteral("0:x&y"), QStringLiteral("0:z")}));
+    // Ids become named anchors before their elements, where Qt would keep none.
+    QCOMPARE(verbalon::ui::detail::rewriteReferences(
+                 u"<table id=t><tr ID='a&amp;\"b'><td id=\"\">x</td></tr></table><a id=q>", keyFor),
+             QStringLiteral("<a name=\"t\"></a><table id=t><a name=\"a&amp;&quot;b\"></a><tr "
+                            "ID='a&amp;\"b'><td id=\"\">x</td></tr></table><a id=q>"));
   }
 
   void loadingAPageForgetsEverythingOfThePreviousOne() {

@@ -13,13 +13,19 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
 #include <QTimer>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "common/cp1251.h"
 #include "htmlview/html_viewer.h"
@@ -118,6 +124,35 @@ StringList historyOnDisk(const AppFolder& folder) {
   return lines;
 }
 
+// Installs, as the only dictionary of folder, a "MEMO" one whose words "a", "b", ... have the
+// articles given, in this order.
+void installMemoDictionary(const AppFolder& folder, const std::vector<std::string>& articles) {
+  {
+    auto package = storage::CompoundFile::create(folder.dataDir() / "memo.brd");
+    storage::WriteStream(package, "~dict.ini", "Title=H\r\nShortTitle=H\r\nviewcontrol=MEMO", true);
+    storage::WriteStream(package, "~info.dat", "", true);
+    std::string words;
+    std::string index;
+    std::string text;
+    for (size_t i = 0; i < articles.size(); ++i) {
+      words += std::string(1, static_cast<char>('a' + i)) + "\r\n";
+      index += "s:" + std::to_string(i) + "\r\n";
+      text += articles[i] + "\r\n";
+    }
+    storage::WriteStream(package, "~items.dat", words, true);
+    storage::WriteStream(package, "~index.dat", index, true);
+    storage::WriteStream(package, "s", text, true);
+  }
+  auto stgRes = storage::CompoundFile::open(folder.path() / "vrbx.pde");
+  storage::MemoryStream ReadBuf;
+  index::WordIndex index;
+  index::NoProgress progress;
+  index.LoadIndex(stgRes, folder.dataDir(), ReadBuf);
+  index.AddDict(folder.dataDir() / "memo.brd", ReadBuf);
+  index.InstallDict(0, progress);
+  index.SaveIndex(stgRes, progress);
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -147,7 +182,7 @@ class MainWindowTest : public QObject {
     QVERIFY(rows > 5);
     QCOMPARE(form.lbWord->count(), rows);
     QCOMPARE(form.sbWord->pageStep(), rows);
-    QCOMPARE(form.sbWord->maximum(), n - 1);
+    QCOMPARE(form.sbWord->maximum(), n - (rows - 1));
     QCOMPARE(window->topWord(), 0);
     QCOMPARE(form.lbWord->item(0)->text(), toQString(window->wordIndex().slWord()[0]));
     QCOMPARE(form.pcList->currentWidget(), form.tsFull);
@@ -206,17 +241,71 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->topWord(), 3 * rows + 1);
     QCOMPARE(form.sbWord->value(), 1);
 
-    // The thumb dragged to the bottom shows the last full page.
+    // Down on the partly visible last row of the page before the last: the last page holds
+    // one row fewer, and the selection stays on the last word.
     const int n = static_cast<int>(window->wordIndex().slWord().size());
-    form.sbWord->setSliderPosition(form.sbWord->maximum());
-    QCOMPARE(window->topWord(), n - rows);
+    const int whole = rows - 1;
+    detail::TfMainProbe::ShowPage(*window, n - rows);
     QCOMPARE(list->count(), rows);
-
-    // Down on the last row of the last page changes nothing.
     list->setCurrentRow(rows - 1);
     QTest::keyClick(list, Qt::Key_Down);
-    QCOMPARE(window->topWord(), n - rows);
-    QCOMPARE(list->currentRow(), rows - 1);
+    QCOMPARE(window->topWord(), n - whole);
+    QCOMPARE(list->count(), whole);
+    QCOMPARE(window->curWord(), n - 1);
+
+    // Down on the last row of the last page changes nothing.
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(window->topWord(), n - whole);
+    QCOMPARE(list->currentRow(), whole - 1);
+  }
+
+  // The thumb's last position and End show the last word on the last row that shows whole;
+  // Home and End reach the ends of the whole list, wherever the page is.
+  void theEndsOfTheListShowWhole() {
+    SampleAppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const Controls form(*window);
+    QListWidget* list = form.lbWord;
+    const StringList& slWord = window->wordIndex().slWord();
+    const int n = static_cast<int>(slWord.size());
+    const int whole = list->viewport()->height() / 16;
+    QVERIFY(whole > 3 && n > 3 * whole);
+    QCOMPARE(form.sbWord->maximum(), n - whole);
+    const auto lastWordShowsWhole = [&] {
+      const QListWidgetItem* last = list->item(list->count() - 1);
+      return last->text() == toQString(slWord.back()) &&
+             list->visualItemRect(last).bottom() < list->viewport()->height();
+    };
+
+    form.sbWord->setSliderPosition(form.sbWord->maximum());
+    QCOMPARE(window->topWord(), n - whole);
+    QVERIFY(lastWordShowsWhole());
+    // A line step back from the end moves the page with the thumb.
+    form.sbWord->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(window->topWord(), n - whole - 1);
+    QCOMPARE(form.sbWord->value(), n - whole - 1);
+
+    detail::TfMainProbe::ShowPage(*window, n / 2);
+    list->setCurrentRow(2);
+    QTest::keyClick(list, Qt::Key_End);
+    QVERIFY(lastWordShowsWhole());
+    QCOMPARE(list->currentItem()->text(), toQString(slWord.back()));
+    QCOMPARE(window->curWord(), n - 1);
+    QCOMPARE(form.sbWord->value(), form.sbWord->maximum());
+    QTest::keyClick(list, Qt::Key_Home);
+    QCOMPARE(window->topWord(), 0);
+    QCOMPARE(list->currentRow(), 0);
+    QCOMPARE(window->curWord(), 0);
+    QCOMPARE(form.sbWord->value(), 0);
+
+    // Fewer rows after a resize: the end of the range follows, and the thumb stays.
+    form.sbWord->setSliderPosition(5);
+    window->resize(window->width(), window->height() - 64);
+    QTRY_COMPARE(form.sbWord->maximum(), n - list->viewport()->height() / 16);
+    QCOMPARE(form.sbWord->value(), 5);
+    form.sbWord->setSliderPosition(form.sbWord->maximum());
+    QVERIFY(lastWordShowsWhole());
   }
 
   void enlargingAtTheEndKeepsThePageFull() {
@@ -226,12 +315,14 @@ class MainWindowTest : public QObject {
     const Controls form(*window);
     const int n = static_cast<int>(window->wordIndex().slWord().size());
     detail::TfMainProbe::ShowPage(*window, n);
-    const int before = window->topWord();
+    const int rowsBefore = window->pageRows();
+    QCOMPARE(window->topWord(), n - (rowsBefore - 1));
     const int thumb = form.sbWord->value();
     window->resize(window->width(), window->height() + 160);
-    QTRY_VERIFY(window->pageRows() > n - before);
-    QCOMPARE(window->topWord(), n - window->pageRows());
-    QCOMPARE(form.lbWord->count(), window->pageRows());
+    QTRY_VERIFY(window->pageRows() > rowsBefore);
+    const int whole = window->pageRows() - 1;
+    QCOMPARE(window->topWord(), n - whole);
+    QCOMPARE(form.lbWord->count(), whole);
     QCOMPARE(form.sbWord->value(), thumb);  // a resize leaves the thumb alone
   }
 
@@ -262,26 +353,7 @@ class MainWindowTest : public QObject {
   // now is cut and broken, so showing either is a matter of moments.
   void aHostileArticleLeavesTheWindowResponsive() {
     SampleAppFolder folder;
-    {
-      auto package = storage::CompoundFile::create(folder.dataDir() / "huge.brd");
-      storage::WriteStream(package, "~dict.ini", "Title=H\r\nShortTitle=H\r\nviewcontrol=MEMO",
-                           true);
-      storage::WriteStream(package, "~info.dat", "", true);
-      storage::WriteStream(package, "~items.dat", "a\r\nb\r\n", true);
-      storage::WriteStream(package, "~index.dat", "s:0\r\ns:1\r\n", true);
-      storage::WriteStream(package, "s",
-                           std::string(10 << 20, 'x') + "\r\n" + std::string(1 << 20, 'y'), true);
-    }
-    {
-      auto stgRes = storage::CompoundFile::open(folder.path() / "vrbx.pde");
-      storage::MemoryStream ReadBuf;
-      index::WordIndex index;
-      index::NoProgress progress;
-      index.LoadIndex(stgRes, folder.dataDir(), ReadBuf);
-      index.AddDict(folder.dataDir() / "huge.brd", ReadBuf);
-      index.InstallDict(0, progress);
-      index.SaveIndex(stgRes, progress);
-    }
+    installMemoDictionary(folder, {std::string(10 << 20, 'x'), std::string(1 << 20, 'y')});
     auto window = openWindow(folder);
     QVERIFY(window);
     const Controls form(*window);
@@ -294,6 +366,86 @@ class MainWindowTest : public QObject {
       QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
       QVERIFY(form.me->toPlainText().contains(QStringLiteral("статья сокращена")));
     }
+    QVERIFY(g_errors.isEmpty());
+  }
+
+  // The templates put every article inside the cells of their tables: a "#" link scrolls there
+  // all the same, to an anchor named by an A or by the id of a table or of its row, which Qt
+  // keeps no anchor for.
+  void anchorLinksScrollWithinTheTemplatesTables() {
+    SampleAppFolder folder;
+    std::string lines;
+    for (int i = 0; i < 150; ++i) {
+      lines += "<BR>строка";
+    }
+    installMemoDictionary(folder,
+                          {cp1251::fromUtf8("<a href=\"#end\">вниз</a>" + lines +
+                                            "<BR><a name=\"end\">конец</a>" + lines),
+                           cp1251::fromUtf8("<a href=\"#x\">вниз</a>" + lines +
+                                            "<table id=x><tr><td>конец</td></tr></table>" + lines),
+                           cp1251::fromUtf8("<a href=\"#y\">вниз</a>" + lines +
+                                            "<table><tr><td>a</td></tr><tr id='y'><td>"
+                                            "конец</td></tr></table>" +
+                                            lines)});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const Controls form(*window);
+    QScrollBar* scroll = form.me->verticalScrollBar();
+    for (int32_t w = 0; w < 3; ++w) {
+      detail::TfMainProbe::ShowArticle(*window, w);
+      QCOMPARE(scroll->value(), 0);
+      const QString text = form.me->toPlainText();
+      QTest::mouseClick(form.me->viewport(), Qt::LeftButton, Qt::NoModifier,
+                        pointOfCharacter(*form.me, static_cast<int>(text.indexOf(u"вниз")) + 1));
+      // The anchor's line now stands at the top of the view.
+      const QPoint end = pointOfCharacter(*form.me, static_cast<int>(text.indexOf(u"конец")));
+      QVERIFY2(scroll->value() > 0 && end.y() >= 0 && end.y() < 40,
+               qPrintable(QStringLiteral("word %1: scrolled to %2, anchor at %3")
+                              .arg(w)
+                              .arg(scroll->value())
+                              .arg(end.y())));
+    }
+    QVERIFY(g_errors.isEmpty());
+  }
+
+  // The rule of 15 pixels a headword letter gives «дом» seven columns in a 345-pixel view, more
+  // than its synonyms leave room for: the columns are capped at what fits, so neither the list
+  // nor the title above it scrolls sideways; a wide view still gets more columns.
+  void listArticlesNeverScrollSideways() {
+    SampleAppFolder folder({"sinonim.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const Controls form(*window);
+    auto* splitter = child<QSplitter>(*window, "Splitter1");
+    const std::optional<size_t> dom = window->session().findWord(cp1251::fromUtf8("дом"));
+    QVERIFY(dom);
+    // The page of «дом» in a view width pixels wide: whether it fits the view, and the columns
+    // of its synonyms (0 when the view did not take that width).
+    struct Shown {
+      bool fits = false;
+      int columns = 0;
+    };
+    const auto show = [&](int width) {
+      splitter->setSizes({splitter->width() - splitter->handleWidth() - width, width});
+      if (!QTest::qWaitFor([&] { return form.me->width() == width; })) return Shown{};
+      detail::TfMainProbe::ShowArticle(*window, static_cast<int32_t>(*dom));
+      QTextDocument* page = form.me->document();
+      const QTextCursor item = page->find(QStringLiteral("здание"));
+      const bool titled = !page->find(QStringLiteral("Краткий словарь синонимов")).isNull();
+      return Shown{titled && page->size().width() <= form.me->viewport()->width() &&
+                       form.me->horizontalScrollBar()->maximum() == 0,
+                   item.currentTable() ? item.currentTable()->columns() : 0};
+    };
+    const Shown narrow = show(345);
+    QVERIFY(narrow.fits);
+    QVERIFY(narrow.columns >= 1 && narrow.columns < 7);
+    window->resize(1400, window->height());
+    const Shown wide = show(1100);
+    QVERIFY(wide.fits);
+    QVERIFY2(wide.columns > narrow.columns,
+             qPrintable(QStringLiteral("%1 and %2").arg(narrow.columns).arg(wide.columns)));
+    // A view narrower than the longest synonym still shows one column.
+    QCOMPARE(show(150).columns, 1);
     QVERIFY(g_errors.isEmpty());
   }
 
@@ -399,6 +551,8 @@ class MainWindowTest : public QObject {
     form.lbFiltered->setCurrentIndex(form.lbFiltered->model()->index(1, 0));
     QCOMPARE(window->curWord(), result.Indexes[1]);
     QTRY_COMPARE(window->articlesShown(), 1);
+    QTest::qWait(400);
+    QCOMPARE(window->articlesShown(), 1);
     QCOMPARE(window->topWord(), page);
 
     // Nothing matching still records the query and brings the tab to the front.
@@ -408,6 +562,67 @@ class MainWindowTest : public QObject {
     QCOMPARE(form.lbFiltered->model()->rowCount(), 0);
     QCOMPARE(form.pcList->currentWidget(), form.tsFiltered);
     QCOMPARE(form.lbHistory->count(), 2);
+  }
+
+  // Enter in the find box and a history row run the filter alike: the first match is chosen
+  // and its article shown. Down then takes the focus into the list on show.
+  void aRunWithMatchesChoosesTheFirstAndDownEntersTheList() {
+    SampleAppFolder folder({"tolk.brd"});
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const Controls form(*window);
+    form.meFind->setFocus();
+    const auto firstChosen = [&](int shownBefore) {
+      const auto& result = window->flFiltered();
+      return !result.Indexes.empty() && form.lbFiltered->currentIndex().row() == 0 &&
+             form.lbFiltered->selectionModel()->isRowSelected(0) &&
+             window->curWord() == result.Indexes.front() &&
+             QTest::qWaitFor([&] { return window->articlesShown() == shownBefore + 1; }, 1000);
+    };
+
+    form.meFind->setText(QStringLiteral("до"));
+    QTest::keyClick(form.meFind, Qt::Key_Return);
+    QVERIFY(firstChosen(0));
+    QVERIFY(form.me->toPlainText().contains(toQString(window->flFiltered().Words.front())));
+    QVERIFY(form.meFind->hasFocus());
+
+    form.pcList->setCurrentWidget(child<QWidget>(*window, "tsHistory"));
+    form.lbHistory->setCurrentRow(0);
+    QTest::keyClick(form.lbHistory, Qt::Key_Return);
+    QVERIFY(firstChosen(1));
+
+    // Nothing matching chooses nothing.
+    const int32_t chosen = window->curWord();
+    form.meFind->setText(QStringLiteral("щщщ"));
+    QTest::keyClick(form.meFind, Qt::Key_Return);
+    QTest::qWait(400);
+    QCOMPARE(window->curWord(), chosen);
+    QCOMPARE(window->articlesShown(), 2);
+
+    // Down on the tab "Фильтр" goes into the result, at its first row.
+    form.meFind->setText(QStringLiteral("до"));
+    QTest::keyClick(form.meFind, Qt::Key_Return);
+    form.lbFiltered->setCurrentIndex(form.lbFiltered->model()->index(2, 0));
+    form.meFind->setFocus();
+    QTest::keyClick(form.meFind, Qt::Key_Down);
+    QVERIFY(form.lbFiltered->hasFocus());
+    QCOMPARE(form.lbFiltered->currentIndex().row(), 2);
+    QCOMPARE(window->curWord(), window->flFiltered().Indexes[2]);
+
+    // Elsewhere into the full list, on its current row or its first.
+    form.pcList->setCurrentWidget(child<QWidget>(*window, "tsHistory"));
+    form.meFind->setFocus();
+    QTest::keyClick(form.meFind, Qt::Key_Down);
+    QCOMPARE(form.pcList->currentWidget(), form.tsFull);
+    QVERIFY(form.lbWord->hasFocus());
+    QCOMPARE(form.lbWord->currentRow(), 0);
+    QVERIFY(form.lbWord->item(0)->isSelected());
+    QCOMPARE(window->curWord(), window->topWord());
+    form.lbWord->setCurrentRow(3);
+    form.meFind->setFocus();
+    QTest::keyClick(form.meFind, Qt::Key_Down);
+    QCOMPARE(form.lbWord->currentRow(), 3);
+    QVERIFY(g_errors.isEmpty());
   }
 
   // After an installation the filter result is made again, so its rows still name their words.
@@ -433,7 +648,8 @@ class MainWindowTest : public QObject {
     }
     QCOMPARE(form.lbFiltered->model()->rowCount(), static_cast<int>(result.Words.size()));
     QCOMPARE(statusText(*window, 0), QStringLiteral("Слов: %1").arg(words.slWord().size()));
-    QCOMPARE(form.sbWord->maximum(), static_cast<int>(words.slWord().size()) - 1);
+    QCOMPARE(form.sbWord->maximum(),
+             static_cast<int>(words.slWord().size()) - (window->pageRows() - 1));
   }
 
   void historyRowsRunAgainAndButtonsOnlyTakeRowsOffTheScreen() {

@@ -29,36 +29,44 @@ class WordListLogicTest : public QObject {
 
  private Q_SLOTS:
   void pageStartIsClamped() {
-    // A full list of 100 words with pages of 10 rows.
+    // A list of 100 words with pages of 10 rows, 9 of them whole: the last page starts where
+    // the last word stands on the last whole row.
     QCOMPARE(ClampPageStart(-5, 100, 10), 0);
-    QCOMPARE(ClampPageStart(95, 100, 10), 90);
-    QCOMPARE(ClampPageStart(100, 100, 10), 90);
-    QCOMPARE(ClampPageStart(int64_t{1} << 40, 100, 10), 90);
-    // Shorter than a page, or empty: the page starts at the first word.
-    QCOMPARE(ClampPageStart(3, 5, 10), 0);
+    QCOMPARE(ClampPageStart(90, 100, 10), 90);
+    QCOMPARE(ClampPageStart(95, 100, 10), 91);
+    QCOMPARE(ClampPageStart(int64_t{1} << 40, 100, 10), 91);
+    // Shorter than the whole rows, or empty: the page starts at the first word.
+    QCOMPARE(ClampPageStart(3, 9, 10), 0);
+    QCOMPARE(ClampPageStart(3, 10, 10), 1);
     QCOMPARE(ClampPageStart(0, 0, 1), 0);
+    // A list box lower than a row still shows one word whole at the end.
+    QCOMPARE(ClampPageStart(150, 100, 1), 99);
   }
 
   void rowsCountThePartlyVisibleRow() {
     QCOMPARE(rowsOfPage(100, 16), 7);
     QCOMPARE(rowsOfPage(96, 16), 7);  // an exact multiple still gets the row below
     QCOMPARE(rowsOfPage(0, 16), 1);
+    QCOMPARE(wholeRows(7), 6);
+    QCOMPARE(wholeRows(1), 1);
   }
 
   void thumbAndPageMapBothWays() {
+    QCOMPARE(lastPageStart(1000, 9), int64_t{991});
+    QCOMPARE(lastPageStart(5, 9), int64_t{0});
     QCOMPARE(scrollMax(0), 1);
-    QCOMPARE(scrollMax(1), 1);
-    QCOMPARE(scrollMax(1000), 999);
-    // With Max = n - 1 both directions are the identity.
-    QCOMPARE(thumbToPage(999, 1000, 999), int64_t{999});
-    QCOMPARE(pageToThumb(990, 1000, 999), 990);
-    QCOMPARE(pageToThumb(5, 1, 1), 0);
+    QCOMPARE(scrollMax(991), 991);
+    // With Max the last page's start both directions are the identity, up to the last page.
+    QCOMPARE(thumbToPage(991, 991, 991), int64_t{991});
+    QCOMPARE(thumbToPage(1, 0, 1), int64_t{0});  // shorter than a page: the page stays first
+    QCOMPARE(pageToThumb(990, 991, 991), 990);
+    QCOMPARE(pageToThumb(5, 0, 1), 0);
     // Rounding of the page-to-thumb direction: halves go to the even neighbour.
-    QCOMPARE(pageToThumb(1, 3, 1), 0);  // 0.5
-    QCOMPARE(pageToThumb(3, 3, 1), 2);  // 1.5
-    QCOMPARE(pageToThumb(2, 4, 2), 1);  // 1.33
+    QCOMPARE(pageToThumb(1, 2, 1), 0);  // 0.5
+    QCOMPARE(pageToThumb(3, 2, 1), 2);  // 1.5
+    QCOMPARE(pageToThumb(2, 3, 2), 1);  // 1.33
     // A million-word list does not overflow the products.
-    QCOMPARE(thumbToPage(999'999, 1'000'000, 999'999), int64_t{999'999});
+    QCOMPARE(thumbToPage(999'990, 999'990, 999'990), int64_t{999'990});
   }
 
   void pickFindsTheWordUnderTheMouse() {

@@ -272,6 +272,14 @@ QString rewriteReferences(
         out += quoted(keyFor(ReferenceKind::StyleSheet, href->value)) + QStringLiteral(" />");
       }
     } else {
+      // Qt makes the id of some elements no anchor (that of a TABLE or a TR among them): an
+      // empty named anchor before the element names the text that follows, where it begins.
+      if (const Attribute* id = tag.find(u"id"); id && tag.name != u"a" && !id->value.isEmpty()) {
+        out += html.sliced(copied, tagBegin - copied);
+        out +=
+            QStringLiteral("<a name=") + quoted(attributeText(id->value)) + QStringLiteral("></a>");
+        copied = tagBegin;
+      }
       for (const Attribute& attribute : tag.attributes) {
         if (attribute.name == u"style" && attribute.end > attribute.begin) {
           out += html.sliced(copied, attribute.begin - copied);

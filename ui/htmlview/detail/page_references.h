@@ -22,6 +22,9 @@ enum class ReferenceKind {
 // <link rel="stylesheet" type="text/css" href="key" />, the form that Qt loads; other LINKs are
 // dropped.
 //
+// Before every element but an A that has a non-empty ID, an empty <a name="ID"></a> is put, so
+// that a "#" link reaches the element also where Qt keeps no anchor for its id (a TABLE, a TR).
+//
 // The text of every STYLE element and the value of every STYLE attribute go through
 // rewriteStyleReferences; a STYLE attribute is written back in double quotes.
 //
