@@ -38,8 +38,9 @@ size_t countLines(std::string_view text) {
 
 std::string joinLines(const StringList& lines) {
   size_t size = 0;
-  for (const std::string& line : lines)
+  for (const std::string& line : lines) {
     size += line.size() + 2;
+  }
   std::string text;
   text.reserve(size);
   for (const std::string& line : lines) {
