@@ -173,10 +173,6 @@ int runShow(const Arguments& arguments, Console& console) {
   return kExitFailure;
 }
 
-constexpr std::string_view kAppHelp =
-    "--app FOLDER  the application folder, holding \"vrbx.pde\" and \"data/\"; by default the\n"
-    "              folder of vrbx-tool itself.";
-
 }  // namespace
 
 std::vector<Command> dictCommands() {
@@ -184,25 +180,25 @@ std::vector<Command> dictCommands() {
       "Prints one line per slot of the installed dictionaries: the dictionary number, the\n"
       "package's file name, its title and its number of words, separated by tabs. A removed\n"
       "dictionary whose number stays taken shows as \"(removed)\".\n" +
-      std::string(kAppHelp);
+      std::string(kAppFolderHelp);
   static const std::string installHelp =
       "NAME is the file name of a package in the folder's \"data/\" (or among the packages\n"
       "installed with the program); it is kept with its ASCII letters in lower case, as the\n"
       "program keeps it. Merges the dictionary's words into the combined index and saves the\n"
       "index. On a terminal the progress shows on one line of standard error; the result\n"
       "follows there.\n" +
-      std::string(kAppHelp);
+      std::string(kAppFolderHelp);
   static const std::string removeHelp =
       "Takes the dictionary's words out of the combined index, closes its package and saves\n"
       "the index. On a terminal the progress shows on one line of standard error; the result\n"
       "follows there.\n" +
-      std::string(kAppHelp);
+      std::string(kAppFolderHelp);
   static const std::string wordsHelp =
       "Prints every word of the combined index that begins with PREFIX, letter case ignored\n"
       "(\"ё\" and \"е\" differ), as the find box lists them: one per line, the word, a tab and\n"
       "its index entry (dictionary:stream:line, several joined by \"|\"). When no word begins\n"
       "with it, or PREFIX is a pattern with \"*\" or \"?\", prints what `suggest` prints.\n" +
-      std::string(kAppHelp);
+      std::string(kAppFolderHelp);
   static const std::string showHelp =
       "Prints the article page of the indexed word whose key equals WORD's key (letter case,\n"
       "\"ё\" against \"е\", hyphens, dots and spaces do not count), as the program loads it\n"
@@ -213,7 +209,7 @@ std::vector<Command> dictCommands() {
       "                    dictionaries; 600 by default.\n"
       "--advert-draws N    start the advertisement draw as if N pages had been built before.\n"
       "--raw               print the page's Windows-1251 bytes instead of UTF-8.\n" +
-      std::string(kAppHelp);
+      std::string(kAppFolderHelp);
   return {
       {"list",
        "list [--app FOLDER]",

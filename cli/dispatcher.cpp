@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "cli/check_command.h"
 #include "cli/dict_commands.h"
 #include "cli/dict_source_commands.h"
 #include "cli/read_commands.h"
@@ -16,7 +17,7 @@ const std::vector<Command>& allCommands() {
   static const std::vector<Command> commands = [] {
     std::vector<Command> all;
     for (std::vector<Command> group : {readCommands(), transferCommands(), dictCommands(),
-                                       dictSourceCommands(), suggestCommands()}) {
+                                       checkCommands(), dictSourceCommands(), suggestCommands()}) {
       all.insert(all.end(), group.begin(), group.end());
     }
     return all;

@@ -8,6 +8,7 @@
 #include "article/detail/stream_lines.h"
 #include "article/replace.h"
 #include "common/cp1251.h"
+#include "common/string_list.h"
 #include "index/index_entry.h"
 #include "storage/storage.h"
 
@@ -120,7 +121,7 @@ std::string buildArticlePage(std::string_view entry, std::string_view headword,
       if (const auto line = detail::nthLine(ReadBuf.bytes(), where.line)) {
         article.emplace(*line);
       } else {
-        lineCount = detail::lineCount(ReadBuf.bytes());
+        lineCount = countLines(ReadBuf.bytes());
       }
     }
     if (!article) {

@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "article/detail/stream_lines.h"
+#include "common/string_list.h"
 #include "index/word_index.h"
 #include "storage/storage.h"
 
@@ -30,7 +31,7 @@ std::optional<std::string> ItemStreamCache::line(size_t dictNumber, const dicts:
     assert(dict.Storage);
     storage::ReadStream(*dict.Storage, path, ReadBuf, storage::kPackageMode, true,
                         kItemStreamLimit);
-    const size_t lines = detail::lineCount(ReadBuf.bytes());
+    const size_t lines = countLines(ReadBuf.bytes());
     const size_t cost = footprint(ReadBuf.size(), lines, path);
     if (cost > m_capacity) {
       const std::optional<std::string_view> picked = detail::nthLine(ReadBuf.bytes(), lineNumber);

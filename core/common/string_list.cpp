@@ -8,14 +8,8 @@ namespace verbalon {
 StringList splitLines(std::string_view text) {
   // Sized once: a stored index has a million lines, and a list grown by doubling touches twice
   // the memory it ends up with, which costs more than counting the line breaks first.
-  size_t breaks = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
-      ++breaks;
-    }
-  }
   StringList lines;
-  reserveWithHugePages(lines, breaks + 1);
+  reserveWithHugePages(lines, countLines(text));
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find_first_of("\r\n", start);
@@ -30,10 +24,23 @@ StringList splitLines(std::string_view text) {
   return lines;
 }
 
+size_t countLines(std::string_view text) {
+  size_t count = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    // Every line break ends a line; CR LF is one break.
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+      ++count;
+    }
+  }
+  const char last = text.empty() ? '\n' : text.back();
+  return count + (last == '\n' || last == '\r' ? 0 : 1);
+}
+
 std::string joinLines(const StringList& lines) {
   size_t size = 0;
-  for (const std::string& line : lines)
+  for (const std::string& line : lines) {
     size += line.size() + 2;
+  }
   std::string text;
   text.reserve(size);
   for (const std::string& line : lines) {

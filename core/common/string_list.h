@@ -14,6 +14,9 @@ using StringList = std::vector<std::string>;
 // empty line, so "" gives no lines and "\r\n" gives one empty line.
 StringList splitLines(std::string_view text);
 
+// The number of lines splitLines(text) gives, counted without making them.
+size_t countLines(std::string_view text);
+
 // The stored form of a list: every line followed by CR LF, the last one too.
 std::string joinLines(const StringList& lines);
 

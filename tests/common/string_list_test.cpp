@@ -18,6 +18,13 @@ TEST(StringList, FinalLineBreakAddsNoEmptyLine) {
   EXPECT_EQ(splitLines("a\r\n\r\n"), (StringList{"a", ""}));
 }
 
+TEST(StringList, CountsTheLinesItSplits) {
+  for (const char* text : {"", "a", "a\r\n", "a\r\n\r\n", "a\r\rb\n", "\n\r", "\r\n\n"}) {
+    EXPECT_EQ(countLines(text), splitLines(text).size()) << text;
+  }
+  EXPECT_EQ(countLines("a\r\rb\n"), 3U);
+}
+
 TEST(StringList, JoinEndsEveryLineWithCrLfAndRoundTrips) {
   StringList lines{"first", "", "\xC0\xE1\xE2"};
   EXPECT_EQ(joinLines(lines), "first\r\n\r\n\xC0\xE1\xE2\r\n");

@@ -27,16 +27,4 @@ std::optional<std::string_view> nthLine(std::string_view text, size_t n) {
   return std::nullopt;
 }
 
-size_t lineCount(std::string_view text) {
-  size_t count = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    // Every line break ends a line; CR LF is one break.
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
-      ++count;
-    }
-  }
-  const char last = text.empty() ? '\n' : text.back();
-  return count + (last == '\n' || last == '\r' ? 0 : 1);
-}
-
 }  // namespace verbalon::article::detail
