@@ -46,7 +46,7 @@ void loadIndex(benchmark::State& state, const char* variable) {
   const std::filesystem::path app = folder;
   double peak = 0;
   size_t words = 0;
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the loop's own
     state.PauseTiming();
     resetPeakMemory();
     state.ResumeTiming();

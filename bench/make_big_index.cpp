@@ -35,8 +35,9 @@ int main(int argc, char** argv) {
     const fs::path to = argv[2];
     fs::create_directories(to);
     fs::copy_file(from / "vrbx.pde", to / "vrbx.pde", fs::copy_options::overwrite_existing);
-    if (!fs::exists(to / "data"))
+    if (!fs::exists(to / "data")) {
       fs::create_directory_symlink(fs::absolute(from / "data"), to / "data");
+    }
 
     storage::MemoryStream ReadBuf;
     StringList words;

@@ -69,8 +69,9 @@ StringList splitLines(std::string_view text) {
 
 std::string joinLines(const StringList& lines) {
   size_t size = 0;
-  for (const std::string& line : lines)
+  for (const std::string& line : lines) {
     size += line.size() + 2;
+  }
   std::string text;
   text.reserve(size);
   for (const std::string& line : lines) {

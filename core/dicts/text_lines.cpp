@@ -11,8 +11,9 @@ TextLines::TextLines(const StringList& lines) : TextLines(joinLines(lines)) {}
 StringList TextLines::toStringList() const {
   StringList lines;
   lines.reserve(size());
-  for (std::string_view line : *this)
+  for (std::string_view line : *this) {
     lines.emplace_back(line);
+  }
   return lines;
 }
 

@@ -35,14 +35,16 @@ class CacheHome : public ::testing::Environment {
   std::unique_ptr<TempFolder> m_folder;
 };
 const ::testing::Environment* const kCacheHome =
-    ::testing::AddGlobalTestEnvironment(new CacheHome);  // NOLINT(cppcoreguidelines-owning-memory)
+    // NOLINTNEXTLINE(cppcoreguidelines-owning-memory,cert-err58-cpp): gtest takes it over
+    ::testing::AddGlobalTestEnvironment(new CacheHome);
 
 // Runs the command with XDG_CACHE_HOME naming a file, below which no cache can be made: the
 // lists then come from the package's streams.
 Result runWithoutCache(const std::vector<std::string>& args) {
   const TempFolder folder;
   std::ofstream(folder / "not-a-folder") << "";
-  const std::string before = std::getenv("XDG_CACHE_HOME");
+  const char* set = std::getenv("XDG_CACHE_HOME");
+  const std::string before = set != nullptr ? set : "";
   ::setenv("XDG_CACHE_HOME", (folder / "not-a-folder").c_str(), 1);
   Result result = run(args);
   ::setenv("XDG_CACHE_HOME", before.c_str(), 1);
@@ -121,8 +123,9 @@ TEST(LookupCacheCommands, ADamagedCacheIsMadeAgainAndTheCommandStillAnswers) {
   ASSERT_GT(good.size(), 168U);
   std::memcpy(&lines, good.data() + 88, sizeof(lines));
   std::string damaged = good;
-  for (size_t i = 168; i < 168 + 8 * lines && i < damaged.size(); ++i)
+  for (size_t i = 168; i < 168 + 8 * lines && i < damaged.size(); ++i) {
     damaged[i] = '\x7F';
+  }
   for (const std::string& bytes : {damaged, good.substr(0, good.size() / 3), std::string("x")}) {
     std::ofstream(cache, std::ios::binary | std::ios::trunc) << bytes;
     const Result shown = run({"--app", folder, "show", "дом"});

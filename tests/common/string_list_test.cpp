@@ -48,12 +48,14 @@ TEST(StringList, SpansAndCountAgreeWithTheSplitOnEveryMixOfLineBreaks) {
   const std::string alphabet = "a\r\n";
   for (size_t length = 0; length <= 7; ++length) {
     size_t combinations = 1;
-    for (size_t i = 0; i < length; ++i)
+    for (size_t i = 0; i < length; ++i) {
       combinations *= alphabet.size();
+    }
     for (size_t n = 0; n < combinations; ++n) {
       std::string text;
-      for (size_t i = 0, rest = n; i < length; ++i, rest /= alphabet.size())
+      for (size_t i = 0, rest = n; i < length; ++i, rest /= alphabet.size()) {
         text += alphabet[rest % alphabet.size()];
+      }
       const StringList lines = linesByHand(text);
       ASSERT_EQ(splitLines(text), lines) << ::testing::PrintToString(text);
       const std::vector<LineSpan> spans = lineSpans(text);

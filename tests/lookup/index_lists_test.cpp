@@ -33,8 +33,9 @@ StringList linesOf(const LineTable& table) {
 // A resource package holding a word list and an index, and a cache file beside it.
 class Package {
  public:
-  Package(const std::string& words, const std::string& entries) {
-    verbalon::testing::writePackage(path(), {{"items.dat", words}, {"index.dat", entries}});
+  Package(std::string_view words, std::string_view entries) {
+    verbalon::testing::writePackage(
+        path(), {{"items.dat", std::string(words)}, {"index.dat", std::string(entries)}});
   }
   fs::path path() const { return m_folder / "vrbx.pde"; }
   fs::path cache() const { return m_folder / "cache" / "app.lookup"; }
@@ -69,8 +70,9 @@ void putBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-const std::string kWords = "\xE0\xE1\r\n\xE4\xEE\xEC\r\nend";  // "аб", "дом", "end": no last break
-const std::string kEntries = "0:a:1\r\n0:a:2|1:b:0\r\n1:b:7\r\n";
+constexpr std::string_view kWords =
+    "\xE0\xE1\r\n\xE4\xEE\xEC\r\nend";  // "аб", "дом", "end": no last break
+constexpr std::string_view kEntries = "0:a:1\r\n0:a:2|1:b:0\r\n1:b:7\r\n";
 
 TEST(IndexLists, MakesTheCacheOnceAndThenReadsTheSameListsFromIt) {
   const Package package(kWords, kEntries);
@@ -125,8 +127,9 @@ TEST(IndexLists, IgnoresATruncatedOrForeignCacheAndMakesItAgain) {
   otherStamp[20] = static_cast<char>(otherStamp[20] ^ 1);  // a stamp of another package
   broken.push_back(otherStamp);
   std::string hugeSection = good;
-  for (size_t i = 128; i < 136; ++i)
+  for (size_t i = 128; i < 136; ++i) {
     hugeSection[i] = '\xFF';  // the word text's offset far outside the file
+  }
   broken.push_back(hugeSection);
   for (const std::string& bytes : broken) {
     putBytes(package.cache(), bytes);
@@ -142,8 +145,9 @@ TEST(IndexLists, ADamagedSpanRaisesWhenItsLineIsReadAndRemakeServesAgain) {
   package.open();
   std::string bytes = fileBytes(package.cache());
   // The first word span's length, right after the 168-byte header, now far beyond the text.
-  for (size_t i = 172; i < 176; ++i)
+  for (size_t i = 172; i < 176; ++i) {
     bytes[i] = '\x7F';
+  }
   putBytes(package.cache(), bytes);
   const storage::CompoundFile stgRes =
       storage::CompoundFile::open(package.path(), storage::Access::ReadOnly);
