@@ -5,6 +5,9 @@
 #
 #   bench/import_real.sh [BUILD_DIR]      (default: build; a Release build gives the real figures)
 #
+# With VERBALON_REAL_APP=FOLDER the application folder is made there and kept (it must not exist
+# yet), for benchmarks that look words up in it (bench/cli_lookups.sh).
+#
 # Run by hand, not by the test command: it needs the packages, which the project does not
 # install. Peak memory comes from GNU time.
 set -euo pipefail
@@ -22,22 +25,29 @@ for name in "${sources[@]}"; do
   fi
 done
 
-app=$(mktemp -d)
-trap 'rm -rf "$app"' EXIT
+scratch=$(mktemp -d)
+if [ -n "${VERBALON_REAL_APP:-}" ]; then
+  app=$VERBALON_REAL_APP
+  mkdir "$app"
+  trap 'rm -rf "$scratch"' EXIT
+else
+  app=$(mktemp -d)
+  trap 'rm -rf "$app" "$scratch"' EXIT
+fi
 mkdir -p "$app/data"
 cp "$build/resources/vrbx.pde" "$app/vrbx.pde"
 
-# Seconds and peak resident megabytes of one command, its standard output to $app/out.
+# Seconds and peak resident megabytes of one command, its standard output to $scratch/out.
 measure() {
-  /usr/bin/time -f '%e %M' -o "$app/time" "$@" >"$app/out" 2>"$app/err" || {
-    cat "$app/err" >&2
+  /usr/bin/time -f '%e %M' -o "$scratch/time" "$@" >"$scratch/out" 2>"$scratch/err" || {
+    cat "$scratch/err" >&2
     exit 1
   }
-  read -r seconds kilobytes <"$app/time"
+  read -r seconds kilobytes <"$scratch/time"
   echo "$seconds $((kilobytes / 1024))"
 }
 
-value() { sed -n "s/^$1: //p" "$app/out"; }
+value() { sed -n "s/^$1: //p" "$scratch/out"; }
 
 printf '%-18s %9s %8s %9s %8s %10s %8s %8s\n' dictionary import_s peak_MB install_s peak_MB \
   headwords folded skipped

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "article/article_page.h"
@@ -14,9 +15,12 @@
 #include "common/string_list.h"
 #include "dicts/dict_package.h"
 #include "index/install_progress.h"
-#include "index/normalize.h"
 #include "index/word_filter.h"
 #include "index/word_index.h"
+#include "index/word_search.h"
+#include "lookup/index_lists.h"
+#include "lookup/lookup_error.h"
+#include "lookup/word_counts.h"
 #include "session/session.h"
 #include "storage/storage.h"
 #include "suggest/wildcard.h"
@@ -60,11 +64,35 @@ fs::path packagePath(const session::Session& app, const std::string& name) {
   return app.DataDir() / cp1251::toUtf8(*installed);
 }
 
+// Runs a read-only command on the word list and the index of app's resource package, taken
+// through the tool's look-up cache (lookup/index_lists.h). What run prints is held back until it
+// returns: should a line of the cache turn out damaged, the cache is made again from the package
+// and run runs once more, with nothing printed twice.
+template <typename Run>
+int withIndexLists(session::Session& app, Console& console, Run run) {
+  const fs::path cacheFile = lookup::cacheFileFor(app.AppDir());
+  const size_t limit = app.index().storedListLimit();
+  auto attempt = [&](const lookup::IndexLists& lists) {
+    std::ostringstream out;
+    std::ostringstream err;
+    Console held{out, err, console.interactive};
+    const int status = run(lists, held);
+    console.out << out.str();
+    console.err << err.str();
+    return status;
+  };
+  try {
+    return attempt(lookup::IndexLists::open(app.stgRes(), cacheFile, limit));
+  } catch (const lookup::ELookupCacheError&) {
+    return attempt(lookup::IndexLists::remake(app.stgRes(), cacheFile, limit));
+  }
+}
+
 int runList(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
   session::Session& app = *opened;
   const StringList names = index::WordIndex::LoadDictList(app.stgRes(), app.ReadBuf());
-  const dicts::TDicts none;
+  lookup::WordCounts counts(lookup::wordCountFileFor(lookup::cacheFileFor(app.AppDir())));
   int status = kExitOk;
   for (size_t slot = 0; slot < names.size(); ++slot) {
     const std::string name = cp1251::toUtf8(names[slot]);
@@ -78,7 +106,12 @@ int runList(const Arguments& arguments, Console& console) {
       dicts::TDict package;
       dicts::OpenDictPackage(package, where.path, app.ReadBuf(), where.access);
       const std::string title = settingValue(package.IniList, "Title");
-      const size_t words = storage::readLines(*package.Storage, "~items.dat", app.ReadBuf()).size();
+      const size_t words = counts.countOf(*package.Storage, [&] {
+        // Counted in the text: the lines themselves are not needed.
+        return countLines(storage::ReadStream(*package.Storage, "~items.dat", app.ReadBuf(),
+                                              storage::kPackageMode, true)
+                              .bytes());
+      });
       dicts::FreeDict(package);
       console.out << slot << "\t" << name << "\t" << cp1251::toUtf8(title) << "\t" << words << "\n";
     } catch (const Error& e) {
@@ -87,6 +120,7 @@ int runList(const Arguments& arguments, Console& console) {
       status = kExitFailure;
     }
   }
+  counts.save();
   return status;
 }
 
@@ -124,22 +158,25 @@ int runRemove(const Arguments& arguments, Console& console) {
 
 int runWords(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
-  session::Session& app = *opened;
-  app.LoadIndex();
-  const index::WordIndex& index = app.index();
-  const std::string query = index::filterQuery(cp1251::fromUtf8(arguments[0]));
-  const index::TFilteredListWord found = index::filterWords(index.slWord(), query);
-  // Nothing begins with it, or it is a pattern: what the filter tab would offer instead.
-  if (found.Words.empty() || suggest::hasWildcard(query)) {
-    printSuggestions(index.slWord(), cp1251::fromUtf8(arguments[0]), console);
+  // The packages are opened although no page is built: an index whose dictionaries do not all
+  // load is refused, as the program refuses it.
+  opened->loadDicts();
+  const std::string typed = cp1251::fromUtf8(arguments[0]);
+  const std::string query = index::filterQuery(typed);
+  return withIndexLists(*opened, console, [&](const lookup::IndexLists& lists, Console& out) {
+    const index::TFilteredListWord found = index::filterWords(lists.words(), query);
+    // Nothing begins with it, or it is a pattern: what the filter tab would offer instead.
+    if (found.Words.empty() || suggest::hasWildcard(query)) {
+      printSuggestions(lists.words().toStringList(), typed, out);
+      return kExitOk;
+    }
+    for (size_t i = 0; i < found.Words.size(); ++i) {
+      const auto position = static_cast<size_t>(found.Indexes[i]);
+      out.out << cp1251::toUtf8(found.Words[i]) << "\t" << cp1251::toUtf8(lists.entries()[position])
+              << "\n";
+    }
     return kExitOk;
-  }
-  for (size_t i = 0; i < found.Words.size(); ++i) {
-    const auto position = static_cast<size_t>(found.Indexes[i]);
-    console.out << cp1251::toUtf8(found.Words[i]) << "\t"
-                << cp1251::toUtf8(index.slIndex()[position]) << "\n";
-  }
-  return kExitOk;
+  });
 }
 
 // The value of a numeric option, or fallback when it is not given.
@@ -161,16 +198,23 @@ int runShow(const Arguments& arguments, Console& console) {
   const uint64_t draws = numberOption<uint64_t>(arguments, "--advert-draws", 0);
   std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
   session::Session& app = *opened;
-  app.LoadIndex();
-  if (const std::optional<size_t> w = app.findWord(cp1251::fromUtf8(arguments[0]))) {
-    app.advert().skipDraws(draws);
-    const std::string page = app.page(*w, width, false);
-    console.out << (arguments.has("--raw") ? page : cp1251::toUtf8(page));
-    return kExitOk;
-  }
-  console.err << "vrbx-tool show: \"" << arguments[0] << "\" is not in the index\n";
-  printSuggestions(app.index().slWord(), cp1251::fromUtf8(arguments[0]), console);
-  return kExitFailure;
+  // The word list and the index come from the look-up cache; only the packages open here.
+  app.loadDicts();
+  const std::string typed = cp1251::fromUtf8(arguments[0]);
+  return withIndexLists(app, console, [&](const lookup::IndexLists& lists, Console& out) {
+    if (const std::optional<size_t> w = index::findWordLine(lists.words(), typed)) {
+      // Both lines are read before the draw moves on, so that a second run starts it alike.
+      const std::string_view entry = lists.entries()[*w];
+      const std::string_view headword = lists.words()[*w];
+      app.advert().skipDraws(draws);
+      const std::string page = app.page(entry, headword, width, false);
+      out.out << (arguments.has("--raw") ? page : cp1251::toUtf8(page));
+      return kExitOk;
+    }
+    out.err << "vrbx-tool show: \"" << arguments[0] << "\" is not in the index\n";
+    printSuggestions(lists.words().toStringList(), typed, out);
+    return kExitFailure;
+  });
 }
 
 }  // namespace

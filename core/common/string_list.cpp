@@ -1,39 +1,70 @@
 #include "common/string_list.h"
 
+#include <cstring>
+#include <limits>
+
 #include "common/cp1251.h"
+#include "common/error.h"
 #include "common/huge_pages.h"
 
 namespace verbalon {
 
-StringList splitLines(std::string_view text) {
-  // Sized once: a stored index has a million lines, and a list grown by doubling touches twice
-  // the memory it ends up with, which costs more than counting the line breaks first.
-  StringList lines;
-  reserveWithHugePages(lines, countLines(text));
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(text.substr(start));
-      break;
-    }
-    lines.emplace_back(text.substr(start, end - start));
-    start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+size_t countLines(std::string_view text) {
+  size_t breaks = 0;
+  const char* data = text.data();
+  const size_t size = text.size();
+  for (size_t i = 0; i < size; ++i) {
+    if (data[i] == '\n' || (data[i] == '\r' && (i + 1 == size || data[i + 1] != '\n'))) ++breaks;
   }
-  return lines;
+  // A last line without a line break counts too.
+  if (size > 0 && data[size - 1] != '\n' && data[size - 1] != '\r') ++breaks;
+  return breaks;
 }
 
-size_t countLines(std::string_view text) {
-  size_t count = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    // Every line break ends a line; CR LF is one break.
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
-      ++count;
-    }
+namespace {
+
+// Calls visit(begin, length) for every line of text, in order.
+template <typename Visit>
+void forEachLine(std::string_view text, Visit visit) {
+  const char* data = text.data();
+  const size_t size = text.size();
+  size_t start = 0;
+  while (start < size) {
+    // Most lines end in LF and a lone CR is rare, so the search looks for LF first and then
+    // for a CR only before it.
+    const auto* lf = static_cast<const char*>(std::memchr(data + start, '\n', size - start));
+    const size_t limit = lf == nullptr ? size : static_cast<size_t>(lf - data);
+    const auto* cr = static_cast<const char*>(std::memchr(data + start, '\r', limit - start));
+    const size_t end = cr == nullptr ? limit : static_cast<size_t>(cr - data);
+    visit(start, end - start);
+    if (end == size) break;
+    start = end + 1;
+    if (data[end] == '\r' && start < size && data[start] == '\n') ++start;
   }
-  const char last = text.empty() ? '\n' : text.back();
-  return count + (last == '\n' || last == '\r' ? 0 : 1);
+}
+
+}  // namespace
+
+std::vector<LineSpan> lineSpans(std::string_view text) {
+  if (text.size() > std::numeric_limits<uint32_t>::max()) {
+    throw Error("a text of 4 GiB or more cannot be split into lines");
+  }
+  std::vector<LineSpan> spans;
+  // Sized once: a stored index has millions of lines, and a list grown by doubling touches
+  // twice the memory it ends up with.
+  reserveWithHugePages(spans, countLines(text));
+  forEachLine(text, [&spans](size_t begin, size_t length) {
+    spans.push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(length)});
+  });
+  return spans;
+}
+
+StringList splitLines(std::string_view text) {
+  StringList lines;
+  reserveWithHugePages(lines, countLines(text));
+  forEachLine(text,
+              [&](size_t begin, size_t length) { lines.emplace_back(text.substr(begin, length)); });
+  return lines;
 }
 
 std::string joinLines(const StringList& lines) {

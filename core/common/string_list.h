@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,17 @@ using StringList = std::vector<std::string>;
 // empty line, so "" gives no lines and "\r\n" gives one empty line.
 StringList splitLines(std::string_view text);
 
-// The number of lines splitLines(text) gives, counted without making them.
+// Where one line lies in a text: its first byte and its length, line break excluded.
+struct LineSpan {
+  uint32_t begin = 0;
+  uint32_t length = 0;
+};
+
+// The lines of text as splitLines finds them, as spans into text instead of copies. Raises
+// Error for a text of 4 GiB or more, which spans cannot address.
+std::vector<LineSpan> lineSpans(std::string_view text);
+
+// How many lines splitLines would give, without making them.
 size_t countLines(std::string_view text);
 
 // The stored form of a list: every line followed by CR LF, the last one too.

@@ -30,7 +30,7 @@ class TextLines {
   }
   StringList toStringList() const;
   // Heap bytes held.
-  size_t memoryBytes() const { return m_text.capacity() + m_spans.capacity() * sizeof(Span); }
+  size_t memoryBytes() const { return m_text.capacity() + m_spans.capacity() * sizeof(LineSpan); }
 
   class Iterator {
    public:
@@ -61,12 +61,8 @@ class TextLines {
   friend bool operator==(const TextLines& a, const StringList& b);
 
  private:
-  struct Span {
-    uint32_t begin;
-    uint32_t length;
-  };
   std::string m_text;
-  std::vector<Span> m_spans;
+  std::vector<LineSpan> m_spans;
 };
 
 }  // namespace verbalon::dicts

@@ -14,8 +14,6 @@
 namespace verbalon::index {
 namespace {
 
-constexpr std::string_view kWordStream = "items.dat";
-constexpr std::string_view kIndexStream = "index.dat";
 constexpr std::string_view kDictListStream = "addeddicts.dat";
 constexpr std::string_view kHistoryStream = "history.dat";
 // The stored lists compress about 4:1. The block for their text is reserved at twice that, as
@@ -44,7 +42,59 @@ bool isPlainFileName(std::string_view name) {
   return name.find_first_of("/\\") == std::string_view::npos && name != "." && name != "..";
 }
 
+void checkDictList(const StringList& dictList) {
+  for (const std::string& name : dictList) {
+    if (!isPlainFileName(name)) {
+      throw EIndexError("the list of installed dictionaries names \"" + cp1251::toUtf8(name) +
+                        "\", which is not a file name");
+    }
+  }
+}
+
+std::string refusalAfter(const Error& e) {
+  // The lists now lack the words of what did not load; saving them would overwrite the
+  // complete index on disk with this smaller one.
+  return std::string(
+             "Installing and removing dictionaries is disabled until the program is "
+             "restarted, because the dictionary index did not load: ") +
+         e.what();
+}
+
 }  // namespace
+
+void WordIndex::openListedDicts(const StringList& dictList, const std::filesystem::path& dataDir,
+                                storage::MemoryStream& ReadBuf,
+                                const std::vector<std::filesystem::path>& sharedDataDirs) {
+  for (const std::string& name : dictList) {
+    try {
+      // An empty name gives a path ending in a separator: a hole, nothing opened. The item
+      // lists stay unread: these dictionaries are merged already, InstallDict reads the lists
+      // only of a slot added in this run, and reading them would double what start-up loads.
+      const dicts::PackageLocation where =
+          dicts::locatePackage(dataDir, sharedDataDirs, cp1251::toUtf8(name));
+      dicts::AddDict(m_dicts, where.path, ReadBuf, dicts::ItemLists::kSkip, where.access);
+    } catch (const Error& e) {
+      throw EIndexError("the installed dictionary " + cp1251::toUtf8(name) +
+                        " could not be loaded: " + e.what());
+    }
+  }
+}
+
+void WordIndex::loadDicts(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
+                          storage::MemoryStream& ReadBuf,
+                          const std::vector<std::filesystem::path>& sharedDataDirs) {
+  m_refusal =
+      "Installing and removing dictionaries is disabled in a run that did not load the "
+      "word list";
+  try {
+    const StringList dictList = LoadDictList(stgRes, ReadBuf);
+    checkDictList(dictList);
+    openListedDicts(dictList, dataDir, ReadBuf, sharedDataDirs);
+  } catch (const Error& e) {
+    m_refusal = refusalAfter(e);
+    throw;
+  }
+}
 
 void WordIndex::AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf) {
   checkChangesAllowed();
@@ -66,12 +116,7 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
     m_word.clear();
     m_index.clear();
     m_key.clear();
-    for (const std::string& name : dictList) {
-      if (!isPlainFileName(name)) {
-        throw EIndexError("the list of installed dictionaries names \"" + cp1251::toUtf8(name) +
-                          "\", which is not a file name");
-      }
-    }
+    checkDictList(dictList);
     // The packages open on this thread while a second one decompresses and splits the stored
     // index; this one then does the same for the word list. The two halves take about as long.
     // Both streams come out of stgRes raw first, since one file serves one thread at a time; a
@@ -91,19 +136,7 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
         return decompressLines(stgRes, kIndexStream, rawEntries, m_storedLimit);
       });
     }
-    for (const std::string& name : dictList) {
-      try {
-        // An empty name gives a path ending in a separator: a hole, nothing opened. The item
-        // lists stay unread: these dictionaries are merged already, InstallDict reads the lists
-        // only of a slot added in this run, and reading them would double what start-up loads.
-        const dicts::PackageLocation where =
-            dicts::locatePackage(dataDir, sharedDataDirs, cp1251::toUtf8(name));
-        dicts::AddDict(m_dicts, where.path, ReadBuf, dicts::ItemLists::kSkip, where.access);
-      } catch (const Error& e) {
-        throw EIndexError("the installed dictionary " + cp1251::toUtf8(name) +
-                          " could not be loaded: " + e.what());
-      }
-    }
+    openListedDicts(dictList, dataDir, ReadBuf, sharedDataDirs);
     if (storedError) std::rethrow_exception(storedError);
     StringList words = decompressLines(stgRes, kWordStream, rawWords, m_storedLimit);
     StringList entries = storedEntries.get();
@@ -114,12 +147,7 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
     m_word = std::move(words);
     m_index = std::move(entries);
   } catch (const Error& e) {
-    // The lists now lack the words of what did not load; saving them would overwrite the
-    // complete index on disk with this smaller one.
-    m_refusal = std::string(
-                    "Installing and removing dictionaries is disabled until the program is "
-                    "restarted, because the dictionary index did not load: ") +
-                e.what();
+    m_refusal = refusalAfter(e);
     throw;
   }
 }

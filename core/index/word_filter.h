@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,8 +25,26 @@ struct TFilteredListWord {
 // case (Windows-1251 rules, capital Ё included).
 std::string filterQuery(std::string_view text);
 
+// Whether word begins with query, letter case ignored. Requires: query made by filterQuery.
+bool beginsWithQuery(std::string_view word, std::string_view query);
+
 // Every word of slWord that begins with query, letter case ignored. An empty query matches
-// nothing. Requires: query made by filterQuery.
-TFilteredListWord filterWords(const StringList& slWord, std::string_view query);
+// nothing. Lines: any list with size() and operator[] giving text (StringList, a cached line
+// table). Requires: query made by filterQuery.
+template <typename Lines>
+TFilteredListWord filterWords(const Lines& slWord, std::string_view query) {
+  TFilteredListWord result;
+  if (query.empty()) return result;
+  const size_t limit =
+      std::min<size_t>(slWord.size(), static_cast<size_t>(std::numeric_limits<int32_t>::max()));
+  for (size_t i = 0; i < limit; ++i) {
+    const std::string_view word = slWord[i];
+    if (beginsWithQuery(word, query)) {
+      result.Words.emplace_back(word);
+      result.Indexes.push_back(static_cast<int32_t>(i));
+    }
+  }
+  return result;
+}
 
 }  // namespace verbalon::index

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/string_list.h"
@@ -26,6 +27,10 @@ class MemoryStream;
 //   "addeddicts.dat"  one line per slot of `Dicts`: its FileName, an empty line for a hole
 //   "history.dat"     `slHistory`, newest first
 namespace verbalon::index {
+
+// The streams of the resource package that hold `slWord` and `slIndex`.
+inline constexpr std::string_view kWordStream = "items.dat";
+inline constexpr std::string_view kIndexStream = "index.dat";
 
 // The most bytes of text that "items.dat" or "index.dat" may hold, checked before either is
 // written and again when it is read, so that the program never saves an index it cannot load.
@@ -110,6 +115,15 @@ class WordIndex {
                  storage::MemoryStream& ReadBuf,
                  const std::vector<std::filesystem::path>& sharedDataDirs = {});
 
+  // Only the dictionaries of LoadIndex: the dictionary list is read and every listed package
+  // opened as a slot, for a reader that takes the word list and the index from elsewhere (the
+  // tool's look-up cache). `slWord`, `slIndex` and `slHistory` stay empty, and every change of
+  // the index is refused in this run, since saving would write the empty lists. Errors as
+  // LoadIndex raises them. Instead of LoadIndex, once per run.
+  void loadDicts(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
+                 storage::MemoryStream& ReadBuf,
+                 const std::vector<std::filesystem::path>& sharedDataDirs = {});
+
   // Writes `slWord`, `slIndex` and the dictionary list in one transaction of stgRes: after a
   // crash the package holds either the old or the new three streams. Lists longer than
   // storedListLimit() raise EIndexError before anything is written; LoadIndex reads up to it. Shows
@@ -130,6 +144,9 @@ class WordIndex {
  private:
   struct InstallPlan;
 
+  void openListedDicts(const StringList& dictList, const std::filesystem::path& dataDir,
+                       storage::MemoryStream& ReadBuf,
+                       const std::vector<std::filesystem::path>& sharedDataDirs);
   void checkChangesAllowed() const;
   void planKeys(InstallPlan& plan) const;
   // May fail; changes no line of the lists (it only reserves room in them).

@@ -5,7 +5,7 @@
 #include "article/page_resources.h"
 #include "dicts/dict_package.h"
 #include "index/index_error.h"
-#include "index/normalize.h"
+#include "index/word_search.h"
 #include "storage/storage.h"
 
 namespace verbalon::session {
@@ -40,29 +40,23 @@ void Session::LoadIndex() {
   m_index.LoadIndex(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs);
 }
 
+void Session::loadDicts() {
+  m_index.loadDicts(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs);
+}
+
 std::optional<size_t> Session::findWord(std::string_view word) const {
-  const StringList& slWord = m_index.slWord();
-  const std::string key = index::NormalizeWord(word);
-  size_t lo = 0;
-  size_t hi = slWord.size();
-  while (lo < hi) {
-    const size_t mid = lo + (hi - lo) / 2;
-    const int cmp = index::compareKeys(key, index::NormalizeWord(slWord[mid]));
-    if (cmp == 0) return mid;
-    if (cmp > 0) {
-      lo = mid + 1;
-    } else {
-      hi = mid;
-    }
-  }
-  return std::nullopt;
+  return index::findWordLine(m_index.slWord(), word);
 }
 
 std::string Session::page(size_t w, int viewWidth, bool cached, const article::ColumnFit& fit) {
+  return page(m_index.slIndex()[w], m_index.slWord()[w], viewWidth, cached, fit);
+}
+
+std::string Session::page(std::string_view entry, std::string_view headword, int viewWidth,
+                          bool cached, const article::ColumnFit& fit) {
   loadPageResources();
-  return article::buildArticlePage(m_index.slIndex()[w], m_index.slWord()[w], m_index.Dicts(),
-                                   m_templates, viewWidth, *m_advert, m_readBuf,
-                                   cached ? &m_itemCache : nullptr, fit);
+  return article::buildArticlePage(entry, headword, m_index.Dicts(), m_templates, viewWidth,
+                                   *m_advert, m_readBuf, cached ? &m_itemCache : nullptr, fit);
 }
 
 std::string_view Session::resource(std::string_view storagePath) {

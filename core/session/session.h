@@ -60,6 +60,9 @@ class Session {
   // Opens the installed dictionaries of DataDir (or of the shared folders) and reads the word list,
   // the index and the history (index::WordIndex::LoadIndex). Once per run.
   void LoadIndex();
+  // Opens the installed dictionaries only, for a run that takes the word list and the index
+  // from elsewhere (index::WordIndex::loadDicts). Instead of LoadIndex, once per run.
+  void loadDicts();
 
   // The line of the word whose key equals word's key (letter case, "ё" against "е", hyphens,
   // dots and blanks do not count), found by halving, as the index is ordered; none when the
@@ -70,6 +73,9 @@ class Session {
   // fragment, the headword and an advertisement. viewWidth sets the column count of "LIST"
   // dictionaries, capped by fit. Item streams come through the cache unless cached is false.
   std::string page(size_t w, int viewWidth, bool cached = true, const article::ColumnFit& fit = {});
+  // The same for an index entry and its headword that the caller holds.
+  std::string page(std::string_view entry, std::string_view headword, int viewWidth,
+                   bool cached = true, const article::ColumnFit& fit = {});
   // The page templates, read by loadPageResources.
   const article::PageTemplates& templates() {
     loadPageResources();

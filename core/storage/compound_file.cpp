@@ -76,6 +76,17 @@ void checkName(const FileState& file, std::u16string_view name) {
   }
 }
 
+ElementInfo infoOf(const detail::DirEntry& e) {
+  ElementInfo info;
+  info.name = e.name;
+  info.kind = e.type == detail::kStream ? ElementKind::Stream : ElementKind::Storage;
+  if (e.type == detail::kStream) {
+    info.size = e.size;
+    info.startSector = e.start;
+  }
+  return info;
+}
+
 }  // namespace
 
 // --- ElementEnumerator -----------------------------------------------------------------------
@@ -88,12 +99,7 @@ std::optional<ElementInfo> ElementEnumerator::next() {
   while (m_next < m_entries.size()) {
     const uint32_t id = m_entries[m_next++];
     if (m_file->serial(id) == 0) continue;  // discarded by a rollback meanwhile
-    const detail::DirEntry& e = m_file->entry(id);
-    ElementInfo info;
-    info.name = e.name;
-    info.kind = e.type == detail::kStream ? ElementKind::Stream : ElementKind::Storage;
-    info.size = e.type == detail::kStream ? e.size : 0;
-    return info;
+    return infoOf(m_file->entry(id));
   }
   return std::nullopt;
 }
@@ -135,12 +141,7 @@ std::optional<ElementInfo> Storage::find(std::u16string_view name) const {
   checkName(*m_file, name);
   const auto id = m_file->findChild(m_entry, name);
   if (!id) return std::nullopt;
-  const detail::DirEntry& e = m_file->entry(*id);
-  ElementInfo info;
-  info.name = e.name;
-  info.kind = e.type == detail::kStream ? ElementKind::Stream : ElementKind::Storage;
-  info.size = e.type == detail::kStream ? e.size : 0;
-  return info;
+  return infoOf(m_file->entry(*id));
 }
 
 Stream Storage::createStream(std::u16string_view name) {

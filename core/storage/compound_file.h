@@ -44,6 +44,9 @@ struct ElementInfo {
   std::u16string name;
   ElementKind kind = ElementKind::Stream;
   uint64_t size = 0;  // bytes of a stream; 0 for a storage
+  // The first sector of a stream's data; 0 for a storage. Writing is copy-on-write, so a stream
+  // rewritten since an earlier look usually starts elsewhere (its size may not change).
+  uint32_t startSector = 0;
 };
 
 enum class Access {

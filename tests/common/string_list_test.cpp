@@ -1,5 +1,8 @@
 #include "common/string_list.h"
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace verbalon {
@@ -18,11 +21,52 @@ TEST(StringList, FinalLineBreakAddsNoEmptyLine) {
   EXPECT_EQ(splitLines("a\r\n\r\n"), (StringList{"a", ""}));
 }
 
-TEST(StringList, CountsTheLinesItSplits) {
-  for (const char* text : {"", "a", "a\r\n", "a\r\n\r\n", "a\r\rb\n", "\n\r", "\r\n\n"}) {
-    EXPECT_EQ(countLines(text), splitLines(text).size()) << text;
+// The rule spelled out one character at a time: CR LF, a lone CR and a lone LF end a line, and
+// a break at the very end adds no empty line.
+StringList linesByHand(const std::string& text) {
+  StringList lines;
+  std::string line;
+  bool open = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      lines.push_back(line);
+      line.clear();
+      open = false;
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      line += text[i];
+      open = true;
+    }
   }
-  EXPECT_EQ(countLines("a\r\rb\n"), 3U);
+  if (open) lines.push_back(line);
+  return lines;
+}
+
+// Every text of up to seven characters from "a", CR and LF: the split, its spans and the count
+// all see the lines of the rule, whatever mix of line breaks.
+TEST(StringList, SpansAndCountAgreeWithTheSplitOnEveryMixOfLineBreaks) {
+  const std::string alphabet = "a\r\n";
+  for (size_t length = 0; length <= 7; ++length) {
+    size_t combinations = 1;
+    for (size_t i = 0; i < length; ++i) {
+      combinations *= alphabet.size();
+    }
+    for (size_t n = 0; n < combinations; ++n) {
+      std::string text;
+      for (size_t i = 0, rest = n; i < length; ++i, rest /= alphabet.size()) {
+        text += alphabet[rest % alphabet.size()];
+      }
+      const StringList lines = linesByHand(text);
+      ASSERT_EQ(splitLines(text), lines) << ::testing::PrintToString(text);
+      const std::vector<LineSpan> spans = lineSpans(text);
+      ASSERT_EQ(countLines(text), lines.size()) << ::testing::PrintToString(text);
+      ASSERT_EQ(spans.size(), lines.size()) << ::testing::PrintToString(text);
+      for (size_t i = 0; i < spans.size(); ++i) {
+        ASSERT_EQ(text.substr(spans[i].begin, spans[i].length), lines[i])
+            << ::testing::PrintToString(text);
+      }
+    }
+  }
 }
 
 TEST(StringList, JoinEndsEveryLineWithCrLfAndRoundTrips) {
