@@ -115,7 +115,7 @@ VERBALON_BENCH_APP=$app QT_QPA_PLATFORM=offscreen "$window_bench" \
 }
 # The median's real time, in seconds, of one benchmark of the CSV (its time unit in column 5).
 window_median() {
-  awk -F, -v name="\"$1_median\"" '$1 == name {
+  awk -F, -v name="\"$1/" 'index($1, name) == 1 && $1 ~ /_median"$/ {
     scale = $5 == "ms" ? 1e-3 : ($5 == "us" ? 1e-6 : ($5 == "ns" ? 1e-9 : 1))
     printf "%.3f", $3 * scale
   }' "$work/window.csv"
