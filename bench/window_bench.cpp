@@ -1,24 +1,38 @@
 // The main window over a million-word index: the time from creating the window to the first page
-// of words on screen, the cost of one page change, and of one keystroke in the find box.
+// of words on screen, the cost of one page change, and of one keystroke in the find box. Then a
+// long article page, one of 64 fragments as "be" has with the four Debian dictionaries: building
+// it, showing a built one in the view, and both as the show timer runs them.
+//
+// VERBALON_BENCH_APP names an application folder to measure instead of the made-up ones (the
+// peers script installs the four Debian dictionaries into one); the long page is then that of
+// VERBALON_BENCH_LONG_WORD ("be" unless set), and BM_TwentyArticlePages shows the pages of 20
+// words spread over its index.
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include "bench_words.h"
+#include "htmlview/html_viewer.h"
+#include "index/install_progress.h"
 #include "main/detail/tf_main_probe.h"
 #include "main/main_window.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
+#include "session/session.h"
 #include "storage/storage.h"
 
 namespace verbalon::bench {
@@ -68,9 +82,88 @@ class BigApp {
   std::filesystem::path m_path;
 };
 
-const BigApp& app() {
+const char* externalApp() {
+  return std::getenv("VERBALON_BENCH_APP");
+}
+
+// The folder the word-list benchmarks open.
+std::filesystem::path app() {
+  if (const char* path = externalApp()) return path;
   static const BigApp instance;
-  return instance;
+  return instance.path();
+}
+
+// An application folder with one dictionary whose 64 items all spell "be": one word of 64
+// fragments, each an article of the length and markup of a long dictd one; and "being".
+class LongPageApp {
+ public:
+  LongPageApp()
+      : m_path(std::filesystem::temp_directory_path() /
+               ("verbalon-long-page-bench-" + std::to_string(getpid()))) {
+    std::filesystem::remove_all(m_path);
+    std::filesystem::create_directories(m_path / "data");
+    std::filesystem::copy_file(VERBALON_PACKED_RESOURCES, m_path / "vrbx.pde");
+    std::mt19937 rng(64);
+    StringList items;
+    StringList locations;
+    std::string articles;
+    for (int k = 0; k < kFragments; ++k) {
+      items.emplace_back(k % 2 == 0 ? "be" : "Be");
+      locations.push_back("items:" + std::to_string(k));
+      for (int sense = 0; sense < 12; ++sense) {
+        articles += "<B>" + std::to_string(sense + 1) + ".</B> ";
+        for (int w = 0; w < 40; ++w) {
+          static const char* const kFiller[] = {"to",  "exist",  "have",     "place",
+                                                "the", "state",  "of",       "being",
+                                                "in",  "manner", "condition"};
+          articles += kFiller[rng() % std::size(kFiller)];
+          articles += w % 13 == 12 ? ", " : " ";
+        }
+        articles += "<A HREF=\"lookup:exist\">exist</A>; <I>as</I>, he is here.#";
+      }
+      articles += "\r\n";
+    }
+    // A second word: the window is ready once its list shows two rows.
+    items.emplace_back("being");
+    locations.emplace_back("items:0");
+    const std::filesystem::path package = m_path / "data" / "long.brd";
+    {
+      storage::CompoundFile file = storage::CompoundFile::create(package);
+      storage::WriteStream(file, "~dict.ini",
+                           std::string("Title=Long\r\nShortTitle=Long\r\nviewcontrol=MEMO\r\n"
+                                       "RowDelimiter=#"),
+                           true);
+      storage::WriteStream(file, "~info.dat", std::string("info"), true);
+      storage::WriteStream(file, "~items.dat", joinLines(items), true);
+      storage::WriteStream(file, "~index.dat", joinLines(locations), true);
+      storage::WriteStream(file, "items", articles, true);
+    }
+    session::Session session(m_path);
+    session.LoadIndex();
+    index::NoProgress quiet;
+    session.install(package, quiet);
+  }
+  ~LongPageApp() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+  }
+  const std::filesystem::path& path() const { return m_path; }
+
+  static constexpr int kFragments = 64;
+
+ private:
+  std::filesystem::path m_path;
+};
+
+std::filesystem::path longPageApp() {
+  if (const char* path = externalApp()) return path;
+  static const LongPageApp instance;
+  return instance.path();
+}
+
+std::string longWord() {
+  const char* word = std::getenv("VERBALON_BENCH_LONG_WORD");
+  return externalApp() && word ? word : "be";
 }
 
 // The application the windows need, made once, on the offscreen platform (the window needs no
@@ -96,9 +189,9 @@ QListWidget* lbWord(const ui::TfMain& window) {
   return window.findChild<QListWidget*>(QStringLiteral("lbWord"));
 }
 
-std::unique_ptr<ui::TfMain> openWindow() {
+std::unique_ptr<ui::TfMain> openWindow(const std::filesystem::path& folder = app()) {
   startApplication();
-  auto window = std::make_unique<ui::TfMain>(app().path(), QStringList());
+  auto window = std::make_unique<ui::TfMain>(folder, QStringList());
   if (!window->FormCreate()) std::abort();
   window->show();
   while (lbWord(*window)->count() < 2)
@@ -123,7 +216,8 @@ void BM_ShowPage(benchmark::State& state) {
   auto window = openWindow();
   std::mt19937 rng(1);
   for (auto _ : state)
-    ui::detail::TfMainProbe::ShowPage(*window, static_cast<int64_t>(rng() % kWords));
+    ui::detail::TfMainProbe::ShowPage(
+        *window, static_cast<int64_t>(rng() % window->wordIndex().slWord().size()));
   state.counters["rows"] = lbWord(*window)->count();
 }
 BENCHMARK(BM_ShowPage)->Unit(benchmark::kMicrosecond);
@@ -186,7 +280,77 @@ void BM_FollowTyping(benchmark::State& state) {
 }
 BENCHMARK(BM_FollowTyping)->Unit(benchmark::kMicrosecond);
 
+// The line of the long page's word in the window's index.
+int32_t longLine(ui::TfMain& window) {
+  const std::optional<size_t> line = window.session().findWord(longWord());
+  if (!line) {
+    std::fprintf(stderr, "window_bench: \"%s\" is not in the index\n", longWord().c_str());
+    std::exit(1);
+  }
+  return static_cast<int32_t>(*line);
+}
+
+ui::THTMLViewer& articleView(ui::TfMain& window) {
+  return *window.findChild<ui::THTMLViewer*>(QStringLiteral("me"));
+}
+
+// The page as the session builds it, its item stream cached after the first.
+void BM_LongPageBuild(benchmark::State& state) {
+  auto window = openWindow(longPageApp());
+  const auto w = static_cast<size_t>(longLine(*window));
+  const int width = articleView(*window).width();
+  for (auto _ : state)
+    benchmark::DoNotOptimize(window->session().page(w, width));
+  state.counters["fragments"] =
+      static_cast<double>(std::count(window->wordIndex().slIndex()[w].begin(),
+                                     window->wordIndex().slIndex()[w].end(), '|') +
+                          1);
+}
+BENCHMARK(BM_LongPageBuild)->Unit(benchmark::kMillisecond);
+
+// A built page into the view: its references found and served, the HTML parsed and laid out.
+void BM_LongPageView(benchmark::State& state) {
+  auto window = openWindow(longPageApp());
+  ui::THTMLViewer& me = articleView(*window);
+  const std::string page =
+      window->session().page(static_cast<size_t>(longLine(*window)), me.width());
+  for (auto _ : state)
+    me.LoadFromString(page);
+}
+BENCHMARK(BM_LongPageView)->Unit(benchmark::kMillisecond);
+
+// What follows the show timer: the page built and shown, the status bar refreshed.
+void BM_LongPageShow(benchmark::State& state) {
+  auto window = openWindow(longPageApp());
+  const int32_t w = longLine(*window);
+  for (auto _ : state)
+    ui::detail::TfMainProbe::ShowArticle(*window, w);
+}
+BENCHMARK(BM_LongPageShow)->Unit(benchmark::kMillisecond);
+
+// The article pages of 20 words spread evenly over the index of VERBALON_BENCH_APP (a made-up
+// index has no articles to show).
+void BM_TwentyArticlePages(benchmark::State& state) {
+  auto window = openWindow();
+  const size_t words = window->wordIndex().slWord().size();
+  for (auto _ : state) {
+    for (size_t k = 0; k < 20; ++k)
+      ui::detail::TfMainProbe::ShowArticle(*window, static_cast<int32_t>(k * words / 20));
+  }
+}
+
 }  // namespace
 }  // namespace verbalon::bench
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (verbalon::bench::externalApp()) {
+    benchmark::RegisterBenchmark("BM_TwentyArticlePages", verbalon::bench::BM_TwentyArticlePages)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->UseRealTime();
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <numeric>
 #include <utility>
 
@@ -76,6 +77,18 @@ void insertInPlace(StringList& lines, const std::vector<KeyInsertion>& insertion
       lines[--write] = std::move(lines[--read]);
     }
     lines[--write] = std::move(newLines[t]);
+  }
+}
+
+// Gives back the room of a list that has shrunk to less than half of it: after the removal of a
+// large dictionary the lists would otherwise keep its size for the rest of the run. Without the
+// memory for the smaller copy the list keeps its room, which does no harm.
+void releaseSpareRoom(StringList& lines) noexcept {
+  if (lines.capacity() / 2 <= lines.size()) return;
+  try {
+    lines.shrink_to_fit();
+  } catch (const std::bad_alloc&) {
+    // Kept as it was.
   }
 }
 
@@ -327,6 +340,8 @@ void WordIndex::applyRemoval(const std::vector<bool>& keep, bool keysBuilt) noex
   m_index.resize(kept);
   m_word.resize(kept);
   if (keysBuilt) m_key.compact(keep);
+  releaseSpareRoom(m_index);
+  releaseSpareRoom(m_word);
 }
 
 // One pass over the entries. Words left without parts are only marked while the pass runs and

@@ -77,7 +77,14 @@ void THTMLViewer::LoadFromString(const std::string& html) {
   m_keys.clear();
   m_failed.clear();
   document()->documentLayout()->registerHandler(QTextFormat::ImageObject, m_images);
+  // Laid out with the scroll bar shown, so that a long page is laid out once: with the bar
+  // shown only as needed, the layout of the whole page makes the bar appear, which narrows the
+  // page, which is laid out again (and a page of 64 fragments took three times as long). Only a
+  // page short enough to need no bar is laid out again, at the full width, when the bar goes.
+  const Qt::ScrollBarPolicy policy = verticalScrollBarPolicy();
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHtml(rewritten(html));
+  setVerticalScrollBarPolicy(policy);
 }
 
 QString THTMLViewer::rewritten(const std::string& html) {

@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# Вербалон against GoldenDict on the same four Debian dictd dictionaries (mueller7-dict,
+# dict-freedict-eng-rus, dict-de-en's english-german, dict-gcide), in one run:
+#
+#   ours: import and install of the four one after another, the tool's start-up (loading the
+#         index), 30 look-ups through the tool, the window's start to its first page of words,
+#         and 20 article pages in the window (window_bench over the same folder);
+#   peer: GoldenDict's first start, which builds its indexes, and its warm start, under
+#         xvfb-run, without network (its own network features off, and a network namespace of
+#         its own when unshare can make one), full-text indexing off.
+#
+# Then one table: each of our figures, the peer's figure for the same work where there is one,
+# and ours divided by the peer's.
+#
+#   bench/peers/run.sh [BUILD_DIR]     (default: build; a Release build gives the real figures)
+#
+# Run by hand, not by the test command. Needs the four dictionary packages; without goldendict
+# (apt-get install goldendict) the peer's columns read "peer not installed". Timings on a
+# loaded machine are noisy: every figure is the median of REPEAT runs (default 3).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${1:-build}
+repeat=${REPEAT:-3}
+tool=$build/bin/vrbx-tool
+window_bench=$build/bench/window_bench
+dictd=/usr/share/dictd
+sources=(mueller7 freedict-eng-rus english-german gcide)
+# Words of all four kinds of dictionary: English headwords, a few German and Russian ones.
+lookups=(be go house water run light make time hand eye word good head give take
+  day world stone dog love Haus Wasser gut Hand Zeit дом вода слово рука время)
+
+for name in "${sources[@]}"; do
+  if [ ! -e "$dictd/$name.index" ]; then
+    echo "skipped: $dictd/$name.index is missing (apt-get install mueller7-dict" \
+      "dict-freedict-eng-rus dict-de-en dict-gcide)"
+    exit 0
+  fi
+done
+for program in "$tool" "$window_bench"; do
+  if [ ! -x "$program" ]; then
+    echo "$program is missing: build it first (cmake --build $build --target vrbx-tool window_bench)"
+    exit 1
+  fi
+done
+
+work=$(mktemp -d)
+peer_pid=
+cleanup() {
+  if [ -n "$peer_pid" ]; then kill "$peer_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+now() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+median() { tr ' ' '\n' | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# Seconds that one run of a command takes, its output thrown away.
+timed() {
+  local start
+  start=$(now)
+  "$@" >/dev/null 2>"$work/err" || {
+    cat "$work/err" >&2
+    exit 1
+  }
+  elapsed "$start" "$(now)"
+}
+
+# --- ours ---------------------------------------------------------------------------------
+# A fresh application folder, the four imported and installed into it one after another.
+install_four() {
+  local app=$1 total=0 seconds
+  rm -rf "$app"
+  mkdir -p "$app/data"
+  cp "$build/resources/vrbx.pde" "$app/vrbx.pde"
+  for name in "${sources[@]}"; do
+    seconds=$(timed "$tool" --app "$app" import "$dictd/$name.index")
+    total=$(awk -v a="$total" -v b="$seconds" 'BEGIN { print a + b }')
+    seconds=$(timed "$tool" --app "$app" install "$name.brd")
+    total=$(awk -v a="$total" -v b="$seconds" 'BEGIN { print a + b }')
+  done
+  echo "$total"
+}
+
+app=$work/app
+install_runs=()
+for ((r = 0; r < repeat; ++r)); do
+  install_runs+=("$(install_four "$app")")
+done
+ours_install=$(echo "${install_runs[@]}" | median)
+
+# The tool's start-up: opening the packages and reading the index, then one page.
+startup_runs=()
+for ((r = 0; r < repeat; ++r)); do
+  startup_runs+=("$(timed "$tool" --app "$app" show "${lookups[0]}")")
+done
+ours_startup=$(echo "${startup_runs[@]}" | median)
+
+lookup_runs=()
+for ((r = 0; r < repeat; ++r)); do
+  start=$(now)
+  for word in "${lookups[@]}"; do
+    "$tool" --app "$app" show "$word" >/dev/null 2>&1 || true
+  done
+  lookup_runs+=("$(elapsed "$start" "$(now)")")
+done
+ours_lookups=$(echo "${lookup_runs[@]}" | median)
+
+# The window over the same folder: its start to the first page of words, and 20 article pages.
+VERBALON_BENCH_APP=$app QT_QPA_PLATFORM=offscreen "$window_bench" \
+  --benchmark_filter='BM_StartToFirstPage|BM_TwentyArticlePages' \
+  --benchmark_repetitions="$repeat" --benchmark_report_aggregates_only=true \
+  --benchmark_format=csv >"$work/window.csv" 2>"$work/err" || {
+  cat "$work/err" >&2
+  exit 1
+}
+# The median's real time, in seconds, of one benchmark of the CSV (its time unit in column 5).
+window_median() {
+  awk -F, -v name="\"$1/" 'index($1, name) == 1 && $1 ~ /_median"$/ {
+    scale = $5 == "ms" ? 1e-3 : ($5 == "us" ? 1e-6 : ($5 == "ns" ? 1e-9 : 1))
+    printf "%.3f", $3 * scale
+  }' "$work/window.csv"
+}
+ours_window=$(window_median BM_StartToFirstPage)
+ours_pages=$(window_median BM_TwentyArticlePages)
+
+# --- peer ---------------------------------------------------------------------------------
+peer_first="peer not installed"
+peer_warm="peer not installed"
+if command -v goldendict >/dev/null && command -v xvfb-run >/dev/null &&
+  command -v xwininfo >/dev/null; then
+  # Only the four, not whatever else lies in /usr/share/dictd.
+  mkdir -p "$work/peerdicts"
+  for name in "${sources[@]}"; do
+    ln -s "$dictd/$name.index" "$dictd/$name.dict.dz" "$work/peerdicts/"
+  done
+  # Inside the X server: starts goldendict, waits until its main window is up and its
+  # initialisation window gone, and prints the seconds; the indexes are complete by then.
+  cat >"$work/peer_start.sh" <<'EOF'
+home=$1
+start=$(date +%s.%N)
+HOME=$home goldendict >"$home/log" 2>&1 &
+pid=$!
+while :; do
+  windows=$(xwininfo -root -tree 2>/dev/null || true)
+  if grep -q '"GoldenDict": ("goldendict"' <<<"$windows" &&
+    ! grep -q 'GoldenDict - Initializing' <<<"$windows"; then
+    break
+  fi
+  if ! kill -0 "$pid" 2>/dev/null; then
+    echo "goldendict ended before its window showed" >&2
+    exit 1
+  fi
+  sleep 0.05
+done
+awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.3f\n", b - a }'
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+EOF
+  isolate=()
+  if unshare -n true 2>/dev/null; then isolate=(unshare -n); fi
+  peer_run() { "${isolate[@]}" xvfb-run -a bash "$work/peer_start.sh" "$1" 2>>"$work/err" | tail -1; }
+  # Its default configuration, written by one start in a scratch home, then pointed at the four
+  # with the network features and full-text indexing off.
+  # Its default configuration, written by one start in a scratch home that names an empty
+  # folder, then pointed at the four with the network features and full-text indexing off.
+  mkdir -p "$work/empty" "$work/peer_scratch/.config/goldendict"
+  printf '<config><paths><path recursive="0">%s</path></paths></config>\n' "$work/empty" \
+    >"$work/peer_scratch/.config/goldendict/config"
+  peer_run "$work/peer_scratch" >/dev/null
+  peer_config() {
+    mkdir -p "$1/.config/goldendict"
+    DICTS=$work/peerdicts perl -0p \
+      -e 's|<paths>.*?</paths>|<paths><path recursive="0">$ENV{DICTS}</path></paths>|s;' \
+      -e 's|(<fullTextSearch>.*?<enabled>)1(</enabled>)|${1}0$2|s;' \
+      -e 's|enabled="1"|enabled="0"|g;' \
+      -e 's|<checkForNewReleases>1<|<checkForNewReleases>0<|;' \
+      -e 's|<disallowContentFromOtherSites>0<|<disallowContentFromOtherSites>1<|;' \
+      "$work/peer_scratch/.config/goldendict/config" >"$1/.config/goldendict/config"
+  }
+  first_runs=()
+  warm_runs=()
+  for ((r = 0; r < repeat; ++r)); do
+    rm -rf "$work/peer_home"
+    peer_config "$work/peer_home"
+    first_runs+=("$(peer_run "$work/peer_home")")
+    warm_runs+=("$(peer_run "$work/peer_home")")
+  done
+  peer_first=$(echo "${first_runs[@]}" | median)
+  peer_warm=$(echo "${warm_runs[@]}" | median)
+fi
+
+# --- table --------------------------------------------------------------------------------
+ratio() {
+  case $2 in
+    *[!0-9.]* | "") echo "-" ;;
+    *) awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }' ;;
+  esac
+}
+row() { printf '%-46s %10s  %-22s %7s\n' "$1" "$2" "$3" "$(ratio "$2" "$3")"; }
+echo "medians of $repeat runs, seconds; ratio = ours / peer"
+printf '%-46s %10s  %-22s %7s\n' "" "ours" "goldendict" "ratio"
+row "import + install of the four (peer: first start)" "$ours_install" "$peer_first"
+row "tool start-up (index loaded, one page)" "$ours_startup" "-"
+row "30 look-ups through the tool" "$ours_lookups" "-"
+row "window start to first page (peer: warm start)" "$ours_window" "$peer_warm"
+row "20 article pages in the window" "$ours_pages" "-"
