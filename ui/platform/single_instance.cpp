@@ -17,15 +17,16 @@ namespace verbalon::ui {
 
 namespace {
 
-const QByteArray kRequestPrefix = QByteArrayLiteral("vrbx-args ");
-const QByteArray kAcknowledgement = QByteArrayLiteral("ok\n");
+constexpr char kRequestPrefix[] = "vrbx-args ";
+constexpr qsizetype kRequestPrefixSize = sizeof kRequestPrefix - 1;
+constexpr char kAcknowledgement[] = "ok\n";
 // A command line is a few hundred bytes; a client that sends more without a line end is not ours.
-constexpr qint64 kMaxRequest = 64 * 1024;
+constexpr qint64 kMaxRequest = qint64{64} * 1024;
 // How long a live program gets to accept a connection when the socket's name is found in use.
 constexpr int kProbeTimeoutMs = 500;
 
 QByteArray requestLine(const QStringList& arguments) {
-  return kRequestPrefix +
+  return QByteArray(kRequestPrefix) +
          QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -34,12 +35,12 @@ std::optional<QStringList> parseRequest(QByteArray line) {
     return std::nullopt;
   }
   line.chop(1);
-  const QJsonDocument document = QJsonDocument::fromJson(line.mid(kRequestPrefix.size()));
+  const QJsonDocument document = QJsonDocument::fromJson(line.mid(kRequestPrefixSize));
   if (!document.isArray()) {
     return std::nullopt;
   }
   QStringList arguments;
-  for (const QJsonValue& value : document.array()) {
+  for (const auto& value : document.array()) {
     if (!value.isString()) {
       return std::nullopt;
     }
@@ -93,7 +94,7 @@ bool SingleInstance::tryHandOver(const QStringList& arguments, int timeoutMs) {
       return false;
     }
   }
-  return socket.readLine() == kAcknowledgement;
+  return socket.readLine() == QByteArray(kAcknowledgement);
 }
 
 bool SingleInstance::listen() {

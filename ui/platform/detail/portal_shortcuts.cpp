@@ -39,10 +39,10 @@ namespace verbalon::ui::detail {
 
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
+constexpr QLatin1String kService("org.freedesktop.portal.Desktop");
+constexpr QLatin1String kPath("/org/freedesktop/portal/desktop");
+constexpr QLatin1String kInterface("org.freedesktop.portal.GlobalShortcuts");
+constexpr QLatin1String kRequestInterface("org.freedesktop.portal.Request");
 
 // The portal reports the session handle as a string, some versions as an object path.
 QString pathText(const QVariant& value) {

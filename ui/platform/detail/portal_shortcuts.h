@@ -42,12 +42,11 @@ class PortalShortcuts : public QObject {
  Q_SIGNALS:
   void activated(const QString& id);
 
- private Q_SLOTS:
-  // Slots by name: QtDBus connects signals of the bus only to these.
+ private Q_SLOTS:  // QtDBus connects signals of the bus by slot name only
   void onResponse(const QDBusMessage& message);
   void onActivated(const QDBusMessage& message);
 
- private:
+ private:  // NOLINT(readability-redundant-access-specifiers): ends the slots section for moc
   struct Shortcut {
     QString description;
     QString trigger;
