@@ -23,8 +23,8 @@
 
 namespace {
 
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
+constexpr QLatin1String kPath("/org/freedesktop/portal/desktop");
+constexpr QLatin1String kInterface("org.freedesktop.portal.GlobalShortcuts");
 
 void tell(const QString& line) {
   std::cout << line.toStdString() << std::endl;  // flushed: the test waits for each line
