@@ -17,6 +17,8 @@ packages=(
   qt6-image-formats-plugins
   # end-to-end checks of the program under a virtual X server
   xvfb xauth xdotool imagemagick openbox x11-utils xclip
+  # a private session bus for the tests of the desktop portal's hot key (dbus-run-session)
+  dbus-bin dbus-daemon dbus-session-bus-common
   # validators of the menu entry and the AppStream description
   desktop-file-utils appstream
 )

@@ -11,6 +11,8 @@ for tool in xvfb-run xdotool import openbox xclip xdpyinfo; do
 done
 
 mkdir -p "$ARTIFACTS"
+# The program would ask a Wayland desktop's portal for its hot key instead of grabbing it.
+unset WAYLAND_DISPLAY
 
 # Under a virtual X server of its own, once that server answers. The script runs again inside.
 # -noreset: the server would otherwise reset whenever its last client leaves, breaking the
@@ -67,6 +69,33 @@ start_program() {
   WINDOW=$(wait_window "^Вербалон - версия 1.0b$")
   xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1 || true
   sleep 0.5
+}
+
+# dismiss_notice WINDOW: waits for a message box of the program besides its main window WINDOW
+# (it has the same title), and presses its button.
+dismiss_notice() {
+  local id=""
+  for _ in $(seq 1 50); do
+    id=$(xdotool search --onlyvisible --name "^Вербалон - версия 1.0b$" 2>/dev/null | grep -vx "$1" | head -1 || true)
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  [ -n "$id" ] || { echo "FAIL: no message box appeared"; return 1; }
+  xdotool windowactivate --sync "$id" >/dev/null 2>&1 || true
+  xdotool key Return
+  sleep 0.5
+}
+
+# window_state WINDOW: "Normal" or "Iconic".
+window_state() { xprop -id "$1" WM_STATE | sed -n 's/.*window state: //p'; }
+
+# focused_text_after_typing MARKER: the text of the focused line edit after typing MARKER into
+# it: select all, copy, read.
+focused_text_after_typing() {
+  xdotool type --delay 20 "$1"
+  xdotool key ctrl+a ctrl+c
+  sleep 0.3
+  xclip -o -selection clipboard
 }
 
 # quit_program: the quit key; fails unless the program ends with exit code 0.

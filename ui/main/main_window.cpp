@@ -93,6 +93,7 @@ TfMain::TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* par
   openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
   // Until the index is loaded the word list is no list to build from.
   m_findAids->suspend();
+  notificationAreaAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
   buildForm();
   nameObjects({{me, QStringLiteral("me")},
                {tb, QStringLiteral("tb")},
@@ -327,22 +328,7 @@ void TfMain::connectHandlers() {
 }
 
 bool TfMain::FormCreate() {
-  tiTray = new QSystemTrayIcon(appIcon(), this);
-  tiTray->setToolTip(QStringLiteral("Вербалон"));
-  pmTray = new QMenu(this);
-  pmTray->addAction(acShowMainForm);
-  pmTray->addSeparator();
-  pmTray->addAction(acExit);
-  tiTray->setContextMenu(pmTray);
-  nameObjects({{tiTray, QStringLiteral("tiTray")}, {pmTray, QStringLiteral("pmTray")}});
-  connect(tiTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-    if (why == QSystemTrayIcon::DoubleClick) {
-      TIoDblClick();
-    }
-  });
-  if (QSystemTrayIcon::isSystemTrayAvailable()) {
-    tiTray->show();
-  }
+  createNotificationArea();
 
   return guarded(this, [&] {
     auto opened = std::make_unique<session::Session>(m_appDir);
@@ -449,13 +435,7 @@ void TfMain::closeEvent(QCloseEvent* event) {
 
 void TfMain::FormClose(QCloseEvent* event) {
   event->ignore();
-  // Hidden, the window comes back through the notification area or the hot key; without a
-  // notification area it is minimised instead, so the task bar still reaches it.
-  if (QSystemTrayIcon::isSystemTrayAvailable()) {
-    hide();
-  } else {
-    showMinimized();
-  }
+  putAway();
 }
 
 void TfMain::acExitExecute() {

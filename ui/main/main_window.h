@@ -101,6 +101,14 @@ class TfMain final : public QMainWindow {
   // Where Hunspell's dictionaries are looked for, for the filter's dictionary forms; tests point
   // it elsewhere before the find box is first used.
   void setHunspellFolder(std::filesystem::path folder);
+  // Whether the desktop has a notification area now; tests replace it.
+  std::function<bool()> notificationAreaAvailable;
+
+  // A second start of the program handed its command line over (the arguments after the
+  // program's name): "/di:PATH" first installs that package, as at start-up, in the window
+  // brought back; anything else brings the window back as "Открыть" does. While a dialog of
+  // the program waits for an answer, only that dialog comes forward.
+  void secondStart(const QStringList& arguments);
 
   // The data, for the dialogs and tests.
   // The run over the application folder; exists once FormCreate succeeded.
@@ -169,6 +177,11 @@ class TfMain final : public QMainWindow {
   void meMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers keys, QPoint point);
 
   // The notification area and the system-wide hot key Ctrl+Alt+D.
+  void createNotificationArea();
+  // Where the closed window goes: hidden behind the icon, or, where the desktop has no
+  // notification area, minimised, with a word to the user the first time.
+  void putAway();
+  void watchNotificationArea();
   void RegisterShowHotKey();
   void UnregisterShowHotKey();
   void WMHotKey(int32_t id);
@@ -232,6 +245,7 @@ class TfMain final : public QMainWindow {
   QAction* acSets = nullptr;
   QSystemTrayIcon* tiTray = nullptr;
   QMenu* pmTray = nullptr;
+  QTimer* m_trayWatch = nullptr;  // looks for a notification area while there is none
   TfLogo* fLogo = nullptr;
   TfSet* fSet = nullptr;
   TfDicts* fDicts = nullptr;
@@ -248,6 +262,7 @@ class TfMain final : public QMainWindow {
 
   bool m_firstShow = false;
   bool m_closeHandlerAttached = true;
+  bool m_toldMinimised = false;
   bool m_destroyed = false;
   int32_t m_curWord = 0;
   int32_t m_topWord = 0;

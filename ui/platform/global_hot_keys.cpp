@@ -1,11 +1,13 @@
 #include "platform/global_hot_keys.h"
 
 #include <QByteArray>
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
 
+#include "platform/detail/portal_shortcuts.h"
 #include "platform/detail/x11_keys.h"
 
 namespace verbalon::ui {
@@ -20,10 +22,12 @@ constexpr int32_t kFirstLocalAtom = 0xC000;
 constexpr uint16_t kHotKeyModifiers =
     XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 
+// The modifiers a hot key may use, as Qt names them.
+constexpr Qt::KeyboardModifiers kKnownModifiers =
+    Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+
 bool toXModifiers(Qt::KeyboardModifiers modifiers, uint16_t& mask) {
-  const Qt::KeyboardModifiers known =
-      Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
-  if (modifiers & ~known) {
+  if (modifiers & ~kKnownModifiers) {
     return false;
   }
   mask = 0;
@@ -55,6 +59,39 @@ xcb_keycode_t keycodeOfKey(xcb_connection_t* connection, Qt::Key key) {
   return 0;
 }
 
+// A program of a Wayland session, also one that runs through XWayland, cannot grab keys of other
+// programs' windows: only the desktop's portal can bind one.
+bool isWaylandSession() {
+  return QGuiApplication::platformName() == QLatin1String("wayland") ||
+         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// The key in the notation of the portal's preferred triggers, "CTRL+ALT+d"; empty when the
+// portal has no name for it.
+QString portalTrigger(Qt::KeyboardModifiers modifiers, Qt::Key key) {
+  const bool letter = key >= Qt::Key_A && key <= Qt::Key_Z;
+  if ((modifiers & ~kKnownModifiers) || !(letter || (key >= Qt::Key_0 && key <= Qt::Key_9))) {
+    return {};
+  }
+  QString trigger;
+  const std::pair<Qt::KeyboardModifier, const char*> names[] = {{Qt::ControlModifier, "CTRL+"},
+                                                                {Qt::AltModifier, "ALT+"},
+                                                                {Qt::ShiftModifier, "SHIFT+"},
+                                                                {Qt::MetaModifier, "LOGO+"}};
+  for (const auto& [modifier, name] : names) {
+    if (modifiers & modifier) {
+      trigger += QLatin1String(name);
+    }
+  }
+  // Keys go by their keysym names, the lower-case letter for a letter key.
+  trigger += QChar(letter ? key + 0x20 : key);
+  return trigger;
+}
+
+QString portalId(int32_t id) {
+  return QStringLiteral("hotkey-%1").arg(id);
+}
+
 xcb_connection_t* qtConnection() {
 #if QT_CONFIG(xcb)
   if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
@@ -71,7 +108,20 @@ xcb_connection_t* qtConnection() {
 
 }  // namespace
 
-GlobalHotKeys::GlobalHotKeys(QObject* parent) : QObject(parent), m_connection(qtConnection()) {
+GlobalHotKeys::GlobalHotKeys(QObject* parent) : QObject(parent) {
+  if (isWaylandSession()) {
+    m_portal = new detail::PortalShortcuts(QDBusConnection::sessionBus(), this);
+    connect(m_portal, &detail::PortalShortcuts::activated, this, [this](const QString& shortcut) {
+      for (const auto& [id, trigger] : m_portalKeys) {
+        if (portalId(id) == shortcut) {
+          Q_EMIT activated(id);
+          return;
+        }
+      }
+    });
+    return;
+  }
+  m_connection = qtConnection();
   if (!m_connection) {
     return;
   }
@@ -107,8 +157,20 @@ int32_t GlobalHotKeys::AddAtom(const QString& name) {
   return it->second;
 }
 
-bool GlobalHotKeys::Register(int32_t id, Qt::KeyboardModifiers modifiers, Qt::Key key) {
+bool GlobalHotKeys::Register(int32_t id, Qt::KeyboardModifiers modifiers, Qt::Key key,
+                             const QString& description) {
   Unregister(id);
+  if (m_portal) {
+    const QString trigger = portalTrigger(modifiers, key);
+    const bool taken = std::any_of(m_portalKeys.begin(), m_portalKeys.end(),
+                                   [&](const auto& other) { return other.second == trigger; });
+    if (trigger.isEmpty() || taken) {
+      return false;
+    }
+    m_portalKeys.emplace(id, trigger);
+    m_portal->bind(portalId(id), description, trigger);
+    return true;
+  }
   Grab grab;
   if (!m_connection || !toXModifiers(modifiers, grab.modifiers)) {
     return false;
@@ -138,6 +200,10 @@ bool GlobalHotKeys::Register(int32_t id, Qt::KeyboardModifiers modifiers, Qt::Ke
 }
 
 void GlobalHotKeys::Unregister(int32_t id) {
+  if (m_portalKeys.erase(id) != 0) {
+    m_portal->release(portalId(id));
+    return;
+  }
   const auto it = m_keys.find(id);
   if (it == m_keys.end()) {
     return;

@@ -36,35 +36,18 @@
 #include "qtglue/qt_text.h"
 #include "storage/storage.h"
 #include "support/app_folder.h"
+#include "window_under_test.h"
 
 using namespace verbalon;
 using namespace verbalon::ui;
 using verbalon::testing::AppFolder;
+using verbalon::testing::child;
+using verbalon::testing::openWindow;
 using verbalon::testing::SampleAppFolder;
 
 namespace {
 
 QStringList g_errors;
-
-// A window on folder, created, shown and loaded.
-std::unique_ptr<TfMain> openWindow(const AppFolder& folder, QStringList arguments = {}) {
-  auto window = std::make_unique<TfMain>(folder.path(), std::move(arguments));
-  window->addDictsDialog = [] {};
-  if (!window->FormCreate()) return nullptr;
-  window->show();
-  if (!QTest::qWaitForWindowExposed(window.get())) return nullptr;
-  // The index loads from the event loop right after the first showing.
-  QTest::qWait(50);
-  return window;
-}
-
-// A control of the window, found by its object name.
-template <typename T>
-T* child(const QObject& parent, const char* name) {
-  T* found = parent.findChild<T*>(QString::fromLatin1(name));
-  if (!found) qFatal("no control named %s", name);
-  return found;
-}
 
 // The controls the tests drive and read.
 struct Controls {
@@ -688,17 +671,6 @@ class MainWindowTest : public QObject {
     QVERIFY(again);
     QCOMPARE(Controls(*again).lbHistory->count(), 4);
     QCOMPARE(Controls(*again).lbHistory->item(0)->text(), QStringLiteral("дом"));
-  }
-
-  void closingKeepsTheProgramRunning() {
-    SampleAppFolder folder({"tolk.brd"});
-    auto window = openWindow(folder);
-    QVERIFY(window);
-    const Controls form(*window);
-    QVERIFY(!window->close());
-    // No notification area here, so the window is minimised rather than hidden.
-    QVERIFY(!window->isHidden());
-    QVERIFY(window->isMinimized());
   }
 
   void firstArgumentNamesThePackageToInstall() {

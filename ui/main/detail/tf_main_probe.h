@@ -10,7 +10,8 @@ namespace verbalon::ui::detail {
 
 // The few handlers of TfMain that no control can drive with the argument a test or a benchmark
 // needs: a page from a given line, an article by its line, a link's address, a hot key's atom,
-// the end of a build on the worker thread.
+// the end of a build on the worker thread, the look for a notification area without its timer's
+// wait.
 // Everything else is reached as a person reaches it, through the controls found by their object
 // names. For tests and benchmarks only; the program never includes this.
 class TfMainProbe {
@@ -30,6 +31,8 @@ class TfMainProbe {
       window.findAidsLanded();  // may ask for more: the near spellings after the keys
     } while (window.m_findAids->busy());
   }
+  // The look for a notification area that a timer makes every few seconds while there is none.
+  static void watchNotificationArea(TfMain& window) { window.watchNotificationArea(); }
 };
 
 }  // namespace verbalon::ui::detail
