@@ -14,16 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 tool=$build/bin/vrbx-tool
-dictd=/usr/share/dictd
-sources=(mueller7 freedict-eng-rus english-german gcide)
-
-for name in "${sources[@]}"; do
-  if [ ! -e "$dictd/$name.index" ]; then
-    echo "skipped: $dictd/$name.index is missing (apt-get install mueller7-dict" \
-      "dict-freedict-eng-rus dict-de-en dict-gcide)"
-    exit 0
-  fi
-done
+source bench/real_dicts.sh
 
 scratch=$(mktemp -d)
 if [ -n "${VERBALON_REAL_APP:-}" ]; then

@@ -23,19 +23,11 @@ build=${1:-build}
 repeat=${REPEAT:-3}
 tool=$build/bin/vrbx-tool
 window_bench=$build/bench/window_bench
-dictd=/usr/share/dictd
-sources=(mueller7 freedict-eng-rus english-german gcide)
+source bench/real_dicts.sh
 # Words of all four kinds of dictionary: English headwords, a few German and Russian ones.
 lookups=(be go house water run light make time hand eye word good head give take
   day world stone dog love Haus Wasser gut Hand Zeit дом вода слово рука время)
 
-for name in "${sources[@]}"; do
-  if [ ! -e "$dictd/$name.index" ]; then
-    echo "skipped: $dictd/$name.index is missing (apt-get install mueller7-dict" \
-      "dict-freedict-eng-rus dict-de-en dict-gcide)"
-    exit 0
-  fi
-done
 for program in "$tool" "$window_bench"; do
   if [ ! -x "$program" ]; then
     echo "$program is missing: build it first (cmake --build $build --target vrbx-tool window_bench)"
