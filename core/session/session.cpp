@@ -4,7 +4,6 @@
 
 #include "article/page_resources.h"
 #include "dicts/dict_package.h"
-#include "index/index_error.h"
 #include "index/normalize.h"
 #include "storage/storage.h"
 
@@ -60,9 +59,20 @@ std::optional<size_t> Session::findWord(std::string_view word) const {
 
 std::string Session::page(size_t w, int viewWidth, bool cached) {
   loadPageResources();
-  return article::buildArticlePage(m_index.slIndex()[w], m_index.slWord()[w], m_index.Dicts(),
-                                   m_templates, viewWidth, *m_advert, m_readBuf,
-                                   cached ? &m_itemCache : nullptr);
+  std::vector<article::BrokenPart> broken;
+  std::string page = article::buildArticlePage(m_index.slIndex()[w], m_index.slWord()[w],
+                                               m_index.Dicts(), m_templates, viewWidth, *m_advert,
+                                               m_readBuf, cached ? &m_itemCache : nullptr, &broken);
+  for (article::BrokenPart& part : broken) {
+    if (m_reportedBroken.insert(m_index.Dicts()[part.dict].FileName).second) {
+      m_newlyBroken.push_back(std::move(part));
+    }
+  }
+  return page;
+}
+
+std::vector<article::BrokenPart> Session::takeNewlyBroken() {
+  return std::exchange(m_newlyBroken, {});
 }
 
 std::string_view Session::resource(std::string_view storagePath) {
@@ -71,7 +81,7 @@ std::string_view Session::resource(std::string_view storagePath) {
 
 void Session::install(const fs::path& package, index::InstallProgress& progress) {
   // Checked before the package is opened, so that a refused install leaves no slot behind.
-  if (!m_index.refusal().empty()) throw index::EIndexError(m_index.refusal());
+  m_index.checkChangesAllowed();
   dicts::TDicts opened;
   dicts::addDictToInstall(opened, package, m_readBuf, dicts::accessFor(package, m_sharedDataDirs));
   m_index.appendSlot(std::move(opened.front()));
