@@ -1,6 +1,7 @@
 #include "cli/dict_commands.h"
 
 #include <charconv>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -166,6 +167,15 @@ int runShow(const Arguments& arguments, Console& console) {
     app.advert().skipDraws(draws);
     const std::string page = app.page(*w, width, false);
     console.out << (arguments.has("--raw") ? page : cp1251::toUtf8(page));
+    // The page has a note in place of each such dictionary; the reason goes to the terminal.
+    for (const article::BrokenPart& part : app.takeNewlyBroken()) {
+      try {
+        std::rethrow_exception(part.error);
+      } catch (const std::exception& e) {
+        console.err << "vrbx-tool show: warning: dictionary " << part.dict
+                    << " is left out of the page: " << e.what() << "\n";
+      }
+    }
     return kExitOk;
   }
   console.err << "vrbx-tool show: \"" << arguments[0] << "\" is not in the index\n";
