@@ -48,9 +48,10 @@ bool isPlainFileName(std::string_view name) {
 
 void WordIndex::AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf) {
   checkChangesAllowed();
-  if (m_busy)
+  if (m_busy) {
     throw EIndexError(EIndexError::Fault::kBusy,
                       "another installation or removal is still running");
+  }
   dicts::addDictToInstall(m_dicts, path, ReadBuf);
 }
 
@@ -131,9 +132,10 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
 
 void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progress) {
   checkChangesAllowed();
-  if (m_busy)
+  if (m_busy) {
     throw EIndexError(EIndexError::Fault::kBusy,
                       "another installation or removal is still running");
+  }
   progress.setCounter("");
   progress.setStatus(detail::textSaving());
   progress.processMessages();

@@ -27,9 +27,10 @@ int gaugeValue(long long value) {
 class BusyGuard {
  public:
   explicit BusyGuard(bool& busy) : m_busy(busy) {
-    if (m_busy)
+    if (m_busy) {
       throw EIndexError(EIndexError::Fault::kBusy,
                         "another installation or removal is still running");
+    }
     m_busy = true;
   }
   ~BusyGuard() { m_busy = false; }
