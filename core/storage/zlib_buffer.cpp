@@ -111,8 +111,11 @@ constexpr size_t kMinPiece = size_t{1} << 20;
 EDecompressionError::EDecompressionError(std::string reason)
     : EZlibError("Error: " + reason), m_reason(std::move(reason)) {}
 
-EDecompressionError::EDecompressionError(const std::string& where, std::string reason)
-    : EZlibError("Error: " + where + ": " + reason), m_reason(std::move(reason)) {}
+EDecompressionError::EDecompressionError(std::string file, std::string stream, std::string reason)
+    : EZlibError("Error: " + file + ", stream \"" + stream + "\": " + reason),
+      m_reason(std::move(reason)),
+      m_file(std::move(file)),
+      m_stream(std::move(stream)) {}
 
 std::string DeflateBuffer(std::string_view input) {
   const size_t n = input.size();
