@@ -8,6 +8,7 @@
 #include "dicts/dict_package.h"
 #include "index/detail/progress_texts.h"
 #include "index/index_error.h"
+#include "index/unopened_package.h"
 #include "index/word_index.h"
 #include "storage/storage.h"
 
@@ -57,12 +58,16 @@ StringList WordIndex::LoadDictList(const storage::CompoundFile& stgRes,
   return storage::readLines(stgRes, kDictListStream, ReadBuf);
 }
 
-void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
+void WordIndex::LoadIndex(storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
                           storage::MemoryStream& ReadBuf,
-                          const std::vector<std::filesystem::path>& sharedDataDirs) {
+                          const std::vector<std::filesystem::path>& sharedDataDirs,
+                          LoadChoices choices) {
   try {
-    const StringList dictList = LoadDictList(stgRes, ReadBuf);
+    // The history first, on its own: whatever fails later, the history of this run starts from
+    // the stored one, and saving it cannot shorten it.
     m_history = storage::readLines(stgRes, kHistoryStream, ReadBuf);
+    m_historyRead = true;
+    const StringList dictList = LoadDictList(stgRes, ReadBuf);
     m_word.clear();
     m_index.clear();
     m_key.clear();
@@ -91,19 +96,8 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
         return decompressLines(stgRes, kIndexStream, rawEntries, m_storedLimit);
       });
     }
-    for (const std::string& name : dictList) {
-      try {
-        // An empty name gives a path ending in a separator: a hole, nothing opened. The item
-        // lists stay unread: these dictionaries are merged already, InstallDict reads the lists
-        // only of a slot added in this run, and reading them would double what start-up loads.
-        const dicts::PackageLocation where =
-            dicts::locatePackage(dataDir, sharedDataDirs, cp1251::toUtf8(name));
-        dicts::AddDict(m_dicts, where.path, ReadBuf, dicts::ItemLists::kSkip, where.access);
-      } catch (const Error& e) {
-        throw EIndexError("the installed dictionary " + cp1251::toUtf8(name) +
-                          " could not be loaded: " + e.what());
-      }
-    }
+    const std::vector<size_t> toRemove =
+        openListedPackages(dictList, dataDir, sharedDataDirs, ReadBuf, choices.question);
     if (storedError) std::rethrow_exception(storedError);
     StringList words = decompressLines(stgRes, kWordStream, rawWords, m_storedLimit);
     StringList entries = storedEntries.get();
@@ -113,6 +107,14 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
     }
     m_word = std::move(words);
     m_index = std::move(entries);
+    if (!toRemove.empty()) {
+      NoProgress quiet;
+      InstallProgress& progress = choices.progress ? *choices.progress : quiet;
+      for (const size_t n : toRemove) {
+        RemoveDict(n, progress);
+      }
+      SaveIndex(stgRes, progress);
+    }
   } catch (const Error& e) {
     // The lists now lack the words of what did not load; saving them would overwrite the
     // complete index on disk with this smaller one.
@@ -122,6 +124,41 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
                 e.what();
     throw;
   }
+}
+
+// Whatever an answer, a package is either open in its slot or its slot is kept unopened, so
+// every later slot keeps its number. Returns the slots the answers asked to take out.
+std::vector<size_t> WordIndex::openListedPackages(
+    const StringList& dictList, const std::filesystem::path& dataDir,
+    const std::vector<std::filesystem::path>& sharedDataDirs, storage::MemoryStream& ReadBuf,
+    UnopenedPackageQuestion* question) {
+  std::vector<size_t> toRemove;
+  for (const std::string& name : dictList) {
+    try {
+      // An empty name gives a path ending in a separator: a hole, nothing opened. The item
+      // lists stay unread: these dictionaries are merged already, InstallDict reads the lists
+      // only of a slot added in this run, and reading them would double what start-up loads.
+      const dicts::PackageLocation where =
+          dicts::locatePackage(dataDir, sharedDataDirs, cp1251::toUtf8(name));
+      dicts::AddDict(m_dicts, where.path, ReadBuf, dicts::ItemLists::kSkip, where.access);
+    } catch (const Error& e) {
+      if (question == nullptr) {
+        throw EIndexError("the installed dictionary " + cp1251::toUtf8(name) +
+                          " could not be loaded: " + e.what());
+      }
+      const UnopenedPackageAnswer answer = question->packageNotOpened(name, e);
+      if (answer == UnopenedPackageAnswer::kExit) {
+        throw ELoadAbandoned(
+            "the program was ended at start-up, because the installed dictionary " +
+            cp1251::toUtf8(name) + " could not be loaded: " + e.what());
+      }
+      if (answer == UnopenedPackageAnswer::kRemove) toRemove.push_back(m_dicts.size());
+      dicts::TDict unopened;
+      unopened.FileName = name;
+      m_dicts.push_back(std::move(unopened));
+    }
+  }
+  return toRemove;
 }
 
 void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progress) {
@@ -157,6 +194,7 @@ void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progre
 }
 
 void WordIndex::SaveHistory(const storage::CompoundFile& stgRes) {
+  if (!m_historyRead) return;
   storage::WriteStream(stgRes, kHistoryStream, joinLines(m_history), true);
 }
 

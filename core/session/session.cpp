@@ -36,8 +36,8 @@ Session::~Session() {
   m_index.setSlotFreedListener({});
 }
 
-void Session::LoadIndex() {
-  m_index.LoadIndex(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs);
+void Session::LoadIndex(index::LoadChoices choices) {
+  m_index.LoadIndex(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs, choices);
 }
 
 std::optional<size_t> Session::findWord(std::string_view word) const {

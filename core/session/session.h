@@ -57,9 +57,10 @@ class Session {
   void loadPageResources();
   article::Advert& advert();
 
-  // Opens the installed dictionaries of DataDir (or of the shared folders) and reads the word list,
-  // the index and the history (index::WordIndex::LoadIndex). Once per run.
-  void LoadIndex();
+  // Reads the history, opens the installed dictionaries of DataDir (or of the shared folders) and
+  // reads the word list and the index (index::WordIndex::LoadIndex, which says what choices
+  // do with a package that cannot be opened). Once per run.
+  void LoadIndex(index::LoadChoices choices = {});
 
   // The line of the word whose key equals word's key (letter case, "ё" against "е", hyphens,
   // dots and blanks do not count), found by halving, as the index is ordered; none when the
