@@ -3,6 +3,7 @@
 #include <charconv>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "article/article_page.h"
@@ -15,6 +16,7 @@
 #include "dicts/dict_package.h"
 #include "index/install_progress.h"
 #include "index/normalize.h"
+#include "index/unopened_package.h"
 #include "index/word_filter.h"
 #include "index/word_index.h"
 #include "session/session.h"
@@ -33,6 +35,29 @@ std::unique_ptr<session::Session> openSession(
   auto opened = std::make_unique<session::Session>(location.appDir, access);
   opened->setSharedDataDirs(std::move(location.sharedDataDirs));
   return opened;
+}
+
+// The tool asks nobody: a listed package that cannot be opened is kept without its articles
+// for the run, with one warning naming it. `remove` can then take it out like any other.
+class KeepUnopened final : public index::UnopenedPackageQuestion {
+ public:
+  explicit KeepUnopened(std::ostream& err) : m_err(err) {}
+
+  index::UnopenedPackageAnswer packageNotOpened(const std::string& fileName,
+                                                const Error& reason) override {
+    m_err << "vrbx-tool: warning: the installed dictionary " << cp1251::toUtf8(fileName)
+          << " could not be opened, its articles are left out: " << reason.what() << "\n";
+    return index::UnopenedPackageAnswer::kKeepForRun;
+  }
+
+ private:
+  std::ostream& m_err;
+};
+
+// LoadIndex for a command: packages that cannot be opened are kept, with a warning each.
+void loadIndex(session::Session& app, Console& console) {
+  KeepUnopened keep(console.err);
+  app.LoadIndex({&keep, nullptr});
 }
 
 // The package file the user named: in the data folder, or else in a shared one.
@@ -93,7 +118,7 @@ int runList(const Arguments& arguments, Console& console) {
 int runInstall(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments);
   session::Session& app = *opened;
-  app.LoadIndex();
+  loadIndex(app, console);
   const fs::path path = packagePath(app, arguments[0]);
   if (dicts::FindDict(app.index().Dicts(), path) >= 0) {
     throw EToolError(path.filename().string() + " is installed already");
@@ -110,7 +135,7 @@ int runInstall(const Arguments& arguments, Console& console) {
 int runRemove(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments);
   session::Session& app = *opened;
-  app.LoadIndex();
+  loadIndex(app, console);
   const fs::path path = packagePath(app, arguments[0]);
   const int n = dicts::FindDict(app.index().Dicts(), path);
   if (n < 0) throw EToolError(path.filename().string() + " is not installed");
@@ -125,7 +150,7 @@ int runRemove(const Arguments& arguments, Console& console) {
 int runWords(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
   session::Session& app = *opened;
-  app.LoadIndex();
+  loadIndex(app, console);
   const index::WordIndex& index = app.index();
   const std::string query = index::filterQuery(cp1251::fromUtf8(arguments[0]));
   const index::TFilteredListWord found = index::filterWords(index.slWord(), query);
@@ -161,7 +186,7 @@ int runShow(const Arguments& arguments, Console& console) {
   const uint64_t draws = numberOption<uint64_t>(arguments, "--advert-draws", 0);
   std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
   session::Session& app = *opened;
-  app.LoadIndex();
+  loadIndex(app, console);
   if (const std::optional<size_t> w = app.findWord(cp1251::fromUtf8(arguments[0]))) {
     app.advert().skipDraws(draws);
     const std::string page = app.page(*w, width, false);
@@ -194,8 +219,9 @@ std::vector<Command> dictCommands() {
       std::string(kAppHelp);
   static const std::string removeHelp =
       "Takes the dictionary's words out of the combined index, closes its package and saves\n"
-      "the index. On a terminal the progress shows on one line of standard error; the result\n"
-      "follows there.\n" +
+      "the index. The package file is not needed: one that is gone or cannot be opened is\n"
+      "removed all the same. On a terminal the progress shows on one line of standard error;\n"
+      "the result follows there.\n" +
       std::string(kAppHelp);
   static const std::string wordsHelp =
       "Prints every word of the combined index that begins with PREFIX, letter case ignored\n"
