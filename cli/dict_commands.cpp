@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "common/string_list.h"
 #include "dicts/dict_package.h"
 #include "index/install_progress.h"
+#include "index/unopened_package.h"
 #include "index/word_filter.h"
 #include "index/word_index.h"
 #include "index/word_search.h"
@@ -38,6 +40,35 @@ std::unique_ptr<session::Session> openSession(
   auto opened = std::make_unique<session::Session>(location.appDir, access);
   opened->setSharedDataDirs(std::move(location.sharedDataDirs));
   return opened;
+}
+
+// The tool asks nobody: a listed package that cannot be opened is kept without its articles
+// for the run, with one warning naming it. `remove` can then take it out like any other.
+class KeepUnopened final : public index::UnopenedPackageQuestion {
+ public:
+  explicit KeepUnopened(std::ostream& err) : m_err(err) {}
+
+  index::UnopenedPackageAnswer packageNotOpened(const std::string& fileName,
+                                                const Error& reason) override {
+    m_err << "vrbx-tool: warning: the installed dictionary " << cp1251::toUtf8(fileName)
+          << " could not be opened, its articles are left out: " << reason.what() << "\n";
+    return index::UnopenedPackageAnswer::kKeepForRun;
+  }
+
+ private:
+  std::ostream& m_err;
+};
+
+// LoadIndex for a command: packages that cannot be opened are kept, with a warning each.
+void loadIndex(session::Session& app, Console& console) {
+  KeepUnopened keep(console.err);
+  app.LoadIndex({&keep, nullptr});
+}
+
+// The same for a command that takes the lists from the look-up cache.
+void loadDicts(session::Session& app, Console& console) {
+  KeepUnopened keep(console.err);
+  app.loadDicts(&keep);
 }
 
 // The package file the user named: in the data folder, or else in a shared one.
@@ -128,7 +159,7 @@ int runList(const Arguments& arguments, Console& console) {
 int runInstall(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments);
   session::Session& app = *opened;
-  app.LoadIndex();
+  loadIndex(app, console);
   const fs::path path = packagePath(app, arguments[0]);
   if (dicts::FindDict(app.index().Dicts(), path) >= 0) {
     throw EToolError(path.filename().string() + " is installed already");
@@ -145,7 +176,7 @@ int runInstall(const Arguments& arguments, Console& console) {
 int runRemove(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments);
   session::Session& app = *opened;
-  app.LoadIndex();
+  loadIndex(app, console);
   const fs::path path = packagePath(app, arguments[0]);
   const int n = dicts::FindDict(app.index().Dicts(), path);
   if (n < 0) throw EToolError(path.filename().string() + " is not installed");
@@ -161,7 +192,7 @@ int runWords(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
   // The packages are opened although no page is built: an index whose dictionaries do not all
   // load is refused, as the program refuses it.
-  opened->loadDicts();
+  loadDicts(*opened, console);
   const std::string typed = cp1251::fromUtf8(arguments[0]);
   const std::string query = index::filterQuery(typed);
   return withIndexLists(*opened, console, [&](const lookup::IndexLists& lists, Console& out) {
@@ -213,7 +244,7 @@ int runShow(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
   session::Session& app = *opened;
   // The word list and the index come from the look-up cache; only the packages open here.
-  app.loadDicts();
+  loadDicts(app, console);
   const std::string typed = cp1251::fromUtf8(arguments[0]);
   return withIndexLists(app, console, [&](const lookup::IndexLists& lists, Console& out) {
     if (const std::optional<size_t> w = index::findWordLine(lists.words(), typed)) {
@@ -249,8 +280,9 @@ std::vector<Command> dictCommands() {
       std::string(kAppFolderHelp);
   static const std::string removeHelp =
       "Takes the dictionary's words out of the combined index, closes its package and saves\n"
-      "the index. On a terminal the progress shows on one line of standard error; the result\n"
-      "follows there.\n" +
+      "the index. The package file is not needed: one that is gone or cannot be opened is\n"
+      "removed all the same. On a terminal the progress shows on one line of standard error;\n"
+      "the result follows there.\n" +
       std::string(kAppFolderHelp);
   static const std::string wordsHelp =
       "Prints every word of the combined index that begins with PREFIX, letter case ignored\n"

@@ -168,8 +168,10 @@ std::string buildArticlePage(std::string_view entry, std::string_view headword,
   std::string content;
   for (const index::IndexPart& where : index::IndexEntry(entry, headword)) {
     const dicts::TDict& dict = index::dictOfPart(Dicts, where);
-
-    assert(dict.Storage);  // every slot that is not a hole holds an open package
+    // A dictionary kept for this run without its package has no articles to give; the page
+    // shows those of the others.
+    if (dict.isUnopened()) continue;
+    assert(dict.Storage);  // every other slot that is not a hole holds an open package
     // A page of many parts is bounded as one article is: the parts after the bound are left
     // out, and the note says so.
     if (content.size() > kPageContentLimit) {

@@ -77,7 +77,9 @@ std::string layoutColumns(const StringList& items, size_t columns, const StringL
 // The page of the word whose index entry is entry and whose headword is headword (lines w of
 // `slIndex` and `slWord`), with "LIST" fragments laid out for a view viewWidth pixels wide.
 // Every part's item stream is read from its dictionary's Storage through ReadBuf, which is
-// left empty, also on failure. A view control other than "MEMO" and "LIST" is drawn as "MEMO".
+// left empty, also on failure; the parts of a dictionary kept without its package
+// (TDict::isUnopened) are left out. A view control other than "MEMO" and "LIST" is drawn as
+// "MEMO".
 //
 // One broken package does not take the page with it: a part whose article cannot be read (see
 // BrokenPart) is drawn as a short note naming the dictionary by its Title and what is wrong,

@@ -8,6 +8,7 @@
 #include "dicts/dict_package.h"
 #include "index/detail/progress_texts.h"
 #include "index/index_error.h"
+#include "index/unopened_package.h"
 #include "index/word_index.h"
 #include "storage/storage.h"
 
@@ -63,9 +64,13 @@ std::string refusalAfter(const Error& e) {
 
 }  // namespace
 
-void WordIndex::openListedDicts(const StringList& dictList, const std::filesystem::path& dataDir,
-                                storage::MemoryStream& ReadBuf,
-                                const std::vector<std::filesystem::path>& sharedDataDirs) {
+// Whatever an answer, a package is either open in its slot or its slot is kept unopened, so
+// every later slot keeps its number. Returns the slots the answers asked to take out.
+std::vector<size_t> WordIndex::openListedDicts(
+    const StringList& dictList, const std::filesystem::path& dataDir,
+    storage::MemoryStream& ReadBuf, const std::vector<std::filesystem::path>& sharedDataDirs,
+    UnopenedPackageQuestion* question) {
+  std::vector<size_t> toRemove;
   for (const std::string& name : dictList) {
     try {
       // An empty name gives a path ending in a separator: a hole, nothing opened. The item
@@ -75,23 +80,37 @@ void WordIndex::openListedDicts(const StringList& dictList, const std::filesyste
           dicts::locatePackage(dataDir, sharedDataDirs, cp1251::toUtf8(name));
       dicts::AddDict(m_dicts, where.path, ReadBuf, dicts::ItemLists::kSkip, where.access);
     } catch (const Error& e) {
-      std::throw_with_nested(EIndexError(EIndexError::Fault::kNotLoaded,
-                                         "the installed dictionary " + cp1251::toUtf8(name) +
-                                             " could not be loaded: " + e.what()));
+      const std::string why =
+          "the installed dictionary " + cp1251::toUtf8(name) + " could not be loaded: " + e.what();
+      if (question == nullptr) {
+        std::throw_with_nested(EIndexError(EIndexError::Fault::kNotLoaded, why));
+      }
+      const UnopenedPackageAnswer answer = question->packageNotOpened(name, e);
+      if (answer == UnopenedPackageAnswer::kExit) {
+        throw ELoadAbandoned(EIndexError::Fault::kNotLoaded,
+                             "the program was ended at start-up, because " + why);
+      }
+      if (answer == UnopenedPackageAnswer::kRemove) toRemove.push_back(m_dicts.size());
+      dicts::TDict unopened;
+      unopened.FileName = name;
+      m_dicts.push_back(std::move(unopened));
     }
   }
+  return toRemove;
 }
 
 void WordIndex::loadDicts(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
                           storage::MemoryStream& ReadBuf,
-                          const std::vector<std::filesystem::path>& sharedDataDirs) {
+                          const std::vector<std::filesystem::path>& sharedDataDirs,
+                          UnopenedPackageQuestion* question) {
   m_refusal =
       "Installing and removing dictionaries is disabled in a run that did not load the "
       "word list";
   try {
     const StringList dictList = LoadDictList(stgRes, ReadBuf);
     checkDictList(dictList);
-    openListedDicts(dictList, dataDir, ReadBuf, sharedDataDirs);
+    // Nothing can be taken out in such a run: an answer to remove keeps the slot unopened too.
+    openListedDicts(dictList, dataDir, ReadBuf, sharedDataDirs, question);
   } catch (const Error& e) {
     m_refusal = refusalAfter(e);
     throw;
@@ -112,12 +131,16 @@ StringList WordIndex::LoadDictList(const storage::CompoundFile& stgRes,
   return storage::readLines(stgRes, kDictListStream, ReadBuf);
 }
 
-void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
+void WordIndex::LoadIndex(storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
                           storage::MemoryStream& ReadBuf,
-                          const std::vector<std::filesystem::path>& sharedDataDirs) {
+                          const std::vector<std::filesystem::path>& sharedDataDirs,
+                          LoadChoices choices) {
   try {
-    const StringList dictList = LoadDictList(stgRes, ReadBuf);
+    // The history first, on its own: whatever fails later, the history of this run starts from
+    // the stored one, and saving it cannot shorten it.
     m_history = storage::readLines(stgRes, kHistoryStream, ReadBuf);
+    m_historyRead = true;
+    const StringList dictList = LoadDictList(stgRes, ReadBuf);
     m_word.clear();
     m_index.clear();
     m_key.clear();
@@ -141,7 +164,8 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
         return decompressLines(stgRes, kIndexStream, rawEntries, m_storedLimit);
       });
     }
-    openListedDicts(dictList, dataDir, ReadBuf, sharedDataDirs);
+    const std::vector<size_t> toRemove =
+        openListedDicts(dictList, dataDir, ReadBuf, sharedDataDirs, choices.question);
     if (storedError) std::rethrow_exception(storedError);
     StringList words = decompressLines(stgRes, kWordStream, rawWords, m_storedLimit);
     StringList entries = storedEntries.get();
@@ -152,6 +176,14 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
     }
     m_word = std::move(words);
     m_index = std::move(entries);
+    if (!toRemove.empty()) {
+      NoProgress quiet;
+      InstallProgress& progress = choices.progress ? *choices.progress : quiet;
+      for (const size_t n : toRemove) {
+        RemoveDict(n, progress);
+      }
+      SaveIndex(stgRes, progress);
+    }
   } catch (const Error& e) {
     m_refusal = refusalAfter(e);
     throw;
@@ -195,6 +227,7 @@ void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progre
 }
 
 void WordIndex::SaveHistory(const storage::CompoundFile& stgRes) {
+  if (!m_historyRead) return;
   storage::WriteStream(stgRes, kHistoryStream, joinLines(m_history), true);
 }
 

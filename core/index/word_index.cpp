@@ -363,7 +363,11 @@ bool WordIndex::RemoveDict(size_t n, InstallProgress& progress) {
   if (n >= m_dicts.size() || m_dicts[n].isEmptySlot()) return false;
 
   progress.setStatus(detail::textPreparingRemoval());
-  progress.setStatus(detail::textRemoving() + m_dicts[n].ShortTitle);
+  // A dictionary kept without its package has no title loaded: its file name stands in.
+  const dicts::TDict& dict = m_dicts[n];
+  progress.setStatus(detail::textRemoving() + (dict.isUnopened() && dict.ShortTitle.empty()
+                                                   ? dict.FileName
+                                                   : dict.ShortTitle));
   const bool keysBuilt = !m_key.empty();
   const size_t count = m_index.size();
   const IndexEntry::DictMark mark(n);

@@ -53,12 +53,12 @@ Session::~Session() {
   m_index.setSlotFreedListener({});
 }
 
-void Session::LoadIndex() {
-  m_index.LoadIndex(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs);
+void Session::LoadIndex(index::LoadChoices choices) {
+  m_index.LoadIndex(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs, choices);
 }
 
-void Session::loadDicts() {
-  m_index.loadDicts(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs);
+void Session::loadDicts(index::UnopenedPackageQuestion* question) {
+  m_index.loadDicts(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs, question);
 }
 
 std::optional<size_t> Session::findWord(std::string_view word) const {

@@ -58,12 +58,14 @@ class Session {
   void loadPageResources();
   article::Advert& advert();
 
-  // Opens the installed dictionaries of DataDir (or of the shared folders) and reads the word list,
-  // the index and the history (index::WordIndex::LoadIndex). Once per run.
-  void LoadIndex();
+  // Reads the history, opens the installed dictionaries of DataDir (or of the shared folders) and
+  // reads the word list and the index (index::WordIndex::LoadIndex, which says what choices
+  // do with a package that cannot be opened). Once per run.
+  void LoadIndex(index::LoadChoices choices = {});
   // Opens the installed dictionaries only, for a run that takes the word list and the index
-  // from elsewhere (index::WordIndex::loadDicts). Instead of LoadIndex, once per run.
-  void loadDicts();
+  // from elsewhere (index::WordIndex::loadDicts, which says what question answers). Instead of
+  // LoadIndex, once per run.
+  void loadDicts(index::UnopenedPackageQuestion* question = nullptr);
 
   // The line of the word whose key equals word's key (letter case, "ё" against "е", hyphens,
   // dots and blanks do not count), found by halving, as the index is ordered; none when the

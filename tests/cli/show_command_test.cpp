@@ -76,5 +76,24 @@ TEST(ShowCommand, LeavesOutADamagedDictionaryWithANoteAndOneWarning) {
             "stream \"art\": compressed data is corrupt\n");
 }
 
+// The page of a word leaves out the dictionary whose package is gone and shows the others.
+TEST(ShowCommand, LeavesOutADictionaryWhosePackageIsGone) {
+  AppFolder app;
+  app.addPackage("tolk", "tolk.brd");
+  app.addPackage("sinonim", "sinonim.brd");
+  app.install({"tolk.brd", "sinonim.brd"});
+  const std::string folder = app.path().string();
+  const Result both = run({"--app", folder, "show", "дом"});
+  ASSERT_EQ(both.status, 0) << both.err;
+  ASSERT_NE(both.out.find("строение"), std::string::npos);
+
+  std::filesystem::remove(app.dataDir() / "sinonim.brd");
+  const Result shown = run({"--app", folder, "show", "дом"});
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("Жилое здание."), std::string::npos);
+  EXPECT_EQ(shown.out.find("строение"), std::string::npos);
+  EXPECT_NE(shown.err.find("sinonim.brd could not be opened"), std::string::npos) << shown.err;
+}
+
 }  // namespace
 }  // namespace verbalon::cli

@@ -5,11 +5,14 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -134,6 +137,21 @@ void installMemoDictionary(const AppFolder& folder, const std::vector<std::strin
   index.AddDict(folder.dataDir() / "memo.brd", ReadBuf);
   index.InstallDict(0, progress);
   index.SaveIndex(stgRes, progress);
+}
+
+// Once the start-up question about a package that cannot be opened shows, keeps its text in
+// *text and presses its button of that object name.
+void answerUnopenedPackage(const char* button, QString* text) {
+  auto* poll = new QTimer(qApp);
+  QObject::connect(poll, &QTimer::timeout, [poll, button, text] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || box->objectName() != QStringLiteral("unopenedPackageBox")) return;
+    poll->stop();
+    poll->deleteLater();
+    *text = box->text();
+    child<QPushButton>(*box, button)->click();
+  });
+  poll->start(10);
 }
 
 }  // namespace
@@ -633,6 +651,56 @@ class MainWindowTest : public QObject {
     QCOMPARE(statusText(*window, 0), QStringLiteral("Слов: %1").arg(words.slWord().size()));
     QCOMPARE(form.sbWord->maximum(),
              static_cast<int>(words.slWord().size()) - (window->pageRows() - 1));
+  }
+
+  // An installed package whose file is gone: the start asks, in Russian and naming the file,
+  // and does what the answer says; nothing is reported as an error. Runs before the first test
+  // that ends the program: once acExit has left the event loops, no later modal box waits.
+  void startUpAsksWhatToDoWithAPackageThatCannotBeOpened() {
+    for (const char* button : {"btKeepDict", "btRemoveDict", "btExitProgram"}) {
+      SampleAppFolder folder({"tolk.brd", "sinonim.brd"});
+      std::filesystem::remove(folder.dataDir() / "sinonim.brd");
+      QString asked;
+      answerUnopenedPackage(button, &asked);
+      auto window = std::make_unique<TfMain>(folder.path(), QStringList());
+      QVERIFY(window->FormCreate());
+      window->createSecondaryWindows();
+      window->addDictsDialog = [] {};
+      window->show();
+      QTRY_VERIFY(!asked.isEmpty());
+      QVERIFY2(
+          asked.contains(QStringLiteral("Не удалось открыть установленный словарь «sinonim.brd»")),
+          qPrintable(asked));
+      QVERIFY(asked.contains(QStringLiteral("Файл sinonim.brd не найден")));
+      QVERIFY(!child<QWidget>(*window, "fLogo")->isVisible());
+      const index::WordIndex& index = window->wordIndex();
+      const std::string which = button;
+      if (which == "btExitProgram") {
+        QTRY_VERIFY(!window->isVisible());
+        QCOMPARE(g_errors, QStringList());
+        continue;
+      }
+      QTRY_VERIFY(Controls(*window).lbWord->count() > 0);
+      QCOMPARE(g_errors, QStringList());
+      QVERIFY(!child<QProgressBar>(*window, "pbLoad")->isVisible());
+      const std::optional<size_t> dom = window->session().findWord(cp1251::fromUtf8("дом"));
+      QVERIFY(dom);
+      if (which == "btKeepDict") {
+        QCOMPARE(index.Dicts().size(), size_t{2});
+        QVERIFY(index.Dicts()[1].isUnopened());
+        QCOMPARE(statusText(*window, 2), QStringLiteral("Доступно: 1"));
+        // The page of a word both know shows the article that can be read.
+        QVERIFY(index.slIndex()[*dom].find('|') != std::string::npos);
+        detail::TfMainProbe::ShowArticle(*window, static_cast<int32_t>(*dom));
+        const QString page = Controls(*window).me->toPlainText();
+        QVERIFY2(page.contains(QStringLiteral("Жилое здание.")), qPrintable(page));
+        QVERIFY(!page.contains(QStringLiteral("строение")));
+      } else {
+        QCOMPARE(index.Dicts().size(), size_t{1});
+        QVERIFY(index.slIndex()[*dom].find('|') == std::string::npos);
+      }
+      QCOMPARE(g_errors, QStringList());
+    }
   }
 
   void historyRowsRunAgainAndButtonsOnlyTakeRowsOffTheScreen() {
