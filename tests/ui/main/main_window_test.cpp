@@ -3,7 +3,6 @@
 
 #include "main/main_window.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -111,8 +110,9 @@ StringList historyOnDisk(const AppFolder& folder) {
 }
 
 // Installs, as the only dictionary of folder, a "MEMO" one whose words "a", "b", ... have the
-// articles given, in this order.
-void installMemoDictionary(const AppFolder& folder, const std::vector<std::string>& articles) {
+// articles given, in this order; with sameWord, all of them are articles of that one word.
+void installMemoDictionary(const AppFolder& folder, const std::vector<std::string>& articles,
+                           const std::string& sameWord = {}) {
   {
     auto package = storage::CompoundFile::create(folder.dataDir() / "memo.brd");
     storage::WriteStream(package, "~dict.ini", "Title=H\r\nShortTitle=H\r\nviewcontrol=MEMO", true);
@@ -121,7 +121,7 @@ void installMemoDictionary(const AppFolder& folder, const std::vector<std::strin
     std::string index;
     std::string text;
     for (size_t i = 0; i < articles.size(); ++i) {
-      words += std::string(1, static_cast<char>('a' + i)) + "\r\n";
+      words += (sameWord.empty() ? std::string(1, static_cast<char>('a' + i)) : sameWord) + "\r\n";
       index += "s:" + std::to_string(i) + "\r\n";
       text += articles[i] + "\r\n";
     }
@@ -406,6 +406,34 @@ class MainWindowTest : public QObject {
                               .arg(scroll->value())
                               .arg(end.y())));
     }
+    QVERIFY(g_errors.isEmpty());
+  }
+
+  // The view lays a long page out as it shows it, not all at once: a "#" link in the first of
+  // many fragments still reaches an anchor in the last, far below what was laid out first.
+  void anAnchorLinkReachesTheLastFragmentOfALongPage() {
+    SampleAppFolder folder;
+    std::string lines;
+    for (int i = 0; i < 20; ++i) {
+      lines += "<BR>строка";
+    }
+    std::vector<std::string> articles(40, cp1251::fromUtf8("текст" + lines));
+    articles.front() = cp1251::fromUtf8("<a href=\"#end\">вниз</a>" + lines);
+    articles.back() = cp1251::fromUtf8("<a name=\"end\">конец</a>" + lines);
+    installMemoDictionary(folder, articles, "a");
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const Controls form(*window);
+    QScrollBar* scroll = form.me->verticalScrollBar();
+    detail::TfMainProbe::ShowArticle(*window, 0);
+
+    const QString text = form.me->toPlainText();
+    QTest::mouseClick(form.me->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      pointOfCharacter(*form.me, static_cast<int>(text.indexOf(u"вниз")) + 1));
+    const QPoint end = pointOfCharacter(*form.me, static_cast<int>(text.indexOf(u"конец")));
+    QVERIFY2(scroll->value() > 0 && end.y() >= 0 && end.y() < 40,
+             qPrintable(
+                 QStringLiteral("scrolled to %1, anchor at %2").arg(scroll->value()).arg(end.y())));
     QVERIFY(g_errors.isEmpty());
   }
 
