@@ -92,6 +92,7 @@ TEST(SortedNearSpellings, OffersWhatThePairIndexOffers) {
   const NearSpellings index(slWord);
   const SortedNearSpellings walk{WordLines(slWord)};
   std::vector<std::string> queries;
+  queries.reserve(303);
   for (int i = 0; i < 300; ++i) {
     queries.push_back(randomWord(rng, letters, 10));
   }
