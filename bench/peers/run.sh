@@ -126,7 +126,7 @@ if command -v goldendict >/dev/null && command -v xvfb-run >/dev/null &&
     ln -s "$dictd/$name.index" "$dictd/$name.dict.dz" "$work/peerdicts/"
   done
   # Inside the X server: starts goldendict with HOME=$1 and prints the seconds until its main
-  # window is mapped. It maps that window only once its dictionaries are loaded, after building
+  # window, named just "GoldenDict", is mapped. It maps that window only once its dictionaries are loaded, after building
   # any missing index behind its "Initializing" window, so the index is complete by then.
   cat >"$work/peer_start.sh" <<'EOF'
 home=$1
@@ -134,8 +134,7 @@ start=$(date +%s.%N)
 HOME=$home goldendict >"$home/log" 2>&1 &
 pid=$!
 deadline=$(($(date +%s) + 900))
-until xdotool search --all --onlyvisible --classname goldendict --name '^GoldenDict$' \
-  >/dev/null 2>&1; do
+until xdotool search --onlyvisible --name '^GoldenDict$' >/dev/null 2>&1; do
   if ! kill -0 "$pid" 2>/dev/null; then
     echo "goldendict ended before its window showed; its output:" >&2
     cat "$home/log" >&2
@@ -174,7 +173,8 @@ EOF
   isolate=()
   if unshare -n true 2>/dev/null; then isolate=(unshare -n); fi
   in_x() {
-    "${isolate[@]}" xvfb-run -a bash "$@" 2>>"$work/err" || {
+    # Without the tool's cache folder: goldendict keeps its indexes under XDG_CACHE_HOME too.
+    env -u XDG_CACHE_HOME "${isolate[@]}" xvfb-run -a bash "$@" 2>>"$work/err" || {
       cat "$work/err" >&2
       exit 1
     }
