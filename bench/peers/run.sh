@@ -225,7 +225,7 @@ fi
 ratio() {
   case $2 in
     *[!0-9.]* | "") echo "-" ;;
-    *) awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }' ;;
+    *) awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }' ;;
   esac
 }
 row() { printf '%-46s %10s  %-22s %7s\n' "$1" "$2" "$3" "$(ratio "$2" "$3")"; }
