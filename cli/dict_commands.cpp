@@ -199,7 +199,7 @@ int runWords(const Arguments& arguments, Console& console) {
     const index::TFilteredListWord found = index::filterWords(lists.words(), query);
     // Nothing begins with it, or it is a pattern: what the filter tab would offer instead.
     if (found.Words.empty() || suggest::hasWildcard(query)) {
-      printSuggestions(lists.words().toStringList(), typed, out);
+      printSuggestions(suggest::WordLines(lists.words()), typed, nullptr, out);
       return kExitOk;
     }
     for (size_t i = 0; i < found.Words.size(); ++i) {
@@ -258,7 +258,7 @@ int runShow(const Arguments& arguments, Console& console) {
       return kExitOk;
     }
     out.err << "vrbx-tool show: \"" << arguments[0] << "\" is not in the index\n";
-    printSuggestions(lists.words().toStringList(), typed, out);
+    printSuggestions(suggest::WordLines(lists.words()), typed, nullptr, out);
     return kExitFailure;
   });
 }
@@ -288,14 +288,15 @@ std::vector<Command> dictCommands() {
       "Prints every word of the combined index that begins with PREFIX, letter case ignored\n"
       "(\"ё\" and \"е\" differ), as the find box lists them: one per line, the word, a tab and\n"
       "its index entry (dictionary:stream:line, several joined by \"|\"). When no word begins\n"
-      "with it, or PREFIX is a pattern with \"*\" or \"?\", prints what `suggest` prints.\n" +
+      "with it, or PREFIX is a pattern with \"*\" or \"?\", prints what `suggest` prints but\n"
+      "the dictionary forms (Hunspell's dictionaries would take longer to load than the rest).\n" +
       std::string(kAppFolderHelp);
   static const std::string showHelp =
       "Prints the article page of the indexed word whose key equals WORD's key (letter case,\n"
       "\"ё\" against \"е\", hyphens, dots and spaces do not count), as the program loads it\n"
       "into the article view: the templates and advertisement records of \"vrbx.pde\", the\n"
       "article of every dictionary that knows the word. A word not in the index: a message,\n"
-      "the suggestions as `suggest` prints them, and exit status 1.\n"
+      "the suggestions as `suggest` prints them but the dictionary forms, and exit status 1.\n"
       "--width PIXELS      the width of the view, which sets the column count of \"LIST\"\n"
       "                    dictionaries; 600 by default.\n"
       "--advert-draws N    start the advertisement draw as if N pages had been built before.\n"

@@ -50,6 +50,11 @@ TEST(ShowCommand, PrintsThePageOfAnIndexedWordAndRefusesAnUnknownOne) {
   EXPECT_EQ(missing.status, kExitFailure);
   EXPECT_EQ(missing.out, "");
   EXPECT_NE(missing.err.find("\"домище\" is not in the index"), std::string::npos);
+
+  // A misspelling is refused too, with the word it meant among the suggestions.
+  const Result misspelt = run({"show", "--app", folder, "абрикас"});
+  EXPECT_EQ(misspelt.status, kExitFailure);
+  EXPECT_NE(misspelt.out.find("абрикос\tnear-spelling\n"), std::string::npos) << misspelt.out;
 }
 
 // A damaged item stream leaves its dictionary out of the page with a note, and the tool says
