@@ -1,6 +1,7 @@
 #include "cli/dict_commands.h"
 
 #include <charconv>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -193,6 +194,19 @@ Number numberOption(const Arguments& arguments, std::string_view option, Number 
   return value;
 }
 
+// The page has a note in place of each dictionary whose article could not be read; the reason
+// goes to the terminal.
+void warnOfBrokenDictionaries(session::Session& app, Console& console) {
+  for (const article::BrokenPart& part : app.takeNewlyBroken()) {
+    try {
+      std::rethrow_exception(part.error);
+    } catch (const std::exception& e) {
+      console.err << "vrbx-tool show: warning: dictionary " << part.dict
+                  << " is left out of the page: " << e.what() << "\n";
+    }
+  }
+}
+
 int runShow(const Arguments& arguments, Console& console) {
   const int width = numberOption(arguments, "--width", 600);
   const uint64_t draws = numberOption<uint64_t>(arguments, "--advert-draws", 0);
@@ -209,6 +223,7 @@ int runShow(const Arguments& arguments, Console& console) {
       app.advert().skipDraws(draws);
       const std::string page = app.page(entry, headword, width, false);
       out.out << (arguments.has("--raw") ? page : cp1251::toUtf8(page));
+      warnOfBrokenDictionaries(app, out);
       return kExitOk;
     }
     out.err << "vrbx-tool show: \"" << arguments[0] << "\" is not in the index\n";

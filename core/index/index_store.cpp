@@ -33,8 +33,8 @@ StringList decompressLines(const storage::CompoundFile& stgRes, std::string_view
   try {
     storage::DecompressStream(raw, text, limit);
   } catch (const storage::EDecompressionError& e) {
-    throw storage::EDecompressionError(
-        stgRes.path().filename().string() + ", stream \"" + std::string(stream) + "\"", e.reason());
+    throw storage::EDecompressionError(stgRes.path().filename().string(), std::string(stream),
+                                       e.reason());
   }
   return splitLines(text.bytes());
 }
@@ -47,8 +47,9 @@ bool isPlainFileName(std::string_view name) {
 void checkDictList(const StringList& dictList) {
   for (const std::string& name : dictList) {
     if (!isPlainFileName(name)) {
-      throw EIndexError("the list of installed dictionaries names \"" + cp1251::toUtf8(name) +
-                        "\", which is not a file name");
+      throw EIndexError(EIndexError::Fault::kDamaged,
+                        "the list of installed dictionaries names \"" + cp1251::toUtf8(name) +
+                            "\", which is not a file name");
     }
   }
 }
@@ -76,8 +77,9 @@ void WordIndex::openListedDicts(const StringList& dictList, const std::filesyste
           dicts::locatePackage(dataDir, sharedDataDirs, cp1251::toUtf8(name));
       dicts::AddDict(m_dicts, where.path, ReadBuf, dicts::ItemLists::kSkip, where.access);
     } catch (const Error& e) {
-      throw EIndexError("the installed dictionary " + cp1251::toUtf8(name) +
-                        " could not be loaded: " + e.what());
+      std::throw_with_nested(EIndexError(EIndexError::Fault::kNotLoaded,
+                                         "the installed dictionary " + cp1251::toUtf8(name) +
+                                             " could not be loaded: " + e.what()));
     }
   }
 }
@@ -100,7 +102,10 @@ void WordIndex::loadDicts(const storage::CompoundFile& stgRes, const std::filesy
 
 void WordIndex::AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf) {
   checkChangesAllowed();
-  if (m_busy) throw EIndexError("another installation or removal is still running");
+  if (m_busy) {
+    throw EIndexError(EIndexError::Fault::kBusy,
+                      "another installation or removal is still running");
+  }
   dicts::addDictToInstall(m_dicts, path, ReadBuf);
 }
 
@@ -143,8 +148,9 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
     StringList words = decompressLines(stgRes, kWordStream, rawWords, m_storedLimit);
     StringList entries = storedEntries.get();
     if (words.size() != entries.size()) {
-      throw EIndexError("the stored word list has " + std::to_string(words.size()) +
-                        " lines but the stored index has " + std::to_string(entries.size()));
+      throw EIndexError(EIndexError::Fault::kDamaged,
+                        "the stored word list has " + std::to_string(words.size()) +
+                            " lines but the stored index has " + std::to_string(entries.size()));
     }
     m_word = std::move(words);
     m_index = std::move(entries);
@@ -156,7 +162,10 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
 
 void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progress) {
   checkChangesAllowed();
-  if (m_busy) throw EIndexError("another installation or removal is still running");
+  if (m_busy) {
+    throw EIndexError(EIndexError::Fault::kBusy,
+                      "another installation or removal is still running");
+  }
   progress.setCounter("");
   progress.setStatus(detail::textSaving());
   progress.processMessages();
@@ -164,10 +173,11 @@ void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progre
   // The same limit as LoadIndex reads with, checked before the transaction begins.
   for (const StringList* list : {&m_word, &m_index}) {
     if (const size_t bytes = storedTextSize(*list); bytes > m_storedLimit) {
-      throw EIndexError("the index is not saved: its " +
-                        std::string(list == &m_word ? kWordStream : kIndexStream) + " would hold " +
-                        std::to_string(bytes >> 20) + " MiB, more than the " +
-                        std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
+      throw EIndexError(EIndexError::Fault::kTooLarge,
+                        "the index is not saved: its " +
+                            std::string(list == &m_word ? kWordStream : kIndexStream) +
+                            " would hold " + std::to_string(bytes >> 20) + " MiB, more than the " +
+                            std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
     }
   }
   StringList dictList;

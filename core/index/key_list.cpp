@@ -20,7 +20,7 @@ void KeyList::reserve(size_t keys, size_t bytes) {
 
 void KeyList::checkRoom(size_t more) const {
   if (more > std::numeric_limits<uint32_t>::max() - m_bytes.size()) {
-    throw EIndexError("the word keys exceed 4 GiB");
+    throw EIndexError(EIndexError::Fault::kTooLarge, "the word keys exceed 4 GiB");
   }
 }
 
@@ -44,7 +44,7 @@ void KeyList::pushWord(std::string_view word) {
   appendSortKey(word, m_bytes);
   if (m_bytes.size() > std::numeric_limits<uint32_t>::max()) {
     m_bytes.resize(before);
-    throw EIndexError("the word keys exceed 4 GiB");
+    throw EIndexError(EIndexError::Fault::kTooLarge, "the word keys exceed 4 GiB");
   }
   m_ends.push_back(static_cast<uint32_t>(m_bytes.size()));
 }

@@ -30,7 +30,10 @@ int gaugeValue(long long value) {
 class BusyGuard {
  public:
   explicit BusyGuard(bool& busy) : m_busy(busy) {
-    if (m_busy) throw EIndexError("another installation or removal is still running");
+    if (m_busy) {
+      throw EIndexError(EIndexError::Fault::kBusy,
+                        "another installation or removal is still running");
+    }
     m_busy = true;
   }
   ~BusyGuard() { m_busy = false; }
@@ -114,8 +117,9 @@ void WordIndex::appendSlot(dicts::TDict dict) {
 
 void WordIndex::assignLists(StringList words, StringList entries) {
   if (words.size() != entries.size()) {
-    throw EIndexError("the word list has " + std::to_string(words.size()) +
-                      " lines but the index has " + std::to_string(entries.size()));
+    throw EIndexError(EIndexError::Fault::kDamaged,
+                      "the word list has " + std::to_string(words.size()) +
+                          " lines but the index has " + std::to_string(entries.size()));
   }
   m_word = std::move(words);
   m_index = std::move(entries);
@@ -123,7 +127,7 @@ void WordIndex::assignLists(StringList words, StringList entries) {
 }
 
 void WordIndex::checkChangesAllowed() const {
-  if (!m_refusal.empty()) throw EIndexError(m_refusal);
+  if (!m_refusal.empty()) throw EIndexError(EIndexError::Fault::kRefused, m_refusal);
 }
 
 // What a merge changes, worked out in full before anything changes: the lists to be (when the
@@ -201,29 +205,34 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
 // only reserves room, which changes no line of them.
 void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& plan) {
   if (n >= m_dicts.size() || n + 1 != m_dicts.size()) {
-    throw EIndexError("dictionary " + std::to_string(n) +
-                      " is not the last slot and cannot be merged");
+    throw EIndexError(
+        EIndexError::Fault::kInternal,
+        "dictionary " + std::to_string(n) + " is not the last slot and cannot be merged");
   }
   const dicts::TDict& dict = m_dicts[n];
   if (dict.isEmptySlot()) {
-    throw EIndexError("slot " + std::to_string(n) + " holds no dictionary to merge");
+    throw EIndexError(EIndexError::Fault::kInternal,
+                      "slot " + std::to_string(n) + " holds no dictionary to merge");
   }
   const dicts::TextLines& items = dict.ItemList;
   const dicts::TextLines& locations = dict.IndexList;
   if (items.size() != locations.size()) {
-    throw EIndexError(cp1251::toUtf8(dict.FileName) + ": " + std::to_string(items.size()) +
-                      " items but " + std::to_string(locations.size()) + " article locations");
+    throw EIndexError(EIndexError::Fault::kInternal,
+                      cp1251::toUtf8(dict.FileName) + ": " + std::to_string(items.size()) +
+                          " items but " + std::to_string(locations.size()) + " article locations");
   }
   if (items.size() > std::numeric_limits<uint32_t>::max()) {
-    throw EIndexError(cp1251::toUtf8(dict.FileName) + ": too many items");
+    throw EIndexError(EIndexError::Fault::kInternal,
+                      cp1251::toUtf8(dict.FileName) + ": too many items");
   }
   // A location goes into entries as it stands. AddDict has checked those of a package it
   // opened, but a slot may have been filled by its caller.
   dicts::ArticleLocation read;
   for (size_t k = 0; k < locations.size(); ++k) {
     if (const char* fault = dicts::readArticleLocation(locations[k], read)) {
-      throw EIndexError(cp1251::toUtf8(dict.FileName) + ": article location " + std::to_string(k) +
-                        ", '" + cp1251::toUtf8(locations[k]) + "', " + fault);
+      throw EIndexError(EIndexError::Fault::kInternal,
+                        cp1251::toUtf8(dict.FileName) + ": article location " + std::to_string(k) +
+                            ", '" + cp1251::toUtf8(locations[k]) + "', " + fault);
     }
   }
 
@@ -325,9 +334,10 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
   }
   if (wordBytes > m_storedLimit || entryBytes > m_storedLimit) {
     throw EIndexError(
+        EIndexError::Fault::kTooLarge,
         cp1251::toUtf8(dict.FileName) + " is not installed: the stored index would grow to " +
-        std::to_string(std::max(wordBytes, entryBytes) >> 20) + " MiB, more than the " +
-        std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
+            std::to_string(std::max(wordBytes, entryBytes) >> 20) + " MiB, more than the " +
+            std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
   }
   const size_t added = plan.insertions.size();
   reserveRoom(plan.reorders ? plan.words : m_word, added);

@@ -140,6 +140,8 @@ class WordIndex {
 
   // Why changes are refused in this run; empty while they are allowed.
   const std::string& refusal() const { return m_refusal; }
+  // Raises EIndexError (Fault::kRefused) with the refusal while changes are refused.
+  void checkChangesAllowed() const;
 
  private:
   struct InstallPlan;
@@ -147,7 +149,6 @@ class WordIndex {
   void openListedDicts(const StringList& dictList, const std::filesystem::path& dataDir,
                        storage::MemoryStream& ReadBuf,
                        const std::vector<std::filesystem::path>& sharedDataDirs);
-  void checkChangesAllowed() const;
   void planKeys(InstallPlan& plan) const;
   // May fail; changes no line of the lists (it only reserves room in them).
   void planInstall(size_t n, InstallProgress& progress, InstallPlan& plan);

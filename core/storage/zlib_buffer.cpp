@@ -208,8 +208,11 @@ std::string joinPieces(std::vector<Piece>::iterator first, std::vector<Piece>::i
 EDecompressionError::EDecompressionError(std::string reason)
     : EZlibError("Error: " + reason), m_reason(std::move(reason)) {}
 
-EDecompressionError::EDecompressionError(const std::string& where, std::string reason)
-    : EZlibError("Error: " + where + ": " + reason), m_reason(std::move(reason)) {}
+EDecompressionError::EDecompressionError(std::string file, std::string stream, std::string reason)
+    : EZlibError("Error: " + file + ", stream \"" + stream + "\": " + reason),
+      m_reason(std::move(reason)),
+      m_file(std::move(file)),
+      m_stream(std::move(stream)) {}
 
 std::string DeflateBuffer(std::string_view input) {
   return std::move(deflateBuffers({input}).front());

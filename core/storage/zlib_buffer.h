@@ -29,15 +29,19 @@ class ECompressionError : public EZlibError {
 // The input is not a complete, intact zlib stream, or it expands beyond the allowed size.
 // reason() is the bare cause ("compressed data is corrupt"); what() is "Error: " + reason, or,
 // when the reader knows where the data came from, "Error: words.brd, stream \"~items.dat\": "
-// + reason.
+// + reason, and file() and stream() (UTF-8) then say where.
 class EDecompressionError : public EZlibError {
  public:
   explicit EDecompressionError(std::string reason);
-  EDecompressionError(const std::string& where, std::string reason);
+  EDecompressionError(std::string file, std::string stream, std::string reason);
   const std::string& reason() const { return m_reason; }
+  const std::string& file() const { return m_file; }
+  const std::string& stream() const { return m_stream; }
 
  private:
   std::string m_reason;
+  std::string m_file;
+  std::string m_stream;
 };
 
 // A few hundred bytes of hostile input can claim gigabytes of output; inflation stops at this

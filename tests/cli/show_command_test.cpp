@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "common/cp1251.h"
+#include "storage/compound_file.h"
+#include "storage/storage.h"
 #include "support/app_folder.h"
+#include "support/package_builder.h"
 #include "tool_run.h"
 
 namespace verbalon::cli {
@@ -47,6 +50,30 @@ TEST(ShowCommand, PrintsThePageOfAnIndexedWordAndRefusesAnUnknownOne) {
   EXPECT_EQ(missing.status, kExitFailure);
   EXPECT_EQ(missing.out, "");
   EXPECT_NE(missing.err.find("\"домище\" is not in the index"), std::string::npos);
+}
+
+// A damaged item stream leaves its dictionary out of the page with a note, and the tool says
+// why once, in English.
+TEST(ShowCommand, LeavesOutADamagedDictionaryWithANoteAndOneWarning) {
+  AppFolder app;
+  testing::Streams streams = testing::dictStreams("Title=Broken", {"дом"}, {"art:0"});
+  streams["art"] = "x";
+  testing::writePackage(app.dataDir() / "broken.brd", streams);
+  app.addPackage("tolk", "tolk.brd");
+  app.install({"broken.brd", "tolk.brd"});
+  {
+    storage::CompoundFile broken = storage::CompoundFile::open(app.dataDir() / "broken.brd");
+    storage::WriteStream(broken, "art", "no zlib stream", false);
+  }
+  const Result shown = run({"--app", app.path().string(), "show", "дом"});
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("Жилое здание."), std::string::npos);
+  EXPECT_NE(shown.out.find("Словарь «Broken»: статья не показана — файл broken.brd повреждён."),
+            std::string::npos)
+      << shown.out;
+  EXPECT_EQ(shown.err,
+            "vrbx-tool show: warning: dictionary 0 is left out of the page: Error: broken.brd, "
+            "stream \"art\": compressed data is corrupt\n");
 }
 
 }  // namespace

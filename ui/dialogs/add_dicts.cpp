@@ -23,11 +23,11 @@
 #include "dirscan/directory_scanner.h"
 #include "import/importer.h"
 #include "import/source_title.h"
-#include "index/index_error.h"
 #include "index/install_progress.h"
 #include "index/throttled_progress.h"
 #include "index/word_index.h"
 #include "qtglue/error_box.h"
+#include "qtglue/error_text.h"
 #include "qtglue/qt_text.h"
 #include "session/session.h"
 
@@ -136,10 +136,8 @@ bool writableInCp1251(const std::string& utf8) {
   return dicts::installedName(utf8).has_value();
 }
 
-// The list reports an index outside its lines this way, -1 for no selection.
-[[noreturn]] void throwListIndexError(int index) {
-  throw Error("List index out of bounds (" + std::to_string(index) + ")");
-}
+// What a button that acts on the selected line says when no line is selected.
+const char* const kChooseALine = "Выберите словарь в списке";
 
 // Runs a function when the scope ends, however it ends.
 template <typename F>
@@ -401,7 +399,7 @@ void TfAddDicts::addSourceLine(const fs::path& source, import::SourceFormat form
 int TfAddDicts::selectedLine() const {
   const int line = m_lbDicts->currentRow();
   if (line < 0 || static_cast<size_t>(line) >= m_installable.size()) {
-    throwListIndexError(line);
+    throw Error(kChooseALine);
   }
   return line;
 }
@@ -485,7 +483,7 @@ void TfAddDicts::importSource(size_t line) {
     m_progress->setStatus({});
     m_progress->setCounter({});
     throw Error("Не удалось импортировать словарь из файла «" + source.filename().string() +
-                "»:\n" + e.what());
+                "»:\n" + errorText(e).toStdString());
   }
 }
 
@@ -524,10 +522,7 @@ void TfAddDicts::Button2Click() {
 }
 
 void TfAddDicts::runOperation(int line, const std::function<void()>& body) {
-  const std::string& refusal = m_context.session.index().refusal();
-  if (!refusal.empty()) {
-    throw index::EIndexError(refusal);
-  }
+  m_context.session.index().checkChangesAllowed();
   Modified = true;
   m_busy = true;
   setButtonsEnabled(false);

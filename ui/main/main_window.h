@@ -171,6 +171,9 @@ class TfMain final : public QMainWindow {
   void startShowTimer(int32_t word);
   void tmShowTimer();
   void ShowArticle(int32_t w);
+  // Tells, once in a run for each package, which dictionaries could not give their articles;
+  // the pages show a note in their place every time.
+  void reportBrokenDictionaries();
   std::string_view meImageRequest(const std::string& source);
   std::string_view mehtStreamRequest(const std::string& target);
   void meHotSpotClick(const std::string& url, bool& handled);

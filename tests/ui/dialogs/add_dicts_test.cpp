@@ -26,6 +26,7 @@
 #include "session/session.h"
 #include "storage/compound_file.h"
 #include "storage/memory_stream.h"
+#include "storage/storage.h"
 #include "support/app_folder.h"
 
 namespace {
@@ -45,7 +46,7 @@ struct Boxes {
 
 const QString kTolkTitle = QStringLiteral("Малый толковый словарь русского языка");
 const QString kAlreadyInstalled = QStringLiteral("Выбранный словарь уже установлен");
-const QString kNoSelection = QStringLiteral("List index out of bounds (-1)");
+const QString kNoSelection = QStringLiteral("Выберите словарь в списке");
 
 // A tab-separated source with words no sample package has.
 const std::string kWordsSource =
@@ -359,6 +360,32 @@ class AddDictsTest : public QObject {
     QCOMPARE(Boxes::errors, QStringList({kNoSelection, kNoSelection}));
     QCOMPARE(run.index.Dicts().size(), size_t{1});
     QVERIFY(run.index.slWord() == words);
+  }
+
+  // What the core reports in English for the tool, the dialog says in Russian, naming the file.
+  void saysInRussianWhyAPackageCannotBeOpened() {
+    AppFolder app;
+    app.addPackage("tolk", "tolk.brd");
+    app.addPackage("sokr", "damaged.brd");
+    {
+      verbalon::storage::CompoundFile damaged =
+          verbalon::storage::CompoundFile::open(app.dataDir() / "damaged.brd");
+      verbalon::storage::WriteStream(damaged, "~dict.ini", "no zlib here", false);
+    }
+    // Another program holds the package open, exclusively.
+    const verbalon::storage::CompoundFile held =
+        verbalon::storage::CompoundFile::open(app.dataDir() / "tolk.brd");
+    Run run(app);
+    run.dialog->show();
+    QCOMPARE(run.text("tolk.brd"),
+             QStringLiteral("tolk.brd — не читается: Файл tolk.brd занят другой программой."));
+    QCOMPARE(run.text("damaged.brd"),
+             QStringLiteral("damaged.brd — не читается: Файл повреждён: damaged.brd — раздел "
+                            "«~dict.ini» не распаковывается."));
+
+    run.click("tolk.brd", "btSetupOneDict");
+    QCOMPARE(Boxes::errors, QStringList{QStringLiteral("Файл tolk.brd занят другой программой.")});
+    QVERIFY(run.index.Dicts().empty());
   }
 
   // Packages in subfolders and names with ".BRD" do not count; the question comes at every
