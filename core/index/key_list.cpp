@@ -30,6 +30,15 @@ void KeyList::push_back(std::string_view sortKey) {
   m_ends.push_back(static_cast<uint32_t>(m_bytes.size()));
 }
 
+void KeyList::append(const KeyList& other) {
+  checkRoom(other.m_bytes.size());
+  const auto base = static_cast<uint32_t>(m_bytes.size());
+  m_bytes.append(other.m_bytes);
+  for (const uint32_t end : other.m_ends) {
+    m_ends.push_back(base + end);
+  }
+}
+
 void KeyList::pushWord(std::string_view word) {
   const size_t before = m_bytes.size();
   appendSortKey(word, m_bytes);

@@ -31,6 +31,8 @@ class KeyList {
   void push_back(std::string_view sortKey);
   // Appends the sort key of a word (normalisation included).
   void pushWord(std::string_view word);
+  // Appends the keys of other, in order.
+  void append(const KeyList& other);
 
   // Makes room for `keys` more keys of `bytes` bytes in all (with some to spare), so that an
   // insertSorted of them allocates nothing and cannot fail.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/error.h"
 
@@ -50,6 +51,13 @@ inline constexpr size_t kDefaultInflateLimit = size_t{256} << 20;
 // Compresses input into one zlib stream. Never fails on valid input; ECompressionError when zlib
 // reports an error.
 std::string DeflateBuffer(std::string_view input);
+
+// DeflateBuffer of every input, result i for input i, with the cores shared among all of them:
+// each input is cut into pieces that are compressed on every core as one queue, so that two
+// streams saved together keep both cores busy to the end instead of one after the other, each
+// leaving a core idle while its last piece finishes. Every result is one zlib stream as
+// DeflateBuffer writes it.
+std::vector<std::string> deflateBuffers(const std::vector<std::string_view>& inputs);
 
 // Decompresses one zlib stream at the start of input; bytes after its end are ignored. expected
 // is a hint for the output size (0 = none). Throws EDecompressionError when the header or the

@@ -125,6 +125,33 @@ TEST_F(IndexStore, SavedIndexLoadsBackLineForLine) {
   EXPECT_EQ(loaded.slIndex()[1], "0:s:1|3:s:0");
 }
 
+// A real-size index is compressed in pieces on every core, the word list's and the index's
+// together; each stored stream is still one level-9 zlib stream holding its whole text.
+TEST_F(IndexStore, LargeIndexIsStoredAsOneZlibStreamPerList) {
+  writeResource({}, {}, {});
+  Lines words;
+  Lines entries;
+  for (size_t i = 0; i < 150000; ++i) {
+    words.push_back("word" + std::to_string(i * 7919 % 150000));
+    entries.push_back("0:a\\" + std::to_string(i / 600 + 1) + ":" + std::to_string(i % 600) +
+                      (i % 5 == 0 ? "|2:a\\3:" + std::to_string(i % 97) : ""));
+  }
+  {
+    storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+    WordIndex index;
+    index.assignLists(words, entries);
+    index.SaveIndex(stgRes, none);
+  }
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  for (const auto& [stream, lines] : {std::pair{"items.dat", &words}, {"index.dat", &entries}}) {
+    storage::ReadStream(stgRes, stream, ReadBuf, storage::kPackageMode, false);
+    const std::string raw = ReadBuf.bytes();
+    EXPECT_EQ(raw.substr(0, 2), "\x78\xDA") << stream;
+    EXPECT_EQ(storage::InflateBuffer(raw), joinLines(*lines)) << stream;
+  }
+  EXPECT_EQ(readLines("addeddicts.dat", &stgRes), Lines{});
+}
+
 // Start-up leaves the item lists of installed packages unread; removing such a slot and merging
 // a package added in the same run must give what the run that installed them gives.
 TEST_F(IndexStore, SlotsOpenedAtStartUpRemoveAndLaterMergesMatchTheInstallingRun) {
