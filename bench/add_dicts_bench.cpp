@@ -16,6 +16,7 @@
 
 #include "dialogs/add_dicts.h"
 #include "index/install_progress.h"
+#include "proc_memory.h"
 #include "session/session.h"
 #include "storage/compound_file.h"
 #include "storage/memory_stream.h"
@@ -74,16 +75,7 @@ BENCHMARK(BM_FormShowOfDataFolder)->Unit(benchmark::kMillisecond);
 
 // The resident size of this process in megabytes.
 double residentMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string field;
-  while (status >> field) {
-    if (field == "VmRSS:") {
-      double kilobytes = 0;
-      status >> kilobytes;
-      return kilobytes / 1024;
-    }
-  }
-  return 0;
+  return verbalon::bench::statusMegabytes("VmRSS:");
 }
 
 // A copy of the application folder named by VERBALON_REAL_BASE, whose data folder holds
