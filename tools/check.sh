@@ -19,10 +19,11 @@ cmake --preset dev >/dev/null
 cmake --build --preset dev -j "$jobs"
 ctest --preset dev -j "$jobs"
 
+# Their tests ran in the build above, which links no Qt into them; this build shows that the
+# core and the tool also build where Qt is not installed.
 echo "== The core and the tool without the UI (at ${SECONDS} s)"
-cmake --preset core >/dev/null
+cmake --preset core -DVERBALON_BUILD_TESTS=OFF >/dev/null
 cmake --build --preset core -j "$jobs"
-ctest --preset core -j "$jobs"
 
 echo "== clang-tidy on the files changed (at ${SECONDS} s)"
 # Changed since the branch left the default branch; on the default branch itself, in its last
