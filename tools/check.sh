@@ -23,7 +23,7 @@ ctest --preset dev -j "$jobs"
 # core and the tool also build where Qt is not installed.
 echo "== The core and the tool without the UI (at ${SECONDS} s)"
 cmake --preset core -DVERBALON_BUILD_TESTS=OFF >/dev/null
-cmake --build --preset core -j "$jobs"
+cmake --build --preset core -j "$jobs" --target vrbx-tool
 
 echo "== clang-tidy on the files changed (at ${SECONDS} s)"
 # Changed since the branch left the default branch; on the default branch itself, in its last
