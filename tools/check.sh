@@ -27,10 +27,10 @@ cmake --build --preset core -j "$jobs" --target vrbx-tool
 
 echo "== clang-tidy on the files changed (at ${SECONDS} s)"
 # Changed since the branch left the default branch; on the default branch itself, in its last
-# 30 commits, so that every submission checks what it brought.
+# 12 commits (a session lands more, and its developers run clang-tidy on what they touched).
 base=$(git merge-base HEAD origin/main 2>/dev/null || git merge-base HEAD main 2>/dev/null || true)
 if [ -z "$base" ] || [ "$base" = "$(git rev-parse HEAD)" ]; then
-  base=$(git rev-list --max-count=1 --skip=30 HEAD)
+  base=$(git rev-list --max-count=1 --skip=12 HEAD)
 fi
 changed=()
 if [ -n "$base" ]; then
