@@ -3,6 +3,7 @@
 # sample dictionaries in build/bin/data. Arguments go to the program (for instance /di:PATH).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target vrbx
+# The preset the test command builds with, so that the two share one build folder.
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j "$(nproc)" --target vrbx
 exec build/bin/vrbx "$@"
