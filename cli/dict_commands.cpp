@@ -167,7 +167,7 @@ int runWords(const Arguments& arguments, Console& console) {
     const index::TFilteredListWord found = index::filterWords(lists.words(), query);
     // Nothing begins with it, or it is a pattern: what the filter tab would offer instead.
     if (found.Words.empty() || suggest::hasWildcard(query)) {
-      printSuggestions(lists.words().toStringList(), typed, out);
+      printSuggestions(PackedLines(lists.words().toStringList()), typed, out);
       return kExitOk;
     }
     for (size_t i = 0; i < found.Words.size(); ++i) {
@@ -212,7 +212,7 @@ int runShow(const Arguments& arguments, Console& console) {
       return kExitOk;
     }
     out.err << "vrbx-tool show: \"" << arguments[0] << "\" is not in the index\n";
-    printSuggestions(lists.words().toStringList(), typed, out);
+    printSuggestions(PackedLines(lists.words().toStringList()), typed, out);
     return kExitFailure;
   });
 }

@@ -14,7 +14,7 @@
 
 namespace verbalon::cli {
 
-size_t printSuggestions(const StringList& slWord, const std::string& typed, Console& console) {
+size_t printSuggestions(const PackedLines& slWord, const std::string& typed, Console& console) {
   const suggest::KeySearch keys(slWord);
   const suggest::NearSpellings nearSpellings(slWord);
   suggest::DictionaryForms forms;
@@ -39,7 +39,7 @@ int runSuggest(const Arguments& arguments, Console& console) {
   const storage::CompoundFile stgRes =
       storage::CompoundFile::open(appFolder(arguments) / "vrbx.pde", storage::Access::ReadOnly);
   storage::MemoryStream ReadBuf;
-  const StringList slWord = storage::readLines(stgRes, "items.dat", ReadBuf);
+  const PackedLines slWord(storage::readLines(stgRes, "items.dat", ReadBuf));
   printSuggestions(slWord, cp1251::fromUtf8(arguments[0]), console);
   return kExitOk;
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/packed_lines.h"
 #include "common/string_list.h"
 
 // Words of the index spelled nearly like the query: within one edit for a query of 3 to 5
@@ -29,7 +30,7 @@ size_t allowedEdits(size_t queryLength);
 // after the index changes. Queries are const and may run on several threads at once.
 class NearSpellings {
  public:
-  explicit NearSpellings(const StringList& slWord);
+  explicit NearSpellings(const PackedLines& slWord);
 
   struct Match {
     size_t position;  // in slWord
@@ -44,7 +45,7 @@ class NearSpellings {
   size_t memoryBytes() const;
 
  private:
-  const StringList& m_words;
+  const PackedLines& m_words;
   std::vector<uint8_t> m_postings;  // per pair: word numbers ascending, as varint gaps
   std::vector<uint64_t> m_offset;   // per pair: start in m_postings; one more at the end
 };

@@ -51,7 +51,7 @@ std::string cutNoteText(size_t limit) {
   return cp1251::fromUtf8("Показаны первые " + std::to_string(limit) + " совпадений");
 }
 
-Suggestions suggestFor(std::string_view typedText, const StringList& slWord,
+Suggestions suggestFor(std::string_view typedText, const PackedLines& slWord,
                        const SuggestSources& sources) {
   Collector collector;
   const std::string_view query = cp1251::trimBlanks(typedText);

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/packed_lines.h"
 #include "common/string_list.h"
 
 // What the filter tab offers when the prefix filter finds nothing: words of the index that the
@@ -57,7 +58,7 @@ struct SuggestSources {
 
 // The suggestions for typedText (as typed into the find box, Windows-1251), whatever the
 // prefix filter finds: blanks at the ends do not count; an empty query has none.
-Suggestions suggestFor(std::string_view typedText, const StringList& slWord,
+Suggestions suggestFor(std::string_view typedText, const PackedLines& slWord,
                        const SuggestSources& sources);
 
 }  // namespace verbalon::suggest

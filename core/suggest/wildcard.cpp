@@ -66,7 +66,7 @@ bool WildcardPattern::matches(std::string_view word) const {
   return true;
 }
 
-WildcardMatches matchWildcard(std::string_view pattern, const StringList& slWord, size_t limit) {
+WildcardMatches matchWildcard(std::string_view pattern, const PackedLines& slWord, size_t limit) {
   WildcardMatches result;
   const WildcardPattern compiled(pattern);
   for (size_t i = 0; i < slWord.size(); ++i) {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/packed_lines.h"
 #include "common/string_list.h"
 
 // Whole-word patterns typed into the find box: "*" stands for any run of characters (none too),
@@ -38,7 +39,7 @@ struct WildcardMatches {
 
 // The positions of the words of slWord that match pattern as a whole, in index order, at most
 // limit of them.
-WildcardMatches matchWildcard(std::string_view pattern, const StringList& slWord,
+WildcardMatches matchWildcard(std::string_view pattern, const PackedLines& slWord,
                               size_t limit = kWildcardLimit);
 
 }  // namespace verbalon::suggest

@@ -22,7 +22,7 @@ inline StringList ws(std::initializer_list<const char*> utf8) {
   return out;
 }
 
-inline std::string u(const std::string& text) {
+inline std::string u(std::string_view text) {
   return cp1251::toUtf8(text);
 }
 
