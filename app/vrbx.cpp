@@ -9,6 +9,7 @@
 #include "platform/single_instance.h"
 #include "qtglue/app_icon.h"
 #include "qtglue/error_box.h"
+#include "qtglue/error_text.h"
 #include "qtglue/qt_text.h"
 #include "session/app_location.h"
 
@@ -24,7 +25,7 @@ int main(int argc, char* argv[]) {
     location = verbalon::session::locateAppFolder(
         verbalon::ui::pathFromQString(QApplication::applicationDirPath()));
   } catch (const std::exception& e) {
-    verbalon::ui::showErrorBox(nullptr, QString::fromUtf8(e.what()));
+    verbalon::ui::showErrorBox(nullptr, verbalon::ui::errorText(e));
     return 1;
   }
 

@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 
 #include "index/word_index.h"
+#include "proc_memory.h"
 #include "storage/storage.h"
 
 namespace verbalon::bench {
@@ -25,16 +26,7 @@ void resetPeakMemory() {
 
 // VmHWM of /proc/self/status, in megabytes.
 double peakMegabytes() {
-  std::ifstream status("/proc/self/status");
-  std::string field;
-  while (status >> field) {
-    if (field == "VmHWM:") {
-      double kilobytes = 0;
-      status >> kilobytes;
-      return kilobytes / 1024;
-    }
-  }
-  return 0;
+  return bench::statusMegabytes("VmHWM:");
 }
 
 void loadIndex(benchmark::State& state, const char* variable) {

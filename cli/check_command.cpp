@@ -46,6 +46,11 @@ class MendPrinter {
         m_out << "  # an empty history\n";
         emptyStream("history.dat");
         break;
+      case Kind::Remove:
+        m_out << "  # " << mend.dictionaries.front()
+              << " taken out, since its package does not open\n"
+              << "  " << dictCommand("remove", mend.dictionaries.front()) << "\n";
+        break;
       case Kind::Reinstall:
         m_out << "  # the parts of " << mend.dictionaries.front() << " written anew\n"
               << "  " << dictCommand("remove", mend.dictionaries.front()) << " && "

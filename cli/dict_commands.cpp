@@ -1,8 +1,10 @@
 #include "cli/dict_commands.h"
 
 #include <charconv>
+#include <exception>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -15,6 +17,7 @@
 #include "common/string_list.h"
 #include "dicts/dict_package.h"
 #include "index/install_progress.h"
+#include "index/unopened_package.h"
 #include "index/word_filter.h"
 #include "index/word_index.h"
 #include "index/word_search.h"
@@ -37,6 +40,35 @@ std::unique_ptr<session::Session> openSession(
   auto opened = std::make_unique<session::Session>(location.appDir, access);
   opened->setSharedDataDirs(std::move(location.sharedDataDirs));
   return opened;
+}
+
+// The tool asks nobody: a listed package that cannot be opened is kept without its articles
+// for the run, with one warning naming it. `remove` can then take it out like any other.
+class KeepUnopened final : public index::UnopenedPackageQuestion {
+ public:
+  explicit KeepUnopened(std::ostream& err) : m_err(err) {}
+
+  index::UnopenedPackageAnswer packageNotOpened(const std::string& fileName,
+                                                const Error& reason) override {
+    m_err << "vrbx-tool: warning: the installed dictionary " << cp1251::toUtf8(fileName)
+          << " could not be opened, its articles are left out: " << reason.what() << "\n";
+    return index::UnopenedPackageAnswer::kKeepForRun;
+  }
+
+ private:
+  std::ostream& m_err;
+};
+
+// LoadIndex for a command: packages that cannot be opened are kept, with a warning each.
+void loadIndex(session::Session& app, Console& console) {
+  KeepUnopened keep(console.err);
+  app.LoadIndex({&keep, nullptr});
+}
+
+// The same for a command that takes the lists from the look-up cache.
+void loadDicts(session::Session& app, Console& console) {
+  KeepUnopened keep(console.err);
+  app.loadDicts(&keep);
 }
 
 // The package file the user named: in the data folder, or else in a shared one.
@@ -127,7 +159,7 @@ int runList(const Arguments& arguments, Console& console) {
 int runInstall(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments);
   session::Session& app = *opened;
-  app.LoadIndex();
+  loadIndex(app, console);
   const fs::path path = packagePath(app, arguments[0]);
   if (dicts::FindDict(app.index().Dicts(), path) >= 0) {
     throw EToolError(path.filename().string() + " is installed already");
@@ -144,7 +176,7 @@ int runInstall(const Arguments& arguments, Console& console) {
 int runRemove(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments);
   session::Session& app = *opened;
-  app.LoadIndex();
+  loadIndex(app, console);
   const fs::path path = packagePath(app, arguments[0]);
   const int n = dicts::FindDict(app.index().Dicts(), path);
   if (n < 0) throw EToolError(path.filename().string() + " is not installed");
@@ -160,14 +192,14 @@ int runWords(const Arguments& arguments, Console& console) {
   std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
   // The packages are opened although no page is built: an index whose dictionaries do not all
   // load is refused, as the program refuses it.
-  opened->loadDicts();
+  loadDicts(*opened, console);
   const std::string typed = cp1251::fromUtf8(arguments[0]);
   const std::string query = index::filterQuery(typed);
   return withIndexLists(*opened, console, [&](const lookup::IndexLists& lists, Console& out) {
     const index::TFilteredListWord found = index::filterWords(lists.words(), query);
     // Nothing begins with it, or it is a pattern: what the filter tab would offer instead.
     if (found.Words.empty() || suggest::hasWildcard(query)) {
-      printSuggestions(PackedLines(lists.words().toStringList()), typed, out);
+      printSuggestions(suggest::WordLines(lists.words()), typed, nullptr, out);
       return kExitOk;
     }
     for (size_t i = 0; i < found.Words.size(); ++i) {
@@ -193,13 +225,26 @@ Number numberOption(const Arguments& arguments, std::string_view option, Number 
   return value;
 }
 
+// The page has a note in place of each dictionary whose article could not be read; the reason
+// goes to the terminal.
+void warnOfBrokenDictionaries(session::Session& app, Console& console) {
+  for (const article::BrokenPart& part : app.takeNewlyBroken()) {
+    try {
+      std::rethrow_exception(part.error);
+    } catch (const std::exception& e) {
+      console.err << "vrbx-tool show: warning: dictionary " << part.dict
+                  << " is left out of the page: " << e.what() << "\n";
+    }
+  }
+}
+
 int runShow(const Arguments& arguments, Console& console) {
   const int width = numberOption(arguments, "--width", 600);
   const uint64_t draws = numberOption<uint64_t>(arguments, "--advert-draws", 0);
   std::unique_ptr<session::Session> opened = openSession(arguments, storage::Access::ReadOnly);
   session::Session& app = *opened;
   // The word list and the index come from the look-up cache; only the packages open here.
-  app.loadDicts();
+  loadDicts(app, console);
   const std::string typed = cp1251::fromUtf8(arguments[0]);
   return withIndexLists(app, console, [&](const lookup::IndexLists& lists, Console& out) {
     if (const std::optional<size_t> w = index::findWordLine(lists.words(), typed)) {
@@ -209,10 +254,11 @@ int runShow(const Arguments& arguments, Console& console) {
       app.advert().skipDraws(draws);
       const std::string page = app.page(entry, headword, width, false);
       out.out << (arguments.has("--raw") ? page : cp1251::toUtf8(page));
+      warnOfBrokenDictionaries(app, out);
       return kExitOk;
     }
     out.err << "vrbx-tool show: \"" << arguments[0] << "\" is not in the index\n";
-    printSuggestions(PackedLines(lists.words().toStringList()), typed, out);
+    printSuggestions(suggest::WordLines(lists.words()), typed, nullptr, out);
     return kExitFailure;
   });
 }
@@ -234,21 +280,23 @@ std::vector<Command> dictCommands() {
       std::string(kAppFolderHelp);
   static const std::string removeHelp =
       "Takes the dictionary's words out of the combined index, closes its package and saves\n"
-      "the index. On a terminal the progress shows on one line of standard error; the result\n"
-      "follows there.\n" +
+      "the index. The package file is not needed: one that is gone or cannot be opened is\n"
+      "removed all the same. On a terminal the progress shows on one line of standard error;\n"
+      "the result follows there.\n" +
       std::string(kAppFolderHelp);
   static const std::string wordsHelp =
       "Prints every word of the combined index that begins with PREFIX, letter case ignored\n"
       "(\"ё\" and \"е\" differ), as the find box lists them: one per line, the word, a tab and\n"
       "its index entry (dictionary:stream:line, several joined by \"|\"). When no word begins\n"
-      "with it, or PREFIX is a pattern with \"*\" or \"?\", prints what `suggest` prints.\n" +
+      "with it, or PREFIX is a pattern with \"*\" or \"?\", prints what `suggest` prints but\n"
+      "the dictionary forms (Hunspell's dictionaries would take longer to load than the rest).\n" +
       std::string(kAppFolderHelp);
   static const std::string showHelp =
       "Prints the article page of the indexed word whose key equals WORD's key (letter case,\n"
       "\"ё\" against \"е\", hyphens, dots and spaces do not count), as the program loads it\n"
       "into the article view: the templates and advertisement records of \"vrbx.pde\", the\n"
       "article of every dictionary that knows the word. A word not in the index: a message,\n"
-      "the suggestions as `suggest` prints them, and exit status 1.\n"
+      "the suggestions as `suggest` prints them but the dictionary forms, and exit status 1.\n"
       "--width PIXELS      the width of the view, which sets the column count of \"LIST\"\n"
       "                    dictionaries; 600 by default.\n"
       "--advert-draws N    start the advertisement draw as if N pages had been built before.\n"

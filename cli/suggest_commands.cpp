@@ -7,21 +7,19 @@
 #include "common/cp1251.h"
 #include "storage/storage.h"
 #include "suggest/dictionary_forms.h"
-#include "suggest/key_search.h"
-#include "suggest/near_spellings.h"
+#include "suggest/sorted_near_spellings.h"
 #include "suggest/suggestions.h"
 #include "suggest/wildcard.h"
 
 namespace verbalon::cli {
 
-size_t printSuggestions(const PackedLines& slWord, const std::string& typed, Console& console) {
-  const suggest::KeySearch keys(slWord);
-  const suggest::NearSpellings nearSpellings(slWord);
-  suggest::DictionaryForms forms;
+size_t printSuggestions(const suggest::WordLines& words, const std::string& typed,
+                        suggest::DictionaryForms* forms, Console& console) {
+  const suggest::SortedNearSpellings nearSpellings(words);
   const suggest::Suggestions found =
-      suggest::suggestFor(typed, slWord, {&keys, &forms, &nearSpellings});
+      suggest::suggestFor(typed, words, {nullptr, forms, &nearSpellings, true});
   for (const suggest::Suggestion& s : found.items) {
-    console.out << cp1251::toUtf8(slWord[s.position]) << "\t" << suggest::sourceTag(s.source)
+    console.out << cp1251::toUtf8(words[s.position]) << "\t" << suggest::sourceTag(s.source)
                 << "\n";
   }
   if (found.cut) {
@@ -39,8 +37,9 @@ int runSuggest(const Arguments& arguments, Console& console) {
   const storage::CompoundFile stgRes =
       storage::CompoundFile::open(appFolder(arguments) / "vrbx.pde", storage::Access::ReadOnly);
   storage::MemoryStream ReadBuf;
-  const PackedLines slWord(storage::readLines(stgRes, "items.dat", ReadBuf));
-  printSuggestions(slWord, cp1251::fromUtf8(arguments[0]), console);
+  const StringList slWord = storage::readLines(stgRes, "items.dat", ReadBuf);
+  suggest::DictionaryForms forms;
+  printSuggestions(suggest::WordLines(slWord), cp1251::fromUtf8(arguments[0]), &forms, console);
   return kExitOk;
 }
 

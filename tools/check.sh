@@ -8,28 +8,29 @@ cd "$(dirname "$0")/.."
 
 jobs=$(nproc)
 
-echo "== Formatting"
+echo "== Formatting (at ${SECONDS} s)"
 files=$(git ls-files -- '*.cpp' '*.h')
 if [ -n "$files" ]; then
   clang-format --dry-run -Werror $files
 fi
 
-echo "== GCC, warnings as errors"
+echo "== GCC, warnings as errors (at ${SECONDS} s)"
 cmake --preset dev >/dev/null
 cmake --build --preset dev -j "$jobs"
 ctest --preset dev -j "$jobs"
 
-echo "== The core and the tool without the UI"
-cmake --preset core >/dev/null
-cmake --build --preset core -j "$jobs"
-ctest --preset core -j "$jobs"
+# Their tests ran in the build above, which links no Qt into them; this build shows that the
+# core and the tool also build where Qt is not installed.
+echo "== The core and the tool without the UI (at ${SECONDS} s)"
+cmake --preset core -DVERBALON_BUILD_TESTS=OFF >/dev/null
+cmake --build --preset core -j "$jobs" --target vrbx-tool
 
-echo "== clang-tidy on the files changed"
+echo "== clang-tidy on the files changed (at ${SECONDS} s)"
 # Changed since the branch left the default branch; on the default branch itself, in its last
-# 30 commits, so that every submission checks what it brought.
+# 12 commits (a session lands more, and its developers run clang-tidy on what they touched).
 base=$(git merge-base HEAD origin/main 2>/dev/null || git merge-base HEAD main 2>/dev/null || true)
 if [ -z "$base" ] || [ "$base" = "$(git rev-parse HEAD)" ]; then
-  base=$(git rev-list --max-count=1 --skip=30 HEAD)
+  base=$(git rev-list --max-count=1 --skip=12 HEAD)
 fi
 changed=()
 if [ -n "$base" ]; then
@@ -43,7 +44,8 @@ if [ ${#changed[@]} -gt 0 ]; then
   printf '%s\n' "${changed[@]}" | xargs -P "$jobs" -n 4 clang-tidy -p build --quiet 2>/dev/null
 fi
 
-echo "== clang, AddressSanitizer + UndefinedBehaviorSanitizer, fuzz harnesses"
+echo "== clang, AddressSanitizer + UndefinedBehaviorSanitizer, fuzz harnesses (at ${SECONDS} s)"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
 ctest --preset fuzz -j "$jobs"
+echo "== All passed in ${SECONDS} s"

@@ -14,10 +14,13 @@
 #
 #   bench/peers/run.sh [BUILD_DIR]     (default: build; a Release build gives the real figures)
 #
-# Run by hand, not by the test command. Needs the four dictionary packages; without goldendict
-# (apt-get install goldendict) the peer's columns read "peer not installed". Timings on a
-# loaded machine are noisy: every figure is the median of REPEAT runs (default 3).
+# Run by hand, not by the test command. Needs the four dictionary packages; without goldendict,
+# xvfb-run and xdotool (apt-get install goldendict xvfb xdotool) the peer's columns read "peer
+# not installed". Timings on a loaded machine are noisy: every figure is the median of REPEAT
+# runs (default 3).
 set -euo pipefail
+# A failure inside $(...) ends the run too, not just its subshell.
+shopt -s inherit_errexit
 cd "$(dirname "$0")/../.."
 build=${1:-build}
 repeat=${REPEAT:-3}
@@ -36,12 +39,9 @@ for program in "$tool" "$window_bench"; do
 done
 
 work=$(mktemp -d)
-peer_pid=
-cleanup() {
-  if [ -n "$peer_pid" ]; then kill "$peer_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'rm -rf "$work"' EXIT
+# The tool's look-up cache of the scratch folder goes with it, not into the user's own cache.
+export XDG_CACHE_HOME=$work/cache
 
 now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
@@ -119,27 +119,30 @@ ours_pages=$(window_median BM_TwentyArticlePages)
 peer_first="peer not installed"
 peer_warm="peer not installed"
 if command -v goldendict >/dev/null && command -v xvfb-run >/dev/null &&
-  command -v xwininfo >/dev/null; then
+  command -v xdotool >/dev/null; then
   # Only the four, not whatever else lies in /usr/share/dictd.
   mkdir -p "$work/peerdicts"
   for name in "${sources[@]}"; do
     ln -s "$dictd/$name.index" "$dictd/$name.dict.dz" "$work/peerdicts/"
   done
-  # Inside the X server: starts goldendict, waits until its main window is up and its
-  # initialisation window gone, and prints the seconds; the indexes are complete by then.
+  # Inside the X server: starts goldendict with HOME=$1 and prints the seconds until its main
+  # window, named just "GoldenDict", is mapped. It maps that window only once its dictionaries are loaded, after building
+  # any missing index behind its "Initializing" window, so the index is complete by then.
   cat >"$work/peer_start.sh" <<'EOF'
 home=$1
 start=$(date +%s.%N)
 HOME=$home goldendict >"$home/log" 2>&1 &
 pid=$!
-while :; do
-  windows=$(xwininfo -root -tree 2>/dev/null || true)
-  if grep -q '"GoldenDict": ("goldendict"' <<<"$windows" &&
-    ! grep -q 'GoldenDict - Initializing' <<<"$windows"; then
-    break
-  fi
+deadline=$(($(date +%s) + 900))
+until xdotool search --onlyvisible --name '^GoldenDict$' >/dev/null 2>&1; do
   if ! kill -0 "$pid" 2>/dev/null; then
-    echo "goldendict ended before its window showed" >&2
+    echo "goldendict ended before its window showed; its output:" >&2
+    cat "$home/log" >&2
+    exit 1
+  fi
+  if [ "$(date +%s)" -gt "$deadline" ]; then
+    echo "goldendict showed no window within 900 s" >&2
+    kill "$pid"
     exit 1
   fi
   sleep 0.05
@@ -148,17 +151,38 @@ awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.3f\n", b - a }'
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 EOF
+  # A start without any configuration writes goldendict's default one and begins indexing its
+  # default sources; the configuration is all this start is for, so it ends as soon as the file
+  # is complete.
+  cat >"$work/peer_config.sh" <<'EOF'
+home=$1
+config=$home/.config/goldendict/config
+HOME=$home goldendict >"$home/log" 2>&1 &
+pid=$!
+until [ -s "$config" ] && tail -1 "$config" | grep -q '</config>'; do
+  if ! kill -0 "$pid" 2>/dev/null; then
+    echo "goldendict wrote no configuration; its output:" >&2
+    cat "$home/log" >&2
+    exit 1
+  fi
+  sleep 0.05
+done
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+EOF
   isolate=()
   if unshare -n true 2>/dev/null; then isolate=(unshare -n); fi
-  peer_run() { "${isolate[@]}" xvfb-run -a bash "$work/peer_start.sh" "$1" 2>>"$work/err" | tail -1; }
-  # Its default configuration, written by one start in a scratch home, then pointed at the four
-  # with the network features and full-text indexing off.
-  # Its default configuration, written by one start in a scratch home that names an empty
-  # folder, then pointed at the four with the network features and full-text indexing off.
-  mkdir -p "$work/empty" "$work/peer_scratch/.config/goldendict"
-  printf '<config><paths><path recursive="0">%s</path></paths></config>\n' "$work/empty" \
-    >"$work/peer_scratch/.config/goldendict/config"
-  peer_run "$work/peer_scratch" >/dev/null
+  in_x() {
+    # Without the tool's cache folder: goldendict keeps its indexes under XDG_CACHE_HOME too.
+    env -u XDG_CACHE_HOME "${isolate[@]}" xvfb-run -a bash "$@" 2>>"$work/err" || {
+      cat "$work/err" >&2
+      exit 1
+    }
+  }
+  mkdir -p "$work/peer_scratch"
+  in_x "$work/peer_config.sh" "$work/peer_scratch"
+  # The default configuration pointed at the four, with the network features (sites, the
+  # release check, content from other sites) and full-text indexing off.
   peer_config() {
     mkdir -p "$1/.config/goldendict"
     DICTS=$work/peerdicts perl -0p \
@@ -168,14 +192,30 @@ EOF
       -e 's|<checkForNewReleases>1<|<checkForNewReleases>0<|;' \
       -e 's|<disallowContentFromOtherSites>0<|<disallowContentFromOtherSites>1<|;' \
       "$work/peer_scratch/.config/goldendict/config" >"$1/.config/goldendict/config"
+    if ! perl -0ne 'exit(/<fullTextSearch>.*?<enabled>0<\/enabled>/s ? 0 : 1)' \
+      "$1/.config/goldendict/config"; then
+      echo "could not turn goldendict's full-text indexing off in its configuration" >&2
+      exit 1
+    fi
+  }
+  # One index file per dictionary, none empty: what a finished first start leaves.
+  peer_indexed() {
+    local folder=$1/.cache/goldendict/index
+    [ "$(find "$folder" -maxdepth 1 -type f -size +0 2>/dev/null | wc -l)" -ge "${#sources[@]}" ]
   }
   first_runs=()
   warm_runs=()
   for ((r = 0; r < repeat; ++r)); do
     rm -rf "$work/peer_home"
     peer_config "$work/peer_home"
-    first_runs+=("$(peer_run "$work/peer_home")")
-    warm_runs+=("$(peer_run "$work/peer_home")")
+    seconds=$(in_x "$work/peer_start.sh" "$work/peer_home" | tail -1)
+    first_runs+=("$seconds")
+    if ! peer_indexed "$work/peer_home"; then
+      echo "goldendict's first start left no index of the four in $work/peer_home/.cache" >&2
+      exit 1
+    fi
+    seconds=$(in_x "$work/peer_start.sh" "$work/peer_home" | tail -1)
+    warm_runs+=("$seconds")
   done
   peer_first=$(echo "${first_runs[@]}" | median)
   peer_warm=$(echo "${warm_runs[@]}" | median)
@@ -185,7 +225,7 @@ fi
 ratio() {
   case $2 in
     *[!0-9.]* | "") echo "-" ;;
-    *) awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }' ;;
+    *) awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }' ;;
   esac
 }
 row() { printf '%-46s %10s  %-22s %7s\n' "$1" "$2" "$3" "$(ratio "$2" "$3")"; }

@@ -8,9 +8,12 @@
 #include "article/detail/stream_lines.h"
 #include "article/replace.h"
 #include "common/cp1251.h"
+#include "common/html_escape.h"
 #include "common/string_list.h"
 #include "index/index_entry.h"
 #include "storage/storage.h"
+#include "storage/storage_error.h"
+#include "storage/zlib_buffer.h"
 
 namespace verbalon::article {
 namespace {
@@ -56,6 +59,67 @@ std::string listFragment(const dicts::TDict& dict, std::string_view article,
   return replaceAll(fragment, "%%COLUMN", columns);
 }
 
+// The fragment of one part: its article, read through the cache when there is one, laid out by
+// its dictionary's view control.
+std::string partFragment(const index::IndexPart& where, const dicts::TDict& dict,
+                         std::string_view headword, int viewWidth, const PageTemplates& templates,
+                         storage::MemoryStream& ReadBuf, ItemStreamCache* cache,
+                         const ColumnFit& fit) {
+  std::optional<std::string> article;
+  size_t lineCount = 0;
+  if (cache) {
+    article = cache->line(where.dict, dict, where.path, where.line, ReadBuf, &lineCount);
+  } else {
+    storage::ReadStream(*dict.Storage, where.path, ReadBuf, storage::kPackageMode, true,
+                        kItemStreamLimit);
+    if (const auto line = detail::nthLine(ReadBuf.bytes(), where.line)) {
+      article.emplace(*line);
+    } else {
+      lineCount = countLines(ReadBuf.bytes());
+    }
+  }
+  if (!article) {
+    throw EArticleError("index entry part '" + cp1251::toUtf8(where.text) + "' names line " +
+                        std::to_string(where.line) + " of stream '" + cp1251::toUtf8(where.path) +
+                        "' of dictionary " + std::to_string(where.dict) + ", which has " +
+                        std::to_string(lineCount) + " lines");
+  }
+  // Cut before anything copies or expands it; what the view is given is bounded below.
+  bool cut = false;
+  *article = detail::shapeArticle(*article, detail::kArticleLimit, false, cut);
+  if (dict.ViewControl == "LIST") {
+    return listFragment(dict, *article, headword, viewWidth, templates, fit, cut);
+  }
+  // "MEMO", and any view control this program does not know: such a dictionary still shows its
+  // articles rather than vanishing from the page.
+  return memoFragment(dict, std::move(*article), templates.slTplMemo, cut);
+}
+
+// What the note in place of a broken part says is wrong, for a reader of the page (UTF-8).
+std::string brokenReason(const std::exception& error, const std::string& file) {
+  if (const auto* storageError = dynamic_cast<const storage::EStorageError*>(&error)) {
+    if (storageError->code() == storage::hresult::kFileNotFound &&
+        !storageError->element().empty()) {
+      return "в файле " + file + " нет раздела «" + storageError->element() + "»";
+    }
+    if (storageError->code() != storage::hresult::kDocFileCorrupt) {
+      return "файл " + file + " не читается";
+    }
+  } else if (dynamic_cast<const EArticleError*>(&error) != nullptr) {
+    return "в файле " + file + " нет этой статьи";
+  }
+  return "файл " + file + " повреждён";
+}
+
+// The note that stands in the page for the fragment of a dictionary that could not give it.
+std::string brokenNote(const dicts::TDict& dict, const std::exception& error) {
+  const std::string title = dict.Title.empty() ? dict.FileName : dict.Title;
+  const std::string text =
+      cp1251::fromUtf8("Словарь «") + title + cp1251::fromUtf8("»: статья не показана — ") +
+      cp1251::fromUtf8(brokenReason(error, cp1251::toUtf8(dict.FileName))) + ".";
+  return "<P><I>" + escapeHtml(text) + "</I></P>";
+}
+
 struct ClearOnExit {
   storage::MemoryStream& stream;
   ~ClearOnExit() { stream.clear(); }
@@ -98,47 +162,36 @@ std::string layoutColumns(const StringList& items, size_t columns, const StringL
 std::string buildArticlePage(std::string_view entry, std::string_view headword,
                              const dicts::TDicts& Dicts, const PageTemplates& templates,
                              int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf,
-                             ItemStreamCache* cache, const ColumnFit& fit) {
+                             ItemStreamCache* cache, const ColumnFit& fit,
+                             std::vector<BrokenPart>* broken) {
   const ClearOnExit clearReadBuf{ReadBuf};
   std::string content;
   for (const index::IndexPart& where : index::IndexEntry(entry, headword)) {
     const dicts::TDict& dict = index::dictOfPart(Dicts, where);
-
-    assert(dict.Storage);  // every slot that is not a hole holds an open package
+    // A dictionary kept for this run without its package has no articles to give; the page
+    // shows those of the others.
+    if (dict.isUnopened()) continue;
+    assert(dict.Storage);  // every other slot that is not a hole holds an open package
     // A page of many parts is bounded as one article is: the parts after the bound are left
     // out, and the note says so.
     if (content.size() > kPageContentLimit) {
       content += detail::cutNote();
       break;
     }
-    std::optional<std::string> article;
-    size_t lineCount = 0;
-    if (cache) {
-      article = cache->line(where.dict, dict, where.path, where.line, ReadBuf, &lineCount);
-    } else {
-      storage::ReadStream(*dict.Storage, where.path, ReadBuf, storage::kPackageMode, true,
-                          kItemStreamLimit);
-      if (const auto line = detail::nthLine(ReadBuf.bytes(), where.line)) {
-        article.emplace(*line);
-      } else {
-        lineCount = countLines(ReadBuf.bytes());
-      }
-    }
-    if (!article) {
-      throw EArticleError("index entry part '" + cp1251::toUtf8(where.text) + "' names line " +
-                          std::to_string(where.line) + " of stream '" + cp1251::toUtf8(where.path) +
-                          "' of dictionary " + std::to_string(where.dict) + ", which has " +
-                          std::to_string(lineCount) + " lines");
-    }
-    // Cut before anything copies or expands it; what the view is given is bounded below.
-    bool cut = false;
-    *article = detail::shapeArticle(*article, detail::kArticleLimit, false, cut);
-    if (dict.ViewControl == "LIST") {
-      content += listFragment(dict, *article, headword, viewWidth, templates, fit, cut);
-    } else {
-      // "MEMO", and any view control this program does not know: such a dictionary still
-      // shows its articles rather than vanishing from the page.
-      content += memoFragment(dict, std::move(*article), templates.slTplMemo, cut);
+    // A damaged or missing item stream is the fault of one package: the other dictionaries'
+    // fragments still make the page. Faults of the index itself end the page.
+    const auto noteBroken = [&](const std::exception& error) {
+      content += brokenNote(dict, error);
+      if (broken) broken->push_back({where.dict, std::current_exception()});
+    };
+    try {
+      content += partFragment(where, dict, headword, viewWidth, templates, ReadBuf, cache, fit);
+    } catch (const storage::EStorageError& e) {
+      noteBroken(e);
+    } catch (const storage::EZlibError& e) {
+      noteBroken(e);
+    } catch (const EArticleError& e) {
+      noteBroken(e);
     }
   }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "article/advert.h"
 #include "article/item_stream_cache.h"
@@ -25,12 +27,17 @@
 namespace verbalon::article {
 
 // A part of an index entry that cannot be shown: its line number is past the end of its stream.
-// An entry that breaks the format (index/index_entry.h) raises index::EIndexError naming the
-// word, and so does a part naming no loaded dictionary; storage and decompression errors of the
-// item stream pass on as they are.
 class EArticleError : public Error {
  public:
   using Error::Error;
+};
+
+// A part of a page whose dictionary could not give its article: the item stream is missing,
+// unreadable or damaged (storage::EStorageError, storage::EZlibError), or it has no such line
+// (EArticleError). The page shows a note in its place.
+struct BrokenPart {
+  size_t dict = 0;           // the dictionary number of the part
+  std::exception_ptr error;  // what reading the article raised
 };
 
 // Past this many bytes of fragments, a page leaves out the parts of its entry that follow: a
@@ -70,9 +77,16 @@ std::string layoutColumns(const StringList& items, size_t columns, const StringL
 // The page of the word whose index entry is entry and whose headword is headword (lines w of
 // `slIndex` and `slWord`), with "LIST" fragments laid out for a view viewWidth pixels wide.
 // Every part's item stream is read from its dictionary's Storage through ReadBuf, which is
-// left empty, also on failure. A view control other than "MEMO" and "LIST" is drawn as "MEMO".
-// The advertisement is drawn last, only for a page that is built; a failure leaves advert
-// untouched and raises the errors listed at EArticleError. An item stream is read up to
+// left empty, also on failure; the parts of a dictionary kept without its package
+// (TDict::isUnopened) are left out. A view control other than "MEMO" and "LIST" is drawn as
+// "MEMO".
+//
+// One broken package does not take the page with it: a part whose article cannot be read (see
+// BrokenPart) is drawn as a short note naming the dictionary by its Title and what is wrong,
+// escaped, and is appended to broken when given. Faults of the entry itself end the page: one
+// that breaks the format (index/index_entry.h) raises index::EIndexError naming the word, and
+// so does a part naming no loaded dictionary. The advertisement is drawn last, only for a page
+// that is built; a failure leaves advert untouched. An item stream is read up to
 // kItemStreamLimit bytes (EDecompressionError beyond). An article longer than 256 KiB is cut
 // (between tags) and ends in the note «…статья сокращена», runs of more than 256 characters
 // without a blank get zero-width spaces, and parts after kPageContentLimit bytes of fragments
@@ -83,6 +97,7 @@ std::string layoutColumns(const StringList& items, size_t columns, const StringL
 std::string buildArticlePage(std::string_view entry, std::string_view headword,
                              const dicts::TDicts& Dicts, const PageTemplates& templates,
                              int viewWidth, Advert& advert, storage::MemoryStream& ReadBuf,
-                             ItemStreamCache* cache = nullptr, const ColumnFit& fit = {});
+                             ItemStreamCache* cache = nullptr, const ColumnFit& fit = {},
+                             std::vector<BrokenPart>* broken = nullptr);
 
 }  // namespace verbalon::article

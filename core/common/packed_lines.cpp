@@ -75,6 +75,18 @@ void PackedLines::push_back(std::string_view line) {
   pushWritten([line](std::string& bytes) { bytes.append(line); });
 }
 
+void PackedLines::append(const PackedLines& other) {
+  if (other.m_bytes.size() > kMaxBytes - m_bytes.size()) {
+    throw ELinesTooLarge("the lines exceed 4 GiB");
+  }
+  const auto base = static_cast<uint32_t>(m_bytes.size());
+  m_ends.reserve(m_ends.size() + other.m_ends.size());
+  m_bytes.append(other.m_bytes);
+  for (const uint32_t end : other.m_ends) {
+    m_ends.push_back(base + end);
+  }
+}
+
 void PackedLines::reserveMore(size_t lines, size_t bytes) {
   if (bytes > kMaxBytes - m_bytes.size()) throw ELinesTooLarge("the lines exceed 4 GiB");
   const size_t newCount = m_ends.size() + lines;

@@ -80,6 +80,8 @@ class PackedLines {
   void clear() noexcept;
   void reserve(size_t lines, size_t bytes);
   void push_back(std::string_view line);
+  // Appends the lines of other, in order. Raises ELinesTooLarge past 4 GiB, changing nothing.
+  void append(const PackedLines& other);
   // Appends one line made by write(buffer), which may only append to buffer: a line built in
   // place without a string of its own. If write throws, the list stays as it was.
   template <typename Write>

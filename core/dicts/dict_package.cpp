@@ -11,6 +11,10 @@
 #include "storage/storage.h"
 
 namespace verbalon::dicts {
+
+EDictError::EDictError(Fault fault, std::string file, const std::string& detail)
+    : Error(file + ": " + detail), m_fault(fault), m_file(std::move(file)) {}
+
 namespace {
 
 // Only the first 5 characters of a delimiter count.
@@ -43,9 +47,9 @@ void checkLocations(const TDict& dict) {
   for (size_t k = 0; k < dict.IndexList.size(); ++k) {
     const std::string_view location = dict.IndexList[k];
     if (const char* fault = readArticleLocation(location, read)) {
-      throw EDictError(cp1251::toUtf8(dict.FileName) + ": line " + std::to_string(k) +
-                       " of \"~index.dat\", '" + cp1251::toUtf8(location) +
-                       "', is no article location: it " + fault);
+      throw EDictError(EDictError::Fault::kDamaged, cp1251::toUtf8(dict.FileName),
+                       "line " + std::to_string(k) + " of \"~index.dat\", '" +
+                           cp1251::toUtf8(location) + "', is no article location: it " + fault);
     }
   }
 }
@@ -106,8 +110,9 @@ std::filesystem::path resolvePackagePath(const std::filesystem::path& path) {
   const std::vector<std::filesystem::path> matches = caseTwins(path);
   if (matches.size() == 1) return matches.front();
   if (matches.size() > 1) {
-    throw EDictError(path.filename().string() + ": several files match this name: " +
-                     namesOf(matches) + "; which of them was installed cannot be told");
+    throw EDictError(EDictError::Fault::kAmbiguousName, path.filename().string(),
+                     "several files match this name: " + namesOf(matches) +
+                         "; which of them was installed cannot be told");
   }
   return path;
 }
@@ -154,17 +159,18 @@ void AddDict(TDicts& Dicts, const std::filesystem::path& path, storage::MemorySt
       // Line k of one belongs to line k of the other; a package where they disagree would put
       // articles under the wrong words, or under none.
       if (dict.ItemList.size() != dict.IndexList.size()) {
-        throw EDictError(cp1251::toUtf8(dict.FileName) + ": \"~items.dat\" has " +
-                         std::to_string(dict.ItemList.size()) + " lines but \"~index.dat\" has " +
-                         std::to_string(dict.IndexList.size()));
+        throw EDictError(EDictError::Fault::kDamaged, cp1251::toUtf8(dict.FileName),
+                         "\"~items.dat\" has " + std::to_string(dict.ItemList.size()) +
+                             " lines but \"~index.dat\" has " +
+                             std::to_string(dict.IndexList.size()));
       }
       const size_t stored = storedItems + storedLocations;
       if (dict.ItemList.size() > stored * kItemsPerStoredByte) {
-        throw EDictError(cp1251::toUtf8(dict.FileName) + ": " +
+        throw EDictError(EDictError::Fault::kDamaged, cp1251::toUtf8(dict.FileName),
                          std::to_string(dict.ItemList.size()) + " items in " +
-                         std::to_string(stored) +
-                         " stored bytes of \"~items.dat\" and \"~index.dat\" are more than a " +
-                         "dictionary can hold; the package is refused");
+                             std::to_string(stored) +
+                             " stored bytes of \"~items.dat\" and \"~index.dat\" are more than a " +
+                             "dictionary can hold; the package is refused");
       }
       checkLocations(dict);
     }
@@ -180,19 +186,20 @@ void addDictToInstall(TDicts& Dicts, const std::filesystem::path& path,
                       storage::MemoryStream& ReadBuf, storage::Access access) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
-    throw EDictError(path.filename().string() + ": no such package in " +
-                     path.parent_path().string());
+    throw EDictError(EDictError::Fault::kMissing, path.filename().string(),
+                     "no such package in " + path.parent_path().string());
   }
   const std::vector<std::filesystem::path> matches = caseTwins(path);
   if (matches.size() > 1) {
-    throw EDictError(path.filename().string() +
-                     ": cannot be installed while another file of its folder has the same name "
+    throw EDictError(EDictError::Fault::kAmbiguousName, path.filename().string(),
+                     "cannot be installed while another file of its folder has the same name "
                      "in lower case: " +
-                     namesOf(matches));
+                         namesOf(matches));
   }
   const std::optional<std::string> name = installedName(path.filename().string());
   if (!name) {
-    throw EDictError(path.filename().string() + ": the name has characters that Windows-1251 " +
+    throw EDictError(EDictError::Fault::kUnstorableName, path.filename().string(),
+                     "the name has characters that Windows-1251 "
                      "cannot hold, so it cannot be kept in the list of installed dictionaries");
   }
   AddDict(Dicts, path, ReadBuf, ItemLists::kLoad, access);

@@ -20,12 +20,23 @@
 // name matches ignoring ASCII case.
 namespace verbalon::dicts {
 
-// A package that cannot serve as a dictionary although every stream reads: "~items.dat" and
-// "~index.dat" disagree, or a lower-cased name matches several files of its folder. The message
-// is UTF-8 and names the package.
+// A package that cannot serve as a dictionary although every stream reads, or that cannot be
+// installed. file() is the package's file name (UTF-8); what() is it, ": " and the detail.
 class EDictError : public Error {
  public:
-  using Error::Error;
+  enum class Fault {
+    kDamaged,         // "~items.dat" and "~index.dat" disagree, or hold no article locations
+    kAmbiguousName,   // the lower-cased name matches several files of its folder
+    kMissing,         // no such file to install
+    kUnstorableName,  // Windows-1251 cannot hold the name, so the list cannot keep it
+  };
+  EDictError(Fault fault, std::string file, const std::string& detail);
+  Fault fault() const { return m_fault; }
+  const std::string& file() const { return m_file; }
+
+ private:
+  Fault m_fault;
+  std::string m_file;
 };
 
 // The name an installed package is kept under in the dictionary list and its slot: the file

@@ -41,6 +41,10 @@ struct TDict {
 
   // A hole: a removed dictionary whose number stays taken, or a slot of an empty name.
   bool isEmptySlot() const { return FileName.empty(); }
+  // An installed dictionary whose package could not be opened in this run and that was kept
+  // anyway: its words stay in the index, its articles cannot be read. Everything but FileName
+  // is empty.
+  bool isUnopened() const { return !FileName.empty() && !Storage; }
 };
 
 // The position of a slot, counted from 0, is the dictionary number of the combined index.

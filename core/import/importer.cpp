@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/cp1251.h"
+#include "common/html_escape.h"
 #include "import/detail/cp1251_fold.h"
 #include "import/import_error.h"
 #include "import/package_writer.h"

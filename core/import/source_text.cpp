@@ -1,5 +1,6 @@
 #include "import/source_text.h"
 
+#include "common/html_escape.h"
 #include "common/utf8.h"
 
 namespace verbalon::import {
@@ -106,30 +107,6 @@ char32_t nextCodePoint(std::string_view text, size_t& pos) {
   }
   pos += length;
   return c;
-}
-
-std::string escapeHtml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 std::string plainTextToHtml(std::string_view text) {

@@ -26,9 +26,6 @@ std::string utf8FromUtf16(std::string_view bytes, bool bigEndian);
 // Decodes one UTF-8 character at text[pos] (which must be valid UTF-8) and advances pos.
 char32_t nextCodePoint(std::string_view text, size_t& pos);
 
-// & < > and " as character entities.
-std::string escapeHtml(std::string_view text);
-
 // Plain text as an article fragment: escaped, line ends (CR LF, CR, LF) as "\n", and the
 // blanks that indent a line kept as no-break spaces, U+00A0 (a tab as four), so that numbered
 // senses stay readable.

@@ -97,19 +97,22 @@ void IndexEntry::appendEntry(std::string& entry, std::string_view other) {
 }
 
 void IndexEntry::malformed(size_t number, std::string_view part, const char* fault) const {
-  throw EIndexError("the index entry of '" + cp1251::toUtf8(m_word) + "' is malformed: its part " +
-                    std::to_string(number) + ", '" + cp1251::toUtf8(part) + "', " + fault);
+  throw EIndexError(EIndexError::Fault::kDamaged,
+                    "the index entry of '" + cp1251::toUtf8(m_word) + "' is malformed: its part " +
+                        std::to_string(number) + ", '" + cp1251::toUtf8(part) + "', " + fault);
 }
 
 const dicts::TDict& dictOfPart(const dicts::TDicts& dicts, const IndexPart& part) {
   if (part.dict >= dicts.size()) {
-    throw EIndexError("index entry names dictionary " + std::to_string(part.dict) + ", but only " +
-                      std::to_string(dicts.size()) + " are installed");
+    throw EIndexError(EIndexError::Fault::kDamaged,
+                      "index entry names dictionary " + std::to_string(part.dict) + ", but only " +
+                          std::to_string(dicts.size()) + " are installed");
   }
   const dicts::TDict& dict = dicts[part.dict];
   if (dict.isEmptySlot()) {
-    throw EIndexError("index entry names dictionary " + std::to_string(part.dict) +
-                      ", which has been removed");
+    throw EIndexError(
+        EIndexError::Fault::kDamaged,
+        "index entry names dictionary " + std::to_string(part.dict) + ", which has been removed");
   }
   return dict;
 }

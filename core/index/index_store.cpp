@@ -1,13 +1,16 @@
 #include <algorithm>
 #include <exception>
 #include <future>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "common/cp1251.h"
 #include "common/huge_pages.h"
 #include "dicts/dict_package.h"
 #include "index/detail/progress_texts.h"
 #include "index/index_error.h"
+#include "index/unopened_package.h"
 #include "index/word_index.h"
 #include "storage/storage.h"
 
@@ -32,8 +35,8 @@ PackedLines decompressLines(const storage::CompoundFile& stgRes, std::string_vie
   try {
     storage::DecompressStream(raw, text, limit);
   } catch (const storage::EDecompressionError& e) {
-    throw storage::EDecompressionError(
-        stgRes.path().filename().string() + ", stream \"" + std::string(stream) + "\"", e.reason());
+    throw storage::EDecompressionError(stgRes.path().filename().string(), std::string(stream),
+                                       e.reason());
   }
   return PackedLines::fromText(std::move(text.bytes()));
 }
@@ -46,8 +49,9 @@ bool isPlainFileName(std::string_view name) {
 void checkDictList(const StringList& dictList) {
   for (const std::string& name : dictList) {
     if (!isPlainFileName(name)) {
-      throw EIndexError("the list of installed dictionaries names \"" + cp1251::toUtf8(name) +
-                        "\", which is not a file name");
+      throw EIndexError(EIndexError::Fault::kDamaged,
+                        "the list of installed dictionaries names \"" + cp1251::toUtf8(name) +
+                            "\", which is not a file name");
     }
   }
 }
@@ -63,9 +67,13 @@ std::string refusalAfter(const Error& e) {
 
 }  // namespace
 
-void WordIndex::openListedDicts(const StringList& dictList, const std::filesystem::path& dataDir,
-                                storage::MemoryStream& ReadBuf,
-                                const std::vector<std::filesystem::path>& sharedDataDirs) {
+// Whatever an answer, a package is either open in its slot or its slot is kept unopened, so
+// every later slot keeps its number. Returns the slots the answers asked to take out.
+std::vector<size_t> WordIndex::openListedDicts(
+    const StringList& dictList, const std::filesystem::path& dataDir,
+    storage::MemoryStream& ReadBuf, const std::vector<std::filesystem::path>& sharedDataDirs,
+    UnopenedPackageQuestion* question) {
+  std::vector<size_t> toRemove;
   for (const std::string& name : dictList) {
     try {
       // An empty name gives a path ending in a separator: a hole, nothing opened. The item
@@ -75,22 +83,37 @@ void WordIndex::openListedDicts(const StringList& dictList, const std::filesyste
           dicts::locatePackage(dataDir, sharedDataDirs, cp1251::toUtf8(name));
       dicts::AddDict(m_dicts, where.path, ReadBuf, dicts::ItemLists::kSkip, where.access);
     } catch (const Error& e) {
-      throw EIndexError("the installed dictionary " + cp1251::toUtf8(name) +
-                        " could not be loaded: " + e.what());
+      const std::string why =
+          "the installed dictionary " + cp1251::toUtf8(name) + " could not be loaded: " + e.what();
+      if (question == nullptr) {
+        std::throw_with_nested(EIndexError(EIndexError::Fault::kNotLoaded, why));
+      }
+      const UnopenedPackageAnswer answer = question->packageNotOpened(name, e);
+      if (answer == UnopenedPackageAnswer::kExit) {
+        throw ELoadAbandoned(EIndexError::Fault::kNotLoaded,
+                             "the program was ended at start-up, because " + why);
+      }
+      if (answer == UnopenedPackageAnswer::kRemove) toRemove.push_back(m_dicts.size());
+      dicts::TDict unopened;
+      unopened.FileName = name;
+      m_dicts.push_back(std::move(unopened));
     }
   }
+  return toRemove;
 }
 
 void WordIndex::loadDicts(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
                           storage::MemoryStream& ReadBuf,
-                          const std::vector<std::filesystem::path>& sharedDataDirs) {
+                          const std::vector<std::filesystem::path>& sharedDataDirs,
+                          UnopenedPackageQuestion* question) {
   m_refusal =
       "Installing and removing dictionaries is disabled in a run that did not load the "
       "word list";
   try {
     const StringList dictList = LoadDictList(stgRes, ReadBuf);
     checkDictList(dictList);
-    openListedDicts(dictList, dataDir, ReadBuf, sharedDataDirs);
+    // Nothing can be taken out in such a run: an answer to remove keeps the slot unopened too.
+    openListedDicts(dictList, dataDir, ReadBuf, sharedDataDirs, question);
   } catch (const Error& e) {
     m_refusal = refusalAfter(e);
     throw;
@@ -99,7 +122,10 @@ void WordIndex::loadDicts(const storage::CompoundFile& stgRes, const std::filesy
 
 void WordIndex::AddDict(const std::filesystem::path& path, storage::MemoryStream& ReadBuf) {
   checkChangesAllowed();
-  if (m_busy) throw EIndexError("another installation or removal is still running");
+  if (m_busy) {
+    throw EIndexError(EIndexError::Fault::kBusy,
+                      "another installation or removal is still running");
+  }
   dicts::addDictToInstall(m_dicts, path, ReadBuf);
 }
 
@@ -108,12 +134,16 @@ StringList WordIndex::LoadDictList(const storage::CompoundFile& stgRes,
   return storage::readLines(stgRes, kDictListStream, ReadBuf);
 }
 
-void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
+void WordIndex::LoadIndex(storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
                           storage::MemoryStream& ReadBuf,
-                          const std::vector<std::filesystem::path>& sharedDataDirs) {
+                          const std::vector<std::filesystem::path>& sharedDataDirs,
+                          LoadChoices choices) {
   try {
-    const StringList dictList = LoadDictList(stgRes, ReadBuf);
+    // The history first, on its own: whatever fails later, the history of this run starts from
+    // the stored one, and saving it cannot shorten it.
     m_history = storage::readLines(stgRes, kHistoryStream, ReadBuf);
+    m_historyRead = true;
+    const StringList dictList = LoadDictList(stgRes, ReadBuf);
     m_word.clear();
     m_index.clear();
     m_key.clear();
@@ -137,16 +167,26 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
         return decompressLines(stgRes, kIndexStream, rawEntries, m_storedLimit);
       });
     }
-    openListedDicts(dictList, dataDir, ReadBuf, sharedDataDirs);
+    const std::vector<size_t> toRemove =
+        openListedDicts(dictList, dataDir, ReadBuf, sharedDataDirs, choices.question);
     if (storedError) std::rethrow_exception(storedError);
     PackedLines words = decompressLines(stgRes, kWordStream, rawWords, m_storedLimit);
     PackedLines entries = storedEntries.get();
     if (words.size() != entries.size()) {
-      throw EIndexError("the stored word list has " + std::to_string(words.size()) +
-                        " lines but the stored index has " + std::to_string(entries.size()));
+      throw EIndexError(EIndexError::Fault::kDamaged,
+                        "the stored word list has " + std::to_string(words.size()) +
+                            " lines but the stored index has " + std::to_string(entries.size()));
     }
     m_word = std::move(words);
     m_index = std::move(entries);
+    if (!toRemove.empty()) {
+      NoProgress quiet;
+      InstallProgress& progress = choices.progress ? *choices.progress : quiet;
+      for (const size_t n : toRemove) {
+        RemoveDict(n, progress);
+      }
+      SaveIndex(stgRes, progress);
+    }
   } catch (const Error& e) {
     m_refusal = refusalAfter(e);
     throw;
@@ -155,7 +195,10 @@ void WordIndex::LoadIndex(const storage::CompoundFile& stgRes, const std::filesy
 
 void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progress) {
   checkChangesAllowed();
-  if (m_busy) throw EIndexError("another installation or removal is still running");
+  if (m_busy) {
+    throw EIndexError(EIndexError::Fault::kBusy,
+                      "another installation or removal is still running");
+  }
   progress.setCounter("");
   progress.setStatus(detail::textSaving());
   progress.processMessages();
@@ -163,10 +206,11 @@ void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progre
   // The same limit as LoadIndex reads with, checked before the transaction begins.
   for (const PackedLines* list : {&m_word, &m_index}) {
     if (const size_t bytes = storedTextSize(*list); bytes > m_storedLimit) {
-      throw EIndexError("the index is not saved: its " +
-                        std::string(list == &m_word ? kWordStream : kIndexStream) + " would hold " +
-                        std::to_string(bytes >> 20) + " MiB, more than the " +
-                        std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
+      throw EIndexError(EIndexError::Fault::kTooLarge,
+                        "the index is not saved: its " +
+                            std::string(list == &m_word ? kWordStream : kIndexStream) +
+                            " would hold " + std::to_string(bytes >> 20) + " MiB, more than the " +
+                            std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
     }
   }
   StringList dictList;
@@ -175,17 +219,27 @@ void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progre
     dictList.push_back(slot.FileName);
   }
 
+  // The three streams are compressed together, all cores sharing their pieces; level 9 of the
+  // word list and the index is most of what an installation costs.
+  std::vector<std::string> stored;
+  {
+    const std::string words = joinLines(m_word);
+    const std::string entries = joinLines(m_index);
+    const std::string dicts = joinLines(dictList);
+    stored = storage::deflateBuffers({words, entries, dicts});
+  }
   // One transaction, so that the word list, the index and the dictionary list on disk always
   // belong together, whatever moment a crash picks.
   storage::CompoundFile::Transaction transaction = stgRes.beginTransaction();
-  storage::WriteStream(stgRes, kWordStream, joinLines(m_word), true);
-  storage::WriteStream(stgRes, kIndexStream, joinLines(m_index), true);
-  storage::WriteStream(stgRes, kDictListStream, joinLines(dictList), true);
+  storage::WriteStream(stgRes, kWordStream, stored[0], false);
+  storage::WriteStream(stgRes, kIndexStream, stored[1], false);
+  storage::WriteStream(stgRes, kDictListStream, stored[2], false);
   transaction.commit();
   progress.setStatus("");
 }
 
 void WordIndex::SaveHistory(const storage::CompoundFile& stgRes) {
+  if (!m_historyRead) return;
   storage::WriteStream(stgRes, kHistoryStream, joinLines(m_history), true);
 }
 

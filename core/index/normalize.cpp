@@ -27,7 +27,8 @@ const icu::Collator& collator() {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(icu::Locale::getRoot(), status));
     if (U_FAILURE(status) || !c) {
-      throw EIndexError(std::string("cannot create the word collator: ") + u_errorName(status));
+      throw EIndexError(EIndexError::Fault::kInternal,
+                        std::string("cannot create the word collator: ") + u_errorName(status));
     }
     c->setStrength(icu::Collator::SECONDARY);
     return c;
@@ -73,7 +74,9 @@ size_t appendSortKey(std::string_view word, std::string& out) {
     int32_t needed =
         coll.getSortKey(text.data(), length, reinterpret_cast<uint8_t*>(out.data() + start),
                         static_cast<int32_t>(room));
-    if (needed <= 0) throw EIndexError("cannot build the sort key of a word");
+    if (needed <= 0) {
+      throw EIndexError(EIndexError::Fault::kInternal, "cannot build the sort key of a word");
+    }
     auto size = static_cast<size_t>(needed);
     if (size <= room) {
       // The key ends with a zero byte that no other byte of it equals; dropping it keeps the

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <future>
 #include <limits>
 #include <numeric>
+#include <thread>
 #include <utility>
 
 #include "common/cp1251.h"
@@ -27,7 +29,10 @@ int gaugeValue(long long value) {
 class BusyGuard {
  public:
   explicit BusyGuard(bool& busy) : m_busy(busy) {
-    if (m_busy) throw EIndexError("another installation or removal is still running");
+    if (m_busy) {
+      throw EIndexError(EIndexError::Fault::kBusy,
+                        "another installation or removal is still running");
+    }
     m_busy = true;
   }
   ~BusyGuard() { m_busy = false; }
@@ -54,6 +59,9 @@ bool strictlyAscending(const KeyList& keys) {
   return true;
 }
 
+// Below this many items one core makes the keys faster than a second thread is started.
+constexpr size_t kKeysOnTwoCores = 20000;
+
 }  // namespace
 
 void WordIndex::appendSlot(dicts::TDict dict) {
@@ -63,8 +71,9 @@ void WordIndex::appendSlot(dicts::TDict dict) {
 
 void WordIndex::assignLists(const StringList& words, const StringList& entries) {
   if (words.size() != entries.size()) {
-    throw EIndexError("the word list has " + std::to_string(words.size()) +
-                      " lines but the index has " + std::to_string(entries.size()));
+    throw EIndexError(EIndexError::Fault::kDamaged,
+                      "the word list has " + std::to_string(words.size()) +
+                          " lines but the index has " + std::to_string(entries.size()));
   }
   PackedLines packedWords(words);
   PackedLines packedEntries(entries);
@@ -74,7 +83,7 @@ void WordIndex::assignLists(const StringList& words, const StringList& entries) 
 }
 
 void WordIndex::checkChangesAllowed() const {
-  if (!m_refusal.empty()) throw EIndexError(m_refusal);
+  if (!m_refusal.empty()) throw EIndexError(EIndexError::Fault::kRefused, m_refusal);
 }
 
 // What a merge changes, worked out in full before anything changes: the lists to be (when the
@@ -150,29 +159,34 @@ void WordIndex::InstallDict(size_t n, InstallProgress& progress) {
 // only reserves room, which changes no line of them.
 void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& plan) {
   if (n >= m_dicts.size() || n + 1 != m_dicts.size()) {
-    throw EIndexError("dictionary " + std::to_string(n) +
-                      " is not the last slot and cannot be merged");
+    throw EIndexError(
+        EIndexError::Fault::kInternal,
+        "dictionary " + std::to_string(n) + " is not the last slot and cannot be merged");
   }
   const dicts::TDict& dict = m_dicts[n];
   if (dict.isEmptySlot()) {
-    throw EIndexError("slot " + std::to_string(n) + " holds no dictionary to merge");
+    throw EIndexError(EIndexError::Fault::kInternal,
+                      "slot " + std::to_string(n) + " holds no dictionary to merge");
   }
   const dicts::TextLines& items = dict.ItemList;
   const dicts::TextLines& locations = dict.IndexList;
   if (items.size() != locations.size()) {
-    throw EIndexError(cp1251::toUtf8(dict.FileName) + ": " + std::to_string(items.size()) +
-                      " items but " + std::to_string(locations.size()) + " article locations");
+    throw EIndexError(EIndexError::Fault::kInternal,
+                      cp1251::toUtf8(dict.FileName) + ": " + std::to_string(items.size()) +
+                          " items but " + std::to_string(locations.size()) + " article locations");
   }
   if (items.size() > std::numeric_limits<uint32_t>::max()) {
-    throw EIndexError(cp1251::toUtf8(dict.FileName) + ": too many items");
+    throw EIndexError(EIndexError::Fault::kInternal,
+                      cp1251::toUtf8(dict.FileName) + ": too many items");
   }
   // A location goes into entries as it stands. AddDict has checked those of a package it
   // opened, but a slot may have been filled by its caller.
   dicts::ArticleLocation read;
   for (size_t k = 0; k < locations.size(); ++k) {
     if (const char* fault = dicts::readArticleLocation(locations[k], read)) {
-      throw EIndexError(cp1251::toUtf8(dict.FileName) + ": article location " + std::to_string(k) +
-                        ", '" + cp1251::toUtf8(locations[k]) + "', " + fault);
+      throw EIndexError(EIndexError::Fault::kInternal,
+                        cp1251::toUtf8(dict.FileName) + ": article location " + std::to_string(k) +
+                            ", '" + cp1251::toUtf8(locations[k]) + "', " + fault);
     }
   }
 
@@ -199,9 +213,28 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
     bytes += item.size();
   }
   itemKeys.reserve(count, bytes * 2);
+  // Collation is most of the merge of a large dictionary: the keys of the second half are made on
+  // another core meanwhile (the collator is per thread), and the progress of that half follows.
+  const size_t half =
+      count >= kKeysOnTwoCores && std::thread::hardware_concurrency() > 1 ? count / 2 : count;
+  std::future<KeyList> laterKeys;
+  if (half < count) {
+    laterKeys = std::async(std::launch::async, [&items, half, count, bytes] {
+      KeyList secondHalf;
+      secondHalf.reserve(count - half, bytes);
+      for (size_t k = half; k < count; ++k) {
+        secondHalf.pushWord(items[k]);
+      }
+      return secondHalf;
+    });
+  }
   int step = 0;
   for (size_t k = 0; k < count; ++k) {
-    itemKeys.pushWord(items[k]);
+    if (k < half) {
+      itemKeys.pushWord(items[k]);
+    } else if (k == half) {
+      itemKeys.append(laterKeys.get());
+    }
     if (k >= first && k % 100 == 0) {
       progress.setGaugeProgress(++step);
       progress.setCounter(std::to_string(k) + detail::textOf() + last);
@@ -251,9 +284,10 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
       storedTextSize(entries) + grownBytes + storedTextSize(plan.newEntries);
   if (wordBytes > m_storedLimit || entryBytes > m_storedLimit) {
     throw EIndexError(
+        EIndexError::Fault::kTooLarge,
         cp1251::toUtf8(dict.FileName) + " is not installed: the stored index would grow to " +
-        std::to_string(std::max(wordBytes, entryBytes) >> 20) + " MiB, more than the " +
-        std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
+            std::to_string(std::max(wordBytes, entryBytes) >> 20) + " MiB, more than the " +
+            std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
   }
   const size_t added = plan.insertAt.size();
   (plan.reorders ? plan.words : m_word).reserveMore(added, plan.newWords.byteSize());
@@ -292,7 +326,11 @@ bool WordIndex::RemoveDict(size_t n, InstallProgress& progress) {
   if (n >= m_dicts.size() || m_dicts[n].isEmptySlot()) return false;
 
   progress.setStatus(detail::textPreparingRemoval());
-  progress.setStatus(detail::textRemoving() + m_dicts[n].ShortTitle);
+  // A dictionary kept without its package has no title loaded: its file name stands in.
+  const dicts::TDict& dict = m_dicts[n];
+  progress.setStatus(detail::textRemoving() + (dict.isUnopened() && dict.ShortTitle.empty()
+                                                   ? dict.FileName
+                                                   : dict.ShortTitle));
   const bool keysBuilt = !m_key.empty();
   const size_t count = m_index.size();
   const IndexEntry::DictMark mark(n);

@@ -12,6 +12,7 @@
 #include "dicts/tdict.h"
 #include "index/install_progress.h"
 #include "index/key_list.h"
+#include "index/unopened_package.h"
 
 namespace verbalon::storage {
 class CompoundFile;
@@ -100,8 +101,8 @@ class WordIndex {
   static StringList LoadDictList(const storage::CompoundFile& stgRes,
                                  storage::MemoryStream& ReadBuf);
 
-  // Reads the dictionary list and the history, opens every listed package of dataDir as a slot
-  // (an empty line gives a hole; ItemList and IndexList stay empty and their streams unread,
+  // Reads the history, then the dictionary list, opens every listed package of dataDir as a
+  // slot (an empty line gives a hole; ItemList and IndexList stay empty and their streams unread,
   // since these dictionaries are merged already: dicts::ItemLists::kSkip), then reads `slWord` and
   // `slIndex` (on a second thread, while the packages open; stgRes must not be used elsewhere
   // meanwhile). Runs once per run. A failure part way keeps what was loaded, raises an error that
@@ -109,18 +110,27 @@ class WordIndex {
   // this run: saving the partial index would lose the words of the dictionaries that did not load.
   // A package missing from dataDir is looked for in sharedDataDirs, the read-only folders of
   // the packages installed with the program (dicts::locatePackage).
-  void LoadIndex(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
+  //
+  // With choices.question, a package that cannot be opened is no failure: the question decides
+  // (unopened_package.h). A kept dictionary gets a slot that isUnopened(); one to be taken out
+  // gets such a slot too, and once the stored lists are read RemoveDict takes it out and
+  // SaveIndex saves the index, both showing in choices.progress. kExit raises ELoadAbandoned.
+  void LoadIndex(storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
                  storage::MemoryStream& ReadBuf,
-                 const std::vector<std::filesystem::path>& sharedDataDirs = {});
+                 const std::vector<std::filesystem::path>& sharedDataDirs = {},
+                 LoadChoices choices = {});
 
   // Only the dictionaries of LoadIndex: the dictionary list is read and every listed package
   // opened as a slot, for a reader that takes the word list and the index from elsewhere (the
   // tool's look-up cache). `slWord`, `slIndex` and `slHistory` stay empty, and every change of
   // the index is refused in this run, since saving would write the empty lists. Errors as
-  // LoadIndex raises them. Instead of LoadIndex, once per run.
+  // LoadIndex raises them; with question, a package that cannot be opened is kept unopened
+  // whatever the answer (nothing can be removed in such a run) unless it is kExit. Instead of
+  // LoadIndex, once per run.
   void loadDicts(const storage::CompoundFile& stgRes, const std::filesystem::path& dataDir,
                  storage::MemoryStream& ReadBuf,
-                 const std::vector<std::filesystem::path>& sharedDataDirs = {});
+                 const std::vector<std::filesystem::path>& sharedDataDirs = {},
+                 UnopenedPackageQuestion* question = nullptr);
 
   // Writes `slWord`, `slIndex` and the dictionary list in one transaction of stgRes: after a
   // crash the package holds either the old or the new three streams. Lists longer than
@@ -128,7 +138,9 @@ class WordIndex {
   // "Сохранение результатов..." meanwhile. "history.dat" is not written here.
   void SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progress);
 
-  // Writes `slHistory` to "history.dat" (at the end of the run).
+  // Writes `slHistory` to "history.dat" (at the end of the run, and after each query). Does
+  // nothing unless LoadIndex has read the stored history: `slHistory` would then hold only this
+  // run's queries, and writing it would lose the stored ones.
   void SaveHistory(const storage::CompoundFile& stgRes);
 
   // The limit that saving, loading and merging check, kStoredListLimit unless set otherwise (a
@@ -138,14 +150,17 @@ class WordIndex {
 
   // Why changes are refused in this run; empty while they are allowed.
   const std::string& refusal() const { return m_refusal; }
+  // Raises EIndexError (Fault::kRefused) with the refusal while changes are refused.
+  void checkChangesAllowed() const;
 
  private:
   struct InstallPlan;
 
-  void openListedDicts(const StringList& dictList, const std::filesystem::path& dataDir,
-                       storage::MemoryStream& ReadBuf,
-                       const std::vector<std::filesystem::path>& sharedDataDirs);
-  void checkChangesAllowed() const;
+  std::vector<size_t> openListedDicts(const StringList& dictList,
+                                      const std::filesystem::path& dataDir,
+                                      storage::MemoryStream& ReadBuf,
+                                      const std::vector<std::filesystem::path>& sharedDataDirs,
+                                      UnopenedPackageQuestion* question);
   void planKeys(InstallPlan& plan) const;
   // May fail; changes no line of the lists (it only reserves room in them).
   void planInstall(size_t n, InstallProgress& progress, InstallPlan& plan);
@@ -160,6 +175,7 @@ class WordIndex {
   PackedLines m_index;
   StringList m_history;
   std::string m_refusal;
+  bool m_historyRead = false;
   bool m_busy = false;
   size_t m_storedLimit = kStoredListLimit;
   std::function<void(size_t)> m_slotFreed;

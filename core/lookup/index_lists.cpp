@@ -96,9 +96,10 @@ IndexLists IndexLists::remake(const storage::CompoundFile& stgRes, const fs::pat
   held->entrySpans = lineSpans(held->entries);
   const size_t count = held->wordSpans.size();
   if (count != held->entrySpans.size()) {
-    throw index::EIndexError("the stored word list has " + std::to_string(count) +
-                             " lines but the stored index has " +
-                             std::to_string(held->entrySpans.size()));
+    throw index::EIndexError(index::EIndexError::Fault::kDamaged,
+                             "the stored word list has " + std::to_string(count) +
+                                 " lines but the stored index has " +
+                                 std::to_string(held->entrySpans.size()));
   }
   ListSource source = ListSource::Streams;
   if (!cacheFile.empty()) {

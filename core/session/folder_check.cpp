@@ -242,8 +242,9 @@ class Checker {
     if (m_result.ok()) return;
     std::vector<FolderMend>& mends = m_result.mends;
     if (m_historyBroken) mends.push_back({FolderMend::Kind::EmptyHistory, {}});
+    // A package that is missing or does not open does not stop the index from loading: the
+    // program keeps such a dictionary without its articles, and a removal needs only the index.
     const bool unloadable = m_indexBroken || m_result.count(ProblemKind::UnusableName) > 0 ||
-                            m_result.count(ProblemKind::UnloadablePackage) > 0 ||
                             m_result.count(ProblemKind::LineCountMismatch) > 0 ||
                             m_result.count(ProblemKind::MalformedEntry) > 0 ||
                             m_result.count(ProblemKind::UnloadedSlot) > 0;
@@ -258,6 +259,11 @@ class Checker {
     if (unloadable || (disordered && loaded.empty())) {
       mends.push_back({FolderMend::Kind::RebuildIndex, std::move(loaded), m_listRead});
       return;
+    }
+    for (size_t slot = 0; slot < m_states.size(); ++slot) {
+      if (m_states[slot] == SlotState::Failed) {
+        mends.push_back({FolderMend::Kind::Remove, {m_names[slot]}});
+      }
     }
     for (const size_t slot : m_badParts) {
       mends.push_back({FolderMend::Kind::Reinstall, {m_names[slot]}});

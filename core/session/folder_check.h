@@ -47,6 +47,9 @@ struct FolderMend {
   enum class Kind {
     // Write an empty "history.dat".
     EmptyHistory,
+    // Take out the dictionary whose package is missing or does not open; it can be installed
+    // again once its package is back.
+    Remove,
     // Remove the dictionary and install it again: the merge writes its parts anew, and the first
     // merge of a run puts a disordered word list in order.
     Reinstall,
@@ -55,8 +58,8 @@ struct FolderMend {
     RebuildIndex,
   };
   Kind kind = Kind::EmptyHistory;
-  // Reinstall: the one dictionary. RebuildIndex: those that can be installed again, in order.
-  // File names, UTF-8.
+  // Remove, Reinstall: the one dictionary. RebuildIndex: those that can be installed again, in
+  // order. File names, UTF-8.
   std::vector<std::string> dictionaries;
   // False when "addeddicts.dat" cannot be read, so that which dictionaries were installed is
   // not known.

@@ -53,12 +53,12 @@ Session::~Session() {
   m_index.setSlotFreedListener({});
 }
 
-void Session::LoadIndex() {
-  m_index.LoadIndex(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs);
+void Session::LoadIndex(index::LoadChoices choices) {
+  m_index.LoadIndex(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs, choices);
 }
 
-void Session::loadDicts() {
-  m_index.loadDicts(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs);
+void Session::loadDicts(index::UnopenedPackageQuestion* question) {
+  m_index.loadDicts(m_stgRes, m_dataDir, m_readBuf, m_sharedDataDirs, question);
 }
 
 std::optional<size_t> Session::findWord(std::string_view word) const {
@@ -72,8 +72,20 @@ std::string Session::page(size_t w, int viewWidth, bool cached, const article::C
 std::string Session::page(std::string_view entry, std::string_view headword, int viewWidth,
                           bool cached, const article::ColumnFit& fit) {
   loadPageResources();
-  return article::buildArticlePage(entry, headword, m_index.Dicts(), m_templates, viewWidth,
-                                   *m_advert, m_readBuf, cached ? &m_itemCache : nullptr, fit);
+  std::vector<article::BrokenPart> broken;
+  std::string page =
+      article::buildArticlePage(entry, headword, m_index.Dicts(), m_templates, viewWidth, *m_advert,
+                                m_readBuf, cached ? &m_itemCache : nullptr, fit, &broken);
+  for (article::BrokenPart& part : broken) {
+    if (m_reportedBroken.insert(m_index.Dicts()[part.dict].FileName).second) {
+      m_newlyBroken.push_back(std::move(part));
+    }
+  }
+  return page;
+}
+
+std::vector<article::BrokenPart> Session::takeNewlyBroken() {
+  return std::exchange(m_newlyBroken, {});
 }
 
 std::string_view Session::resource(std::string_view storagePath) {
@@ -82,7 +94,7 @@ std::string_view Session::resource(std::string_view storagePath) {
 
 void Session::install(const fs::path& package, index::InstallProgress& progress) {
   // Checked before the package is opened, so that a refused install leaves no slot behind.
-  if (!m_index.refusal().empty()) throw index::EIndexError(m_index.refusal());
+  m_index.checkChangesAllowed();
   dicts::TDicts opened;
   dicts::addDictToInstall(opened, package, m_readBuf, dicts::accessFor(package, m_sharedDataDirs));
   m_index.appendSlot(std::move(opened.front()));

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -57,12 +58,14 @@ class Session {
   void loadPageResources();
   article::Advert& advert();
 
-  // Opens the installed dictionaries of DataDir (or of the shared folders) and reads the word list,
-  // the index and the history (index::WordIndex::LoadIndex). Once per run.
-  void LoadIndex();
+  // Reads the history, opens the installed dictionaries of DataDir (or of the shared folders) and
+  // reads the word list and the index (index::WordIndex::LoadIndex, which says what choices
+  // do with a package that cannot be opened). Once per run.
+  void LoadIndex(index::LoadChoices choices = {});
   // Opens the installed dictionaries only, for a run that takes the word list and the index
-  // from elsewhere (index::WordIndex::loadDicts). Instead of LoadIndex, once per run.
-  void loadDicts();
+  // from elsewhere (index::WordIndex::loadDicts, which says what question answers). Instead of
+  // LoadIndex, once per run.
+  void loadDicts(index::UnopenedPackageQuestion* question = nullptr);
 
   // The line of the word whose key equals word's key (letter case, "ё" against "е", hyphens,
   // dots and blanks do not count), found by halving, as the index is ordered; none when the
@@ -71,11 +74,16 @@ class Session {
 
   // The article page of line w of the word list, as the view loads it: every dictionary's
   // fragment, the headword and an advertisement. viewWidth sets the column count of "LIST"
-  // dictionaries, capped by fit. Item streams come through the cache unless cached is false.
+  // dictionaries, capped by fit. Item streams come through the cache unless cached is false. A
+  // dictionary whose article cannot be read shows a note instead (article::buildArticlePage);
+  // the first time in the run that a package fails so, it is kept for takeNewlyBroken.
   std::string page(size_t w, int viewWidth, bool cached = true, const article::ColumnFit& fit = {});
   // The same for an index entry and its headword that the caller holds.
   std::string page(std::string_view entry, std::string_view headword, int viewWidth,
                    bool cached = true, const article::ColumnFit& fit = {});
+  // The parts that failed, one for each package not reported before in this run, since the
+  // last call; the caller tells the user once per package rather than at every page.
+  std::vector<article::BrokenPart> takeNewlyBroken();
   // The page templates, read by loadPageResources.
   const article::PageTemplates& templates() {
     loadPageResources();
@@ -106,6 +114,8 @@ class Session {
   article::PageTemplates m_templates;
   std::unique_ptr<article::Advert> m_advert;
   article::ItemStreamCache m_itemCache;
+  std::set<std::string> m_reportedBroken;  // file names of the packages reported broken
+  std::vector<article::BrokenPart> m_newlyBroken;
 };
 
 }  // namespace verbalon::session

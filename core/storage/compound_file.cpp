@@ -87,6 +87,14 @@ ElementInfo infoOf(const detail::DirEntry& e) {
   return info;
 }
 
+// The storage path of child name of storage parent, as callers spell paths: "a\b".
+std::string elementPath(const FileState& file, uint32_t parent, std::u16string_view name) {
+  std::string path = parent == 0 ? std::string() : file.pathOf(parent);
+  std::replace(path.begin(), path.end(), '/', '\\');
+  if (!path.empty()) path += '\\';
+  return path + utf16ToUtf8(name);
+}
+
 }  // namespace
 
 // --- ElementEnumerator -----------------------------------------------------------------------
@@ -115,7 +123,8 @@ Storage Storage::openStorage(std::u16string_view name) const {
   const auto id = m_file->findChild(m_entry, name);
   if (!id || m_file->entry(*id).type != detail::kStorage) {
     m_file->fail(hresult::kFileNotFound,
-                 "no storage '" + utf16ToUtf8(name) + "' in '" + m_file->pathOf(m_entry) + "'");
+                 "no storage '" + utf16ToUtf8(name) + "' in '" + m_file->pathOf(m_entry) + "'",
+                 elementPath(*m_file, m_entry, name));
   }
   return Storage(m_file, *id);
 }
@@ -126,7 +135,8 @@ Stream Storage::openStream(std::u16string_view name) const {
   const auto id = m_file->findChild(m_entry, name);
   if (!id || m_file->entry(*id).type != detail::kStream) {
     m_file->fail(hresult::kFileNotFound,
-                 "no stream '" + utf16ToUtf8(name) + "' in '" + m_file->pathOf(m_entry) + "'");
+                 "no stream '" + utf16ToUtf8(name) + "' in '" + m_file->pathOf(m_entry) + "'",
+                 elementPath(*m_file, m_entry, name));
   }
   auto state = std::make_shared<Stream::State>();
   state->file = m_file;
@@ -304,7 +314,7 @@ CompoundFile::Transaction::~Transaction() {
 
 void CompoundFile::Transaction::commit() {
   if (!m_file) {
-    throw EStorageError(hresult::kInvalidFunction, "the transaction has already ended");
+    throw EStorageError(hresult::kInvalidFunction, {}, "the transaction has already ended");
   }
   auto file = std::move(m_file);
   file->commitTransaction();

@@ -25,16 +25,12 @@ std::string fileLabel(const CompoundFile& root) {
   return name.empty() ? root.path().string() : name;
 }
 
-std::string streamLabel(const CompoundFile& root, std::string_view path) {
-  return fileLabel(root) + ", stream \"" + cp1251::toUtf8(path) + "\"";
-}
-
 // The names of a path that must name a stream: at least one.
 StringList streamNames(const CompoundFile& root, std::string_view path) {
   StringList names = splitStoragePath(path);
   if (names.empty()) {
-    throw EStorageError(hresult::kInvalidName,
-                        fileLabel(root) + ": the storage path is empty, so it names no stream");
+    throw EStorageError(hresult::kInvalidName, fileLabel(root),
+                        "the storage path is empty, so it names no stream");
   }
   return names;
 }
@@ -52,9 +48,9 @@ void checkMode(const CompoundFile& root, uint32_t mode) {
   const uint32_t access = mode & 0x3;
   const bool known = (mode & ~(0x3u | kStgmShareExclusive)) == 0;
   if (!known || access == 0x3 || (mode & kStgmShareExclusive) == 0) {
-    throw EStorageError(hresult::kInvalidParameter,
-                        fileLabel(root) + ": access mode " + std::to_string(mode) +
-                            " cannot open an element inside a compound file");
+    throw EStorageError(
+        hresult::kInvalidParameter, fileLabel(root),
+        "access mode " + std::to_string(mode) + " cannot open an element inside a compound file");
   }
 }
 
@@ -136,7 +132,7 @@ MemoryStream& ReadStream(const CompoundFile& root, std::string_view path, Memory
     // A stream of no bytes at all holds empty content.
     if (anyBytes) inflater.finish();
   } catch (const EDecompressionError& e) {
-    throw EDecompressionError(streamLabel(root, path), e.reason());
+    throw EDecompressionError(fileLabel(root), cp1251::toUtf8(path), e.reason());
   }
   return dest;
 }
@@ -160,9 +156,9 @@ void WriteStream(const CompoundFile& root, std::string_view path, std::string_vi
     const auto* chunk = reinterpret_cast<const std::byte*>(stored.data() + offset);
     const size_t written = stream.write(std::span<const std::byte>(chunk, count));
     if (written != count) {
-      throw EStorageError(hresult::kWriteFault, streamLabel(root, path) + ": wrote " +
-                                                    std::to_string(written) + " of " +
-                                                    std::to_string(count) + " bytes");
+      throw EStorageError(hresult::kWriteFault, fileLabel(root),
+                          "stream \"" + cp1251::toUtf8(path) + "\": wrote " +
+                              std::to_string(written) + " of " + std::to_string(count) + " bytes");
     }
   }
   // Old bytes past the new end would be ignored by every reader, but they would keep content

@@ -1,6 +1,7 @@
 #include "storage/storage_error.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace verbalon::storage {
 
@@ -52,7 +53,18 @@ std::string hresult::name(uint32_t code) {
   return buf;
 }
 
-EStorageError::EStorageError(uint32_t code, const std::string& text)
-    : Error(text + " (" + hresult::name(code) + ")"), m_code(code) {}
+namespace {
+std::string messageOf(uint32_t code, const std::string& file, const std::string& detail) {
+  return (file.empty() ? detail : file + ": " + detail) + " (" + hresult::name(code) + ")";
+}
+}  // namespace
+
+EStorageError::EStorageError(uint32_t code, std::string file, std::string detail,
+                             std::string element)
+    : Error(messageOf(code, file, detail)),
+      m_code(code),
+      m_file(std::move(file)),
+      m_detail(std::move(detail)),
+      m_element(std::move(element)) {}
 
 }  // namespace verbalon::storage

@@ -34,16 +34,25 @@ inline constexpr uint32_t kDocFileCorrupt = 0x80030109;      // STG_E_DOCFILECOR
 std::string name(uint32_t code);
 }  // namespace hresult
 
-// A failing storage call: carries the result code Windows gives for the same failure and a
-// readable text that names the file and what is wrong, ending with the code's name, e.g.
+// A failing storage call: carries the result code Windows gives for the same failure, the name
+// of the file it concerns (no folder; empty when no file is known) and, in English, what is
+// wrong; what() joins them and ends with the code's name, e.g.
 //   "words.brd: the file is in use by another program (STG_E_SHAREVIOLATION)".
+// A missing storage or stream also names the element, by its storage path from the root, so
+// that a window can tell a missing element from a missing file.
 class EStorageError : public Error {
  public:
-  EStorageError(uint32_t code, const std::string& text);
+  EStorageError(uint32_t code, std::string file, std::string detail, std::string element = {});
   uint32_t code() const { return m_code; }
+  const std::string& file() const { return m_file; }
+  const std::string& detail() const { return m_detail; }
+  const std::string& element() const { return m_element; }
 
  private:
   uint32_t m_code;
+  std::string m_file;
+  std::string m_detail;
+  std::string m_element;
 };
 
 }  // namespace verbalon::storage

@@ -1,6 +1,7 @@
 #include "storage/zlib_buffer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <limits>
 #include <thread>
@@ -100,77 +101,138 @@ std::string deflatePiece(std::string_view input, size_t begin, size_t end, bool 
   return output;
 }
 
-// Below this size one thread compresses faster than threads can be started and joined.
-constexpr size_t kParallelThreshold = size_t{2} << 20;
 // Pieces are at least this large, so that priming each with the window before it keeps the
-// output within a fraction of a percent of one-piece output.
-constexpr size_t kMinPiece = size_t{1} << 20;
+// output within a fraction of a percent of one-piece output, and a small stream (the dictionary
+// list, the history) stays one piece on the calling thread.
+constexpr size_t kMinPiece = size_t{256} << 10;
+// Several pieces per core, so that a core that finishes early takes another piece rather than
+// waiting for a slow one: the cores are shared with whatever else the machine runs.
+constexpr size_t kPiecesPerCore = 4;
 
-}  // namespace
+// A piece of input `input` to compress, and what compressing it gives.
+struct Piece {
+  size_t input = 0;
+  size_t begin = 0;
+  size_t end = 0;
+  bool last = false;
+  std::string compressed;
+  uLong adler = 0;
+};
 
-EDecompressionError::EDecompressionError(std::string reason)
-    : EZlibError("Error: " + reason), m_reason(std::move(reason)) {}
-
-EDecompressionError::EDecompressionError(const std::string& where, std::string reason)
-    : EZlibError("Error: " + where + ": " + reason), m_reason(std::move(reason)) {}
-
-std::string DeflateBuffer(std::string_view input) {
-  const size_t n = input.size();
-  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  if (n < kParallelThreshold || cores == 1) {
-    std::string output = deflatePiece(input, 0, n, true);
-    output.shrink_to_fit();
-    return output;
+std::vector<Piece> cutIntoPieces(const std::vector<std::string_view>& inputs, size_t cores) {
+  size_t total = 0;
+  for (std::string_view input : inputs) {
+    total += input.size();
   }
+  const size_t pieceSize = cores == 1 ? std::numeric_limits<size_t>::max()
+                                      : std::max(kMinPiece, total / (cores * kPiecesPerCore));
+  std::vector<Piece> pieces;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    const size_t n = inputs[i].size();
+    size_t begin = 0;
+    do {
+      const size_t end = n - begin > pieceSize ? begin + pieceSize : n;
+      Piece& piece = pieces.emplace_back();
+      piece.input = i;
+      piece.begin = begin;
+      piece.end = end;
+      piece.last = end == n;
+      begin = end;
+    } while (begin < n);
+  }
+  return pieces;
+}
 
-  // As parallel gzip tools do: independent raw deflate pieces, joined between one zlib header
-  // and one Adler-32 of the whole input.
-  const size_t pieces = std::min(cores, n / kMinPiece);
-  const size_t pieceSize = (n + pieces - 1) / pieces;
-  std::vector<std::string> compressed(pieces);
-  std::vector<std::exception_ptr> failures(pieces);
-  const auto work = [&](size_t i) {
-    try {
-      const size_t begin = i * pieceSize;
-      const size_t end = std::min(n, begin + pieceSize);
-      compressed[i] = deflatePiece(input, begin, end, i + 1 == pieces);
-    } catch (...) {
-      failures[i] = std::current_exception();
+// Compresses every piece, each core taking the next piece not yet taken; the calling thread is
+// one of them. The first failure is raised once every thread has stopped.
+void compressPieces(const std::vector<std::string_view>& inputs, std::vector<Piece>& pieces,
+                    size_t cores) {
+  std::atomic<size_t> next{0};
+  std::vector<std::exception_ptr> failures(pieces.size());
+  const auto work = [&] {
+    for (size_t p = next++; p < pieces.size(); p = next++) {
+      Piece& piece = pieces[p];
+      const std::string_view input = inputs[piece.input];
+      try {
+        piece.compressed = deflatePiece(input, piece.begin, piece.end, piece.last);
+        piece.adler = adler32_z(adler32(0, nullptr, 0),
+                                reinterpret_cast<const Bytef*>(input.data() + piece.begin),
+                                piece.end - piece.begin);
+      } catch (...) {
+        failures[p] = std::current_exception();
+      }
     }
   };
   std::vector<std::thread> threads;
-  for (size_t i = 1; i < pieces; ++i) {
-    threads.emplace_back(work, i);
+  for (size_t t = 1; t < std::min(cores, pieces.size()); ++t) {
+    threads.emplace_back(work);
   }
-  work(0);
+  work();
   for (std::thread& thread : threads) {
     thread.join();
   }
   for (const std::exception_ptr& failure : failures) {
     if (failure) std::rethrow_exception(failure);
   }
+}
 
-  uLong adler = adler32(0, nullptr, 0);
-  for (size_t done = 0; done < n;) {
-    const uInt piece = pieceOf(n - done);
-    adler = adler32(adler, inputPointer(input, done), piece);
-    done += piece;
+// As parallel gzip tools do: the raw deflate pieces of one input, joined between one zlib header
+// and the Adler-32 of the whole input (combined from those of the pieces). A single piece is a
+// whole zlib stream already.
+std::string joinPieces(std::vector<Piece>::iterator first, std::vector<Piece>::iterator last) {
+  if (last - first == 1) {
+    first->compressed.shrink_to_fit();
+    return std::move(first->compressed);
   }
   size_t total = 6;
-  for (const std::string& piece : compressed) {
-    total += piece.size();
+  for (auto piece = first; piece != last; ++piece) {
+    total += piece->compressed.size();
   }
   std::string output;
   output.reserve(total);
   output += "\x78\xDA";  // deflate, 32 KiB window, level 9: what deflateInit2 writes for it
-  for (std::string& piece : compressed) {
-    output += piece;
-    std::string().swap(piece);
+  uLong adler = adler32(0, nullptr, 0);
+  for (auto piece = first; piece != last; ++piece) {
+    output += piece->compressed;
+    std::string().swap(piece->compressed);
+    adler = adler32_combine(adler, piece->adler, static_cast<z_off_t>(piece->end - piece->begin));
   }
   for (int shift = 24; shift >= 0; shift -= 8) {
     output += static_cast<char>((adler >> shift) & 0xFF);
   }
   return output;
+}
+
+}  // namespace
+
+EDecompressionError::EDecompressionError(std::string reason)
+    : EZlibError("Error: " + reason), m_reason(std::move(reason)) {}
+
+EDecompressionError::EDecompressionError(std::string file, std::string stream, std::string reason)
+    : EZlibError("Error: " + file + ", stream \"" + stream + "\": " + reason),
+      m_reason(std::move(reason)),
+      m_file(std::move(file)),
+      m_stream(std::move(stream)) {}
+
+std::string DeflateBuffer(std::string_view input) {
+  return std::move(deflateBuffers({input}).front());
+}
+
+std::vector<std::string> deflateBuffers(const std::vector<std::string_view>& inputs) {
+  const size_t cores = std::max(1U, std::thread::hardware_concurrency());
+  std::vector<Piece> pieces = cutIntoPieces(inputs, cores);
+  compressPieces(inputs, pieces, cores);
+  std::vector<std::string> outputs;
+  outputs.reserve(inputs.size());
+  for (auto first = pieces.begin(); first != pieces.end();) {
+    auto last = first;
+    while (last != pieces.end() && last->input == first->input) {
+      ++last;
+    }
+    outputs.push_back(joinPieces(first, last));
+    first = last;
+  }
+  return outputs;
 }
 
 struct Inflater::State {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/error.h"
 
@@ -28,15 +29,19 @@ class ECompressionError : public EZlibError {
 // The input is not a complete, intact zlib stream, or it expands beyond the allowed size.
 // reason() is the bare cause ("compressed data is corrupt"); what() is "Error: " + reason, or,
 // when the reader knows where the data came from, "Error: words.brd, stream \"~items.dat\": "
-// + reason.
+// + reason, and file() and stream() (UTF-8) then say where.
 class EDecompressionError : public EZlibError {
  public:
   explicit EDecompressionError(std::string reason);
-  EDecompressionError(const std::string& where, std::string reason);
+  EDecompressionError(std::string file, std::string stream, std::string reason);
   const std::string& reason() const { return m_reason; }
+  const std::string& file() const { return m_file; }
+  const std::string& stream() const { return m_stream; }
 
  private:
   std::string m_reason;
+  std::string m_file;
+  std::string m_stream;
 };
 
 // A few hundred bytes of hostile input can claim gigabytes of output; inflation stops at this
@@ -46,6 +51,13 @@ inline constexpr size_t kDefaultInflateLimit = size_t{256} << 20;
 // Compresses input into one zlib stream. Never fails on valid input; ECompressionError when zlib
 // reports an error.
 std::string DeflateBuffer(std::string_view input);
+
+// DeflateBuffer of every input, result i for input i, with the cores shared among all of them:
+// each input is cut into pieces that are compressed on every core as one queue, so that two
+// streams saved together keep both cores busy to the end instead of one after the other, each
+// leaving a core idle while its last piece finishes. Every result is one zlib stream as
+// DeflateBuffer writes it.
+std::vector<std::string> deflateBuffers(const std::vector<std::string_view>& inputs);
 
 // Decompresses one zlib stream at the start of input; bytes after its end are ignored. expected
 // is a hint for the output size (0 = none). Throws EDecompressionError when the header or the

@@ -14,9 +14,8 @@ constexpr size_t kPairCount = 65536;
 // The start and end mark. A stored word holds no NUL, so no pair of letters is mistaken for a
 // marked one.
 constexpr uint8_t kMark = 0;
-// Longer queries are not typing mistakes worth a search; it also keeps a word's credit (at most
-// the query's length + 1) within a byte.
-constexpr size_t kLongestQuery = 64;
+// The longest query also keeps a word's credit (at most the query's length + 1) within a byte.
+static_assert(kLongestNearSpellingQuery < 255);
 
 // Every marked pair of word, in order of position, into pairs (cleared first).
 void markedPairs(std::string_view word, std::vector<uint16_t>& pairs) {
@@ -56,6 +55,14 @@ uint8_t* putVarint(uint8_t* out, uint32_t value) {
 }
 
 }  // namespace
+
+void keepNearest(std::vector<NearSpellingFinder::Match>& found, size_t limit) {
+  std::stable_sort(found.begin(), found.end(),
+                   [](const NearSpellingFinder::Match& a, const NearSpellingFinder::Match& b) {
+                     return a.distance < b.distance;
+                   });
+  if (found.size() > limit) found.resize(limit);
+}
 
 size_t allowedEdits(size_t queryLength) {
   if (queryLength < 3) return 0;
@@ -98,7 +105,7 @@ NearSpellings::NearSpellings(const PackedLines& slWord) : m_words(slWord) {
 std::vector<NearSpellings::Match> NearSpellings::find(std::string_view query, size_t limit) const {
   std::vector<Match> found;
   const size_t edits = allowedEdits(query.size());
-  if (edits == 0 || query.size() > kLongestQuery || limit == 0) return found;
+  if (edits == 0 || query.size() > kLongestNearSpellingQuery || limit == 0) return found;
 
   const auto compare = [&](size_t i) {
     const std::string_view word = m_words[i];
@@ -149,10 +156,7 @@ std::vector<NearSpellings::Match> NearSpellings::find(std::string_view query, si
     if (credit[i] >= needed) compare(i);
   }
 
-  // Found in index order, so a stable sort by distance keeps index order among equals.
-  std::stable_sort(found.begin(), found.end(),
-                   [](const Match& a, const Match& b) { return a.distance < b.distance; });
-  if (found.size() > limit) found.resize(limit);
+  keepNearest(found, limit);
   return found;
 }
 

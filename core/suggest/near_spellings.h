@@ -13,10 +13,38 @@
 namespace verbalon::suggest {
 
 inline constexpr size_t kNearSpellingLimit = 20;
+// Longer queries are not typing mistakes worth a search.
+inline constexpr size_t kLongestNearSpellingQuery = 64;
 
 // The most edits a query of that many characters allows; 0 means no near spellings (fewer than
 // 3 characters, where one edit reaches half the dictionary).
 size_t allowedEdits(size_t queryLength);
+
+// What the suggestions ask of a source of near spellings, whichever way it finds them.
+class NearSpellingFinder {
+ public:
+  struct Match {
+    size_t position;  // in slWord
+    size_t distance;
+  };
+
+  virtual ~NearSpellingFinder() = default;
+
+  // Up to limit words within allowedEdits(query's length), nearest first, then in index order.
+  // A word equal to query up to case and «ё» comes with distance 0. query is Windows-1251 as
+  // typed, without blanks at its ends; one longer than kLongestNearSpellingQuery has none.
+  virtual std::vector<Match> find(std::string_view query,
+                                  size_t limit = kNearSpellingLimit) const = 0;
+
+ protected:
+  NearSpellingFinder() = default;
+  NearSpellingFinder(const NearSpellingFinder&) = default;
+  NearSpellingFinder& operator=(const NearSpellingFinder&) = default;
+};
+
+// Sorts matches found in ascending position nearest first, index order kept among equals, and
+// keeps the first limit.
+void keepNearest(std::vector<NearSpellingFinder::Match>& found, size_t limit);
 
 // An inverted index of the letter pairs of every word (the folded word with a start and an end
 // mark, each distinct pair once), so that a query counts shared pairs instead of comparing
@@ -28,18 +56,14 @@ size_t allowedEdits(size_t queryLength);
 // Building reads slWord twice (about a second for a million words); a caller builds it when a
 // query first needs it. It refers to slWord, which must outlive it and stay unchanged: rebuild
 // after the index changes. Queries are const and may run on several threads at once.
-class NearSpellings {
+//
+// A window that answers many queries builds one; a caller with one query takes
+// SortedNearSpellings, which builds nothing.
+class NearSpellings : public NearSpellingFinder {
  public:
   explicit NearSpellings(const PackedLines& slWord);
 
-  struct Match {
-    size_t position;  // in slWord
-    size_t distance;
-  };
-  // Up to limit words within allowedEdits(query's length), nearest first, then in index order.
-  // A word equal to query up to case and «ё» comes with distance 0. query is Windows-1251 as
-  // typed, without blanks at its ends.
-  std::vector<Match> find(std::string_view query, size_t limit = kNearSpellingLimit) const;
+  std::vector<Match> find(std::string_view query, size_t limit = kNearSpellingLimit) const override;
 
   // Bytes held by the lists and their offsets.
   size_t memoryBytes() const;

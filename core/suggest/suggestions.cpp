@@ -1,10 +1,13 @@
 #include "suggest/suggestions.h"
 
+#include <optional>
 #include <unordered_set>
 
 #include "common/cp1251.h"
 #include "index/word_filter.h"
+#include "index/word_search.h"
 #include "suggest/dictionary_forms.h"
+#include "suggest/key_runs.h"
 #include "suggest/key_search.h"
 #include "suggest/layout_swap.h"
 #include "suggest/near_spellings.h"
@@ -51,14 +54,14 @@ std::string cutNoteText(size_t limit) {
   return cp1251::fromUtf8("Показаны первые " + std::to_string(limit) + " совпадений");
 }
 
-Suggestions suggestFor(std::string_view typedText, const PackedLines& slWord,
+Suggestions suggestFor(std::string_view typedText, const WordLines& words,
                        const SuggestSources& sources) {
   Collector collector;
   const std::string_view query = cp1251::trimBlanks(typedText);
   if (query.empty()) return collector.result();
 
   if (hasWildcard(query)) {
-    const WildcardMatches matches = matchWildcard(query, slWord);
+    const WildcardMatches matches = matchWildcard(query, words);
     for (size_t position : matches.positions) {
       collector.add(position, Source::kWildcard);
     }
@@ -66,22 +69,32 @@ Suggestions suggestFor(std::string_view typedText, const PackedLines& slWord,
     return collector.result();
   }
 
-  if (sources.forms && sources.keys) {
+  if (sources.forms && (sources.keys || sources.listInKeyOrder)) {
     for (const std::string& stem : sources.forms->stems(query)) {
-      if (const auto row = sources.keys->find(stem)) collector.add(*row, Source::kDictionaryForm);
+      const std::optional<size_t> row =
+          sources.keys ? sources.keys->find(stem) : index::findWordLine(words, stem);
+      if (row) collector.add(*row, Source::kDictionaryForm);
     }
   }
 
   const std::string swapped = layoutSwap(query);
   if (swapped != query) {
-    const index::TFilteredListWord found = index::filterWords(slWord, index::filterQuery(swapped));
-    for (int32_t position : found.Indexes) {
-      collector.add(static_cast<size_t>(position), Source::kOtherLayout);
+    const std::string filter = index::filterQuery(swapped);
+    if (sources.listInKeyOrder) {
+      // Every word that begins with the text has a key that begins with its key.
+      const auto [first, last] = keyPrefixRange(words, filter);
+      for (size_t i = first; i < last; ++i) {
+        if (index::beginsWithQuery(words[i], filter)) collector.add(i, Source::kOtherLayout);
+      }
+    } else {
+      for (int32_t position : index::filterWords(words, filter).Indexes) {
+        collector.add(static_cast<size_t>(position), Source::kOtherLayout);
+      }
     }
   }
 
   if (sources.nearSpellings) {
-    for (const NearSpellings::Match& match : sources.nearSpellings->find(query)) {
+    for (const NearSpellingFinder::Match& match : sources.nearSpellings->find(query)) {
       collector.add(match.position, Source::kNearSpelling);
     }
   }

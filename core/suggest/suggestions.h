@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/packed_lines.h"
-#include "common/string_list.h"
+#include "suggest/word_lines.h"
 
 // What the filter tab offers when the prefix filter finds nothing: words of the index that the
 // typed text probably meant, from several sources, each word once.
@@ -18,7 +18,7 @@ namespace verbalon::suggest {
 
 class DictionaryForms;
 class KeySearch;
-class NearSpellings;
+class NearSpellingFinder;
 
 // In the order they are offered.
 enum class Source {
@@ -47,18 +47,27 @@ struct Suggestions {
   bool cut = false;               // the wildcard matches were cut at kWildcardLimit
 };
 
-// The sources to ask. A missing one (nullptr) is skipped; the dictionary forms need keys too,
-// since a stem counts only when the index has a word of its key. Every object must have been
-// built from the slWord passed along.
+// The sources to ask. A missing one (nullptr) is skipped. A stem counts only when the index has a
+// word of its key, looked up in keys, or without them by halving over the list itself when it
+// ascends by key (listInKeyOrder); with neither the forms are skipped. Every object must have
+// been built from the list passed along.
 struct SuggestSources {
   const KeySearch* keys = nullptr;
   DictionaryForms* forms = nullptr;
-  const NearSpellings* nearSpellings = nullptr;
+  const NearSpellingFinder* nearSpellings = nullptr;
+  // The list ascends by the index's comparison, so the other layout's words are found by halving
+  // (key_runs.h) instead of a pass over the list, and stems without keys. For a caller with one
+  // query and no keys built; a stored list saved by another comparison may miss words this way.
+  bool listInKeyOrder = false;
 };
 
 // The suggestions for typedText (as typed into the find box, Windows-1251), whatever the
 // prefix filter finds: blanks at the ends do not count; an empty query has none.
-Suggestions suggestFor(std::string_view typedText, const PackedLines& slWord,
+Suggestions suggestFor(std::string_view typedText, const WordLines& words,
                        const SuggestSources& sources);
+inline Suggestions suggestFor(std::string_view typedText, const PackedLines& slWord,
+                              const SuggestSources& sources) {
+  return suggestFor(typedText, WordLines(slWord), sources);
+}
 
 }  // namespace verbalon::suggest

@@ -66,11 +66,11 @@ bool WildcardPattern::matches(std::string_view word) const {
   return true;
 }
 
-WildcardMatches matchWildcard(std::string_view pattern, const PackedLines& slWord, size_t limit) {
+WildcardMatches matchWildcard(std::string_view pattern, const WordLines& words, size_t limit) {
   WildcardMatches result;
   const WildcardPattern compiled(pattern);
-  for (size_t i = 0; i < slWord.size(); ++i) {
-    if (!compiled.matches(slWord[i])) continue;
+  for (size_t i = 0; i < words.size(); ++i) {
+    if (!compiled.matches(words[i])) continue;
     if (result.positions.size() == limit) {
       result.cut = true;
       break;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/packed_lines.h"
-#include "common/string_list.h"
+#include "suggest/word_lines.h"
 
 // Whole-word patterns typed into the find box: "*" stands for any run of characters (none too),
 // "?" for exactly one. Letter case is ignored (Windows-1251 rules, «Ё» included); «ё» and «е»
@@ -39,7 +39,11 @@ struct WildcardMatches {
 
 // The positions of the words of slWord that match pattern as a whole, in index order, at most
 // limit of them.
-WildcardMatches matchWildcard(std::string_view pattern, const PackedLines& slWord,
+WildcardMatches matchWildcard(std::string_view pattern, const WordLines& words,
                               size_t limit = kWildcardLimit);
+inline WildcardMatches matchWildcard(std::string_view pattern, const PackedLines& slWord,
+                                     size_t limit = kWildcardLimit) {
+  return matchWildcard(pattern, WordLines(slWord), limit);
+}
 
 }  // namespace verbalon::suggest

@@ -1,11 +1,15 @@
 #include "article/article_page.h"
 
+#include <exception>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "common/cp1251.h"
 #include "dicts/dict_package.h"
 #include "index/index_error.h"
 #include "storage/storage_error.h"
+#include "storage/zlib_buffer.h"
 #include "support/package_builder.h"
 #include "support/temp_folder.h"
 
@@ -140,7 +144,7 @@ TEST_F(ArticlePage, PageWideStepsReachArticleTextAndLineBreaksBecomeCrLf) {
   EXPECT_EQ(page("", "h"), "\r\n[h]\r\n\r\n");
 }
 
-TEST_F(ArticlePage, FaultyPartsRaiseClearErrorsAndDrawNoAdvert) {
+TEST_F(ArticlePage, FaultyEntriesRaiseClearErrorsAndDrawNoAdvert) {
   // A hundred records draw 0 and then 3: a page that failed would have shifted the sequence.
   StringList records;
   for (int i = 0; i < 100; ++i)
@@ -157,10 +161,7 @@ TEST_F(ArticlePage, FaultyPartsRaiseClearErrorsAndDrawNoAdvert) {
   };
   expectError("0:art:1|7:art:0", "dictionary 7");
   expectError("3:art:0", "dictionary 3");
-  expectError("0:art:4", "names line 4 of stream 'art' of dictionary 0, which has 4 lines");
-  EXPECT_THROW(page("0:nothing:0", "h"), storage::EStorageError);
   EXPECT_THROW(page("9:art:0", "h"), index::EIndexError);
-  EXPECT_THROW(page("0:art:9", "h"), EArticleError);
   // An entry that breaks the format is refused by its reader, which names the word.
   const auto expectMalformed = [&](std::string_view entry, const std::string& fault) {
     try {
@@ -184,6 +185,50 @@ TEST_F(ArticlePage, FaultyPartsRaiseClearErrorsAndDrawNoAdvert) {
   m_templates.slTplDefault = {"%%PID"};
   EXPECT_EQ(page("", "h"), "p0\r\n");
   EXPECT_EQ(page("", "h"), "p3\r\n");
+}
+
+// A package whose item stream cannot give the article costs the page only its own fragment.
+TEST_F(ArticlePage, BrokenPartsBecomeNotesBetweenTheOtherFragments) {
+  testing::writePackage(m_folder.path() / "broken.brd",
+                        testing::dictStreams("Title=Битый <b>словарь</b>", {"w"}, {"art:0"}));
+  {
+    // Bytes that are no zlib stream where the article stream should be.
+    storage::CompoundFile file = storage::CompoundFile::open(m_folder.path() / "broken.brd");
+    storage::WriteStream(file, "art", "not deflated at all", false);
+  }
+  dicts::AddDict(m_dicts, m_folder.path() / "broken.brd", m_readBuf);  // slot 4
+  m_templates.slTplDefault = {"%%CONTENT"};
+  m_templates.slTplMemo = {"<m>%%WORD</m>"};
+  const std::string broken =
+      w("<P><I>Словарь «Битый &lt;b&gt;словарь&lt;/b&gt;»: статья не показана — файл broken.brd "
+        "повреждён.</I></P>");
+  const std::string memo = "<m>Row<BR>ROW</m>\r\n";
+  std::vector<BrokenPart> parts;
+  EXPECT_EQ(buildArticlePage("0:art:3|4:art:0|0:art:3", "h", m_dicts, m_templates, 453, m_advert,
+                             m_readBuf, nullptr, {}, &parts),
+            memo + broken + memo + "\r\n");
+  EXPECT_TRUE(m_readBuf.bytes().empty());
+  ASSERT_EQ(parts.size(), 1U);
+  EXPECT_EQ(parts[0].dict, 4U);
+  EXPECT_THROW(std::rethrow_exception(parts[0].error), storage::EDecompressionError);
+
+  // Through the cache the page is the same, and nothing of the broken stream is kept.
+  ItemStreamCache cache;
+  parts.clear();
+  EXPECT_EQ(buildArticlePage("0:art:3|4:art:0|0:art:3", "h", m_dicts, m_templates, 453, m_advert,
+                             m_readBuf, &cache, {}, &parts),
+            memo + broken + memo + "\r\n");
+  EXPECT_EQ(parts.size(), 1U);
+  EXPECT_EQ(cache.streamCount(), 1U);
+
+  // A stream the package lacks and a line past the end of its stream are the package's faults
+  // too; the note says which. Without a Title the note names the file.
+  m_dicts[4].Title.clear();
+  EXPECT_EQ(page("0:nothing:0|4:art:0|0:art:9", "h"),
+            w("<P><I>Словарь «Толковый словарь»: статья не показана — в файле memo.brd нет "
+              "раздела «nothing».</I></P><P><I>Словарь «broken.brd»: статья не показана — файл "
+              "broken.brd повреждён.</I></P><P><I>Словарь «Толковый словарь»: статья не "
+              "показана — в файле memo.brd нет этой статьи.</I></P>\r\n"));
 }
 
 }  // namespace

@@ -235,6 +235,22 @@ TEST_F(Check, FindsListedPackagesThatDoNotLoad) {
   EXPECT_EQ(check().out, "OK: 1 words, 1 dictionaries\n");
 }
 
+// A package that is gone leaves the index loadable: taking its dictionary out mends it, and
+// the other dictionary's words stay.
+TEST_F(Check, TakesOutADictionaryWhosePackageIsGone) {
+  addPackage("a.brd", {"дом"}, 1);
+  addPackage("b.brd", {"кот"}, 1);
+  writeIndex({"a.brd", "b.brd"}, {"дом", "кот"}, {"0:s:0", "1:s:0"});
+  std::filesystem::remove(app.path() / "data" / "b.brd");
+  const Result found = check();
+  EXPECT_EQ(found.status, kExitFailure);
+  EXPECT_TRUE(has(found.out, "  vrbx-tool remove --app " + app.path().string() + " b.brd\n"))
+      << found.out;
+  EXPECT_FALSE(has(found.out, "install --app")) << found.out;
+  applyMends(found.out);
+  EXPECT_EQ(check().out, "OK: 1 words, 1 dictionaries\n");
+}
+
 TEST_F(Check, FindsStreamsMissingOrDamaged) {
   Streams streams = indexStreams({}, {}, {});
   for (const char* name : {"history.dat", "items.dat", "addeddicts.dat"}) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -109,26 +110,56 @@ TEST_F(DictCommands, InstallsExactlyTheNamedFileAndRefusesNamesThatDifferOnlyInC
   EXPECT_EQ(run({"list"}).out, "0\tfoo.brd\tБольшой\t1\n");
   EXPECT_EQ(run({"words", "д"}).out, "дом\t0:s:0\n");
 
-  // A second file of the stored name appears: the slot cannot be told, so the index does not
-  // load, and says why.
+  // A second file of the stored name appears: the slot cannot be told, so it is not opened,
+  // and the warning says why; the words stay.
   addPackage("FOO.brd", "Другой", {"кот"});
   const Result ambiguous = run({"words", "д"});
-  EXPECT_EQ(ambiguous.status, 1);
+  EXPECT_EQ(ambiguous.status, 0);
+  EXPECT_EQ(ambiguous.out, "дом\t0:s:0\n");
   EXPECT_NE(ambiguous.err.find("several files match this name: FOO.brd, Foo.brd"),
             std::string::npos)
       << ambiguous.err;
   EXPECT_EQ(run({"install", "nothing.brd"}).status, 1);
 }
 
-TEST_F(DictCommands, ListReportsAPackageThatCannotBeOpened) {
+// A package whose file is gone: list reports it, the other commands keep its words with one
+// warning, and remove takes it out without the file.
+TEST_F(DictCommands, PackageWhoseFileIsGoneIsReportedKeptAndRemovable) {
   addPackage("a.brd", "A", {"дом"});
+  addPackage("b.brd", "B", {"ДОМ", "кот"});
   ASSERT_EQ(run({"install", "a.brd"}).status, 0);
+  ASSERT_EQ(run({"install", "b.brd"}).status, 0);
   std::filesystem::remove(app.path() / "data" / "a.brd");
   const Result list = run({"list"});
   EXPECT_EQ(list.status, 1);
-  EXPECT_EQ(list.out, "0\ta.brd\t(cannot be opened)\n");
+  EXPECT_EQ(list.out, "0\ta.brd\t(cannot be opened)\n1\tb.brd\tB\t2\n");
   EXPECT_NE(list.err.find("STG_E_FILENOTFOUND"), std::string::npos) << list.err;
-  EXPECT_EQ(run({"words", "д"}).status, 1);  // the index cannot load without it
+
+  const Result words = run({"words", "д"});
+  EXPECT_EQ(words.status, 0) << words.err;
+  EXPECT_EQ(words.out, "дом\t0:s:0|1:s:0\n");
+  EXPECT_EQ(words.err.rfind("vrbx-tool: warning: the installed dictionary a.brd could not be "
+                            "opened, its articles are left out: ",
+                            0),
+            0U)
+      << words.err;
+  EXPECT_EQ(std::count(words.err.begin(), words.err.end(), '\n'), 1);
+
+  // Installing another meanwhile keeps the lost one listed, so that its file may come back.
+  addPackage("c.brd", "C", {"лес"});
+  ASSERT_EQ(run({"install", "c.brd"}).status, 0);
+  EXPECT_EQ(run({"list"}).out, "0\ta.brd\t(cannot be opened)\n1\tb.brd\tB\t2\n2\tc.brd\tC\t1\n");
+
+  const Result removed = run({"remove", "a.brd"});
+  EXPECT_EQ(removed.status, 0) << removed.err;
+  EXPECT_NE(removed.err.find("a.brd removed; the index holds 3 words\n"), std::string::npos)
+      << removed.err;
+  const Result after = run({"list"});
+  EXPECT_EQ(after.status, 0) << after.err;
+  EXPECT_EQ(after.out, "0\t(removed)\n1\tb.brd\tB\t2\n2\tc.brd\tC\t1\n");
+  const Result clean = run({"words", "д"});
+  EXPECT_EQ(clean.out, "дом\t1:s:0\n");
+  EXPECT_EQ(clean.err, "");
 }
 
 }  // namespace

@@ -68,6 +68,7 @@ TEST(LookupCacheCommands, ShowAndWordsPrintTheSameFromTheCacheAsFromThePackage) 
        {std::vector<std::string>{"--app", folder, "show", "ДОМ"},
         std::vector<std::string>{"--app", folder, "words", "до"},
         std::vector<std::string>{"--app", folder, "show", "домище"},
+        std::vector<std::string>{"--app", folder, "show", "абрикас"},
         std::vector<std::string>{"--app", folder, "words", "д*ь"}}) {
     fs::remove(cache);
     const Result plain = runWithoutCache(args);
@@ -146,6 +147,8 @@ TEST(LookupCacheCommands, ReadOnlyCommandsShareThePackageAndNeedNoWritableFolder
   fs::permissions(app.path() / "vrbx.pde", fs::perms::owner_read | fs::perms::group_read);
   fs::permissions(app.path(), fs::perms::owner_read | fs::perms::owner_exec);
   const Result shown = run({"--app", folder, "show", "дом"});
+  EXPECT_NE(run({"--app", folder, "show", "абрикас"}).out.find("абрикос\tnear-spelling"),
+            std::string::npos);
   const Result words = run({"--app", folder, "words", "до"});
   const Result list = run({"--app", folder, "list"});
   fs::permissions(app.path(), fs::perms::owner_all);

@@ -1,9 +1,13 @@
+#include <algorithm>
+#include <fstream>
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "dicts/dict_package.h"
 #include "index/index_error.h"
+#include "index/unopened_package.h"
 #include "index/word_index.h"
 #include "recording_progress.h"
 #include "storage/detail/fault_injection.h"
@@ -119,6 +123,33 @@ TEST_F(IndexStore, SavedIndexLoadsBackLineForLine) {
   loaded.InstallDict(3, none);
   EXPECT_EQ(testing::us(loaded.slWord().toStringList()), (Lines{"аист", "дом", "ёж", "кот"}));
   EXPECT_EQ(loaded.slIndex()[1], "0:s:1|3:s:0");
+}
+
+// A real-size index is compressed in pieces on every core, the word list's and the index's
+// together; each stored stream is still one level-9 zlib stream holding its whole text.
+TEST_F(IndexStore, LargeIndexIsStoredAsOneZlibStreamPerList) {
+  writeResource({}, {}, {});
+  Lines words;
+  Lines entries;
+  for (size_t i = 0; i < 150000; ++i) {
+    words.push_back("word" + std::to_string(i * 7919 % 150000));
+    entries.push_back("0:a\\" + std::to_string(i / 600 + 1) + ":" + std::to_string(i % 600) +
+                      (i % 5 == 0 ? "|2:a\\3:" + std::to_string(i % 97) : ""));
+  }
+  {
+    storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+    WordIndex index;
+    index.assignLists(words, entries);
+    index.SaveIndex(stgRes, none);
+  }
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  for (const auto& [stream, lines] : {std::pair{"items.dat", &words}, {"index.dat", &entries}}) {
+    storage::ReadStream(stgRes, stream, ReadBuf, storage::kPackageMode, false);
+    const std::string raw = ReadBuf.bytes();
+    EXPECT_EQ(raw.substr(0, 2), "\x78\xDA") << stream;
+    EXPECT_EQ(storage::InflateBuffer(raw), joinLines(*lines)) << stream;
+  }
+  EXPECT_EQ(readLines("addeddicts.dat", &stgRes), Lines{});
 }
 
 // Start-up leaves the item lists of installed packages unread; removing such a slot and merging
@@ -382,6 +413,166 @@ TEST_F(IndexStore, SaveIndexCrashLeavesOldOrNewIndexWhole) {
   }
   EXPECT_TRUE(finished);
   EXPECT_GT(crashes, 0);
+}
+
+// Answers the start-up question from a script and records each question: the file name and
+// the reason, in UTF-8.
+class ScriptedAnswers final : public UnopenedPackageQuestion {
+ public:
+  explicit ScriptedAnswers(std::vector<UnopenedPackageAnswer> answers)
+      : m_answers(std::move(answers)) {}
+
+  UnopenedPackageAnswer packageNotOpened(const std::string& fileName,
+                                         const Error& reason) override {
+    asked.push_back(cp1251::toUtf8(fileName));
+    reasons.emplace_back(reason.what());
+    return m_answers.at(asked.size() - 1);
+  }
+
+  Lines asked;
+  Lines reasons;
+
+ private:
+  std::vector<UnopenedPackageAnswer> m_answers;
+};
+
+// Slots 0 a.brd, 1 gone.brd (no file), 2 bad.brd (not a compound file), 3 c.brd; «дом» is
+// known to 0 and 1, «лес» only to 1, «пух» only to 2.
+class UnopenedPackages : public IndexStore {
+ protected:
+  UnopenedPackages() {
+    writeDict("a.brd", {"дом"});
+    writeDict("c.brd", {"кот"});
+    std::ofstream(dataDir / "bad.brd", std::ios::binary) << "not a package";
+    writeResource({"a.brd", "gone.brd", "bad.brd", "c.brd"},
+                  testing::ws({"дом", "кот", "лес", "пух"}),
+                  {"0:s:0|1:s:0", "3:s:0", "1:s:1", "2:s:0"}, testing::w("дом\r\n"));
+  }
+
+  const Lines storedWords = testing::ws({"дом", "кот", "лес", "пух"});
+};
+
+TEST_F(UnopenedPackages, EachIsAskedAboutInSlotOrderAndKeptWithItsWords) {
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  WordIndex index;
+  ScriptedAnswers answers({UnopenedPackageAnswer::kKeepForRun, UnopenedPackageAnswer::kKeepForRun});
+  index.LoadIndex(stgRes, dataDir, ReadBuf, {}, {&answers, nullptr});
+  EXPECT_EQ(answers.asked, (Lines{"gone.brd", "bad.brd"}));
+  EXPECT_NE(answers.reasons[0].find("gone.brd"), std::string::npos) << answers.reasons[0];
+  EXPECT_NE(answers.reasons[1].find("bad.brd"), std::string::npos) << answers.reasons[1];
+
+  ASSERT_EQ(index.Dicts().size(), 4U);
+  EXPECT_FALSE(index.Dicts()[0].isUnopened());
+  EXPECT_TRUE(index.Dicts()[1].isUnopened());
+  EXPECT_EQ(index.Dicts()[1].FileName, "gone.brd");
+  EXPECT_TRUE(index.Dicts()[2].isUnopened());
+  EXPECT_EQ(index.Dicts()[3].ShortTitle, "c.brd");
+  EXPECT_EQ(index.slWord(), storedWords);
+  EXPECT_TRUE(index.refusal().empty());
+  EXPECT_EQ(index.slHistory(), (Lines{testing::w("дом")}));
+
+  // The index is whole, so it may change; a save keeps naming the kept packages, whose files
+  // the next start looks for again.
+  writeDict("d.brd", {"аист"});
+  index.AddDict(dataDir / "d.brd", ReadBuf);
+  index.InstallDict(4, none);
+  index.SaveIndex(stgRes, none);
+  EXPECT_EQ(readLines("addeddicts.dat", &stgRes),
+            (Lines{"a.brd", "gone.brd", "bad.brd", "c.brd", "d.brd"}));
+
+  // Taking a kept one out needs only the index entries.
+  testing::RecordingProgress progress;
+  EXPECT_TRUE(index.RemoveDict(1, progress));
+  EXPECT_EQ(progress.only("status")[1], "Удаление словаря: gone.brd");
+  EXPECT_EQ(testing::us(index.slWord()), (Lines{"аист", "дом", "кот", "пух"}));
+  EXPECT_EQ(index.slIndex()[1], "0:s:0");
+  EXPECT_TRUE(index.Dicts()[1].isEmptySlot());
+}
+
+TEST_F(UnopenedPackages, RemoveAnswerTakesTheDictionaryOutAndSavesAtOnce) {
+  storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+  WordIndex index;
+  ScriptedAnswers answers({UnopenedPackageAnswer::kRemove, UnopenedPackageAnswer::kKeepForRun});
+  testing::RecordingProgress progress;
+  index.LoadIndex(stgRes, dataDir, ReadBuf, {}, {&answers, &progress});
+  const Lines statuses = progress.only("status");
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Удаление словаря: gone.brd"),
+            statuses.end());
+  EXPECT_EQ(statuses.back(), "");  // SaveIndex has run to its end
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Сохранение результатов..."),
+            statuses.end());
+
+  EXPECT_EQ(testing::us(index.slWord()), (Lines{"дом", "кот", "пух"}));
+  EXPECT_EQ(index.slIndex().toStringList(), (Lines{"0:s:0", "3:s:0", "2:s:0"}));
+  ASSERT_EQ(index.Dicts().size(), 4U);
+  EXPECT_TRUE(index.Dicts()[1].isEmptySlot());
+  EXPECT_TRUE(index.Dicts()[2].isUnopened());
+  EXPECT_EQ(readLines("addeddicts.dat", &stgRes), (Lines{"a.brd", "", "bad.brd", "c.brd"}));
+  EXPECT_EQ(testing::us(readLines("items.dat", &stgRes)), (Lines{"дом", "кот", "пух"}));
+  EXPECT_EQ(readLines("index.dat", &stgRes), (Lines{"0:s:0", "3:s:0", "2:s:0"}));
+}
+
+TEST_F(UnopenedPackages, ExitAnswerStopsTheLoadAndKeepsEverythingStored) {
+  {
+    storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+    WordIndex index;
+    ScriptedAnswers answers({UnopenedPackageAnswer::kKeepForRun, UnopenedPackageAnswer::kExit});
+    EXPECT_THROW(index.LoadIndex(stgRes, dataDir, ReadBuf, {}, {&answers, nullptr}),
+                 ELoadAbandoned);
+    EXPECT_EQ(answers.asked, (Lines{"gone.brd", "bad.brd"}));
+    EXPECT_FALSE(index.refusal().empty());
+    EXPECT_THROW(index.SaveIndex(stgRes, none), EIndexError);
+    // The history was read before the packages: saving it at exit keeps it whole.
+    index.SaveHistory(stgRes);
+  }
+  EXPECT_EQ(readLines("history.dat"), (Lines{testing::w("дом")}));
+  EXPECT_EQ(readLines("addeddicts.dat"), (Lines{"a.brd", "gone.brd", "bad.brd", "c.brd"}));
+  EXPECT_EQ(readLines("items.dat"), storedWords);
+}
+
+// A load that fails must not let the history of this run replace the stored one, whether the
+// failure came after the history was read or before it could be.
+TEST_F(IndexStore, HistoryIsNeverSavedShorterAfterAFailedLoad) {
+  writeResource({"a.brd"}, {}, {}, testing::w("старый\r\nзапрос\r\n"));
+  {
+    storage::CompoundFile file = storage::CompoundFile::open(resource);
+    storage::WriteStream(file, "addeddicts.dat", std::string("not zlib"), false);
+  }
+  {
+    storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+    WordIndex index;
+    EXPECT_THROW(index.LoadIndex(stgRes, dataDir, ReadBuf), storage::EDecompressionError);
+    EXPECT_EQ(index.slHistory(), testing::ws({"старый", "запрос"}));
+    index.slHistory().insert(index.slHistory().begin(), testing::w("новый"));
+    index.SaveHistory(stgRes);
+  }
+  EXPECT_EQ(readLines("history.dat"), testing::ws({"новый", "старый", "запрос"}));
+
+  // A history that cannot be read is left as it is on disk: writing this run's queries over it
+  // would lose whatever of it can still be recovered.
+  {
+    storage::CompoundFile file = storage::CompoundFile::open(resource);
+    storage::WriteStream(file, "history.dat", std::string("not zlib"), false);
+  }
+  {
+    storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+    WordIndex index;
+    EXPECT_THROW(index.LoadIndex(stgRes, dataDir, ReadBuf), storage::EDecompressionError);
+    index.slHistory() = {testing::w("новый")};
+    index.SaveHistory(stgRes);
+    storage::ReadStream(stgRes, "history.dat", ReadBuf, storage::kPackageMode, false);
+    EXPECT_EQ(std::string(ReadBuf.bytes()), "not zlib");
+  }
+  // Nor is it written by a run that never loaded the index.
+  std::filesystem::remove(resource);
+  writeResource({}, {}, {}, testing::w("старый\r\n"));
+  {
+    storage::CompoundFile stgRes = storage::CompoundFile::open(resource);
+    WordIndex index;
+    index.slHistory() = {testing::w("новый")};
+    index.SaveHistory(stgRes);
+  }
+  EXPECT_EQ(readLines("history.dat"), (Lines{testing::w("старый")}));
 }
 
 }  // namespace

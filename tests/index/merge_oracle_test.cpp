@@ -123,5 +123,34 @@ TEST(MergeMatchesOracle, IntoAnIndexLoadedFromStorage) {
   expectSame(fast, oracle, "install into loaded");
 }
 
+// A dictionary large enough for its keys to be made on two cores, the halves joined: every item
+// still lands where the one-by-one merge puts it, and the progress runs over every item in order.
+TEST(MergeMatchesOracle, LargeDictionaryWhoseKeysAreMadeInTwoHalves) {
+  WordMaker maker(91);
+  std::vector<OracleDict> pool = makeDictionaries(maker, 2);
+  OracleDict& large = pool[1];
+  large.items.clear();
+  large.locations.clear();
+  for (size_t k = 0; k < 25001; ++k) {
+    // Drawn from the first dictionary's words and new ones, so that both halves meet old words.
+    large.items.push_back(k % 2 == 0 && !pool[0].items.empty()
+                              ? maker.variant(pool[0].items[k % pool[0].items.size()])
+                              : maker.base());
+    large.locations.push_back("big:" + std::to_string(k));
+  }
+  WordIndex fast;
+  OracleIndex oracle;
+  RecordingProgress fastProgress;
+  RecordingProgress oracleProgress;
+  for (size_t i = 0; i < pool.size(); ++i) {
+    fast.appendSlot(toSlot(pool[i]));
+    oracle.dicts.push_back(pool[i]);
+    fast.InstallDict(i, fastProgress);
+    oracle.install(i, oracleProgress);
+  }
+  expectSame(fast, oracle, "install the large one");
+  EXPECT_EQ(fastProgress.events, oracleProgress.events);
+}
+
 }  // namespace
 }  // namespace verbalon::index

@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -112,6 +113,32 @@ TEST(DeflateBuffer, CompressesLargeInputsInPiecesThatReadAsOneStream) {
     EXPECT_LE(static_cast<double>(compressed.size()),
               static_cast<double>(compressWithZlib(input).size()) * 1.01);
   }
+}
+
+// Streams saved together share the cores; each comes back as its own zlib stream, whatever its
+// size: empty, one small piece, or many pieces cut at boundaries that depend on the total.
+TEST(deflateBuffers, GivesEachInputItsOwnZlibStream) {
+  const std::vector<std::string> inputs = {indexText(6 << 20), "", dictionaryText(3),
+                                           randomBytes(300000, 4), indexText(700000)};
+  const std::vector<std::string> compressed =
+      deflateBuffers(std::vector<std::string_view>(inputs.begin(), inputs.end()));
+  ASSERT_EQ(compressed.size(), inputs.size());
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    EXPECT_EQ(compressed[i].substr(0, 2), "\x78\xDA") << i;
+    EXPECT_EQ(uncompressWithZlib(compressed[i], inputs[i].size()), inputs[i]) << i;
+    // Each piece refers back across its cut: no more than a percent above one-piece output.
+    EXPECT_LE(static_cast<double>(compressed[i].size()),
+              static_cast<double>(compressWithZlib(inputs[i]).size()) * 1.01)
+        << i;
+  }
+  EXPECT_EQ(compressed[1], DeflateBuffer(""));
+  EXPECT_TRUE(deflateBuffers({}).empty());
+}
+
+// A single small input stays one piece: exactly zlib's own level 9.
+TEST(deflateBuffers, SmallInputIsZlibsOwnLevel9) {
+  const std::string text = dictionaryText(200);
+  EXPECT_EQ(deflateBuffers({text}).front(), compressWithZlib(text));
 }
 
 TEST(InflateBuffer, RoundTripsContentOfEverySize) {

@@ -80,6 +80,16 @@ TEST_F(SuggestFor, PatternsGetWildcardMatchesOnly) {
   EXPECT_EQ(cut.items.size(), kWildcardLimit);
 }
 
+// A list in key order needs no keys: stems and the other layout's words are found by halving,
+// with what a pass over the list finds.
+TEST_F(SuggestFor, ListInKeyOrderNeedsNoKeys) {
+  const SuggestSources ordered{nullptr, &forms, &nearSpellings, true};
+  for (const char* typed :
+       {"домами", " книгами ", "ljv", "ыщгтв", "ljvbr", "ДОМЫ", "лдома", "ljvfn", "k"}) {
+    EXPECT_EQ(shown(suggestFor(w(typed), slWord, ordered), slWord), suggest(typed)) << typed;
+  }
+}
+
 TEST_F(SuggestFor, MissingSourcesAreSkipped) {
   EXPECT_TRUE(suggest("").empty());
   EXPECT_TRUE(suggest(" \t").empty());

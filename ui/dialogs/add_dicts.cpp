@@ -23,11 +23,11 @@
 #include "dirscan/directory_scanner.h"
 #include "import/importer.h"
 #include "import/source_title.h"
-#include "index/index_error.h"
 #include "index/install_progress.h"
 #include "index/throttled_progress.h"
 #include "index/word_index.h"
 #include "qtglue/error_box.h"
+#include "qtglue/error_text.h"
 #include "qtglue/qt_text.h"
 #include "session/session.h"
 
@@ -125,6 +125,16 @@ QString noteUnreadable() {
   return QStringLiteral(" — не читается: ");
 }
 
+// Installed dictionaries without their package: one whose file is gone, and one whose file
+// did not open at start-up and was kept for the run.
+QString noteMissingFile() {
+  return QStringLiteral(" (файл не найден)");
+}
+
+QString noteUnopened() {
+  return QStringLiteral(" (не открывается, статьи недоступны)");
+}
+
 // Installed packages keep their names in this form (and the command line's "/di:" path is
 // compared in it); only ASCII letters change, so it works alike on UTF-8 and Windows-1251.
 std::string lowerAscii(std::string_view text) {
@@ -136,10 +146,8 @@ bool writableInCp1251(const std::string& utf8) {
   return dicts::installedName(utf8).has_value();
 }
 
-// The list reports an index outside its lines this way, -1 for no selection.
-[[noreturn]] void throwListIndexError(int index) {
-  throw Error("List index out of bounds (" + std::to_string(index) + ")");
-}
+// What a button that acts on the selected line says when no line is selected.
+const char* const kChooseALine = "Выберите словарь в списке";
 
 // Runs a function when the scope ends, however it ends.
 template <typename F>
@@ -313,8 +321,11 @@ void TfAddDicts::FormShow() {
     sources.Scan(m_context.session.DataDir());
     // A source found beside no package can be installed from this list, so the question
     // whether to end the program comes only when there is nothing at all to install.
-    if (scanner.Items().empty() && shared.empty() && sources.Items().empty()) {
-      if (askWarning(this, textNoDicts()) && m_context.acExit) {
+    // Installed dictionaries whose files are all gone are still listed after a "No", so that
+    // they can be removed.
+    if (scanner.Items().empty() && shared.empty() && sources.Items().empty() &&
+        askWarning(this, textNoDicts())) {
+      if (m_context.acExit) {
         m_context.acExit();
       }
       return;
@@ -327,6 +338,13 @@ void TfAddDicts::FormShow() {
     }
     for (const fs::path& file : shared) {
       if (packages.insert(lowerAscii(file.filename().string())).second) addLine(file);
+    }
+    // An installed dictionary whose file is gone can still be removed from here.
+    for (const dicts::TDict& slot : m_context.session.index().Dicts()) {
+      const std::string name = cp1251::toUtf8(slot.FileName);
+      if (!slot.isEmptySlot() && packages.insert(lowerAscii(name)).second) {
+        addMissingLine(name);
+      }
     }
     for (const dirscan::TDirectoryScannerItem& item : sources.Items()) {
       const std::optional<import::SourceFormat> format = import::guessFormat(item.FileName);
@@ -351,15 +369,31 @@ void TfAddDicts::addLine(const fs::path& file) {
     try {
       // An installed package is open already, exclusively: its title comes from its slot,
       // found by the lower-cased name. Any other is opened by the name the scan found.
-      const bool installed = dicts::FindDict(m_context.session.index().Dicts(), lowered) >= 0;
-      text = toQString(dicts::GetDictValue(
-          m_context.session.index().Dicts(), installed ? lowered : file, "title",
-          m_context.session.ReadBuf(), dicts::accessFor(file, m_context.session.sharedDataDirs())));
+      const dicts::TDicts& installed = m_context.session.index().Dicts();
+      const int slot = dicts::FindDict(installed, lowered);
+      if (slot >= 0 && installed[static_cast<size_t>(slot)].isUnopened()) {
+        // Kept for this run without its package: it has no title to show.
+        text = QString::fromStdString(name) + noteUnopened();
+      } else {
+        text = toQString(dicts::GetDictValue(
+            installed, slot >= 0 ? lowered : file, "title", m_context.session.ReadBuf(),
+            dicts::accessFor(file, m_context.session.sharedDataDirs())));
+      }
     } catch (const Error& e) {
       // One unreadable package must not hide the ones listed after it.
       text = QString::fromStdString(name) + noteUnreadable() + errorText(e);
     }
   }
+  appendPackageLine(file, installable, text);
+}
+
+void TfAddDicts::addMissingLine(const std::string& name) {
+  appendPackageLine(m_context.session.DataDir() / name, true,
+                    QString::fromStdString(name) + noteMissingFile());
+}
+
+void TfAddDicts::appendPackageLine(const fs::path& file, bool installable, const QString& text) {
+  const fs::path lowered = m_context.session.DataDir() / lowerAscii(file.filename().string());
   m_packagePaths.push_back(lowerAscii(cp1251::fromUtf8(lowered.string())));
   m_packageFiles.push_back(file);
   m_installable.push_back(installable);
@@ -401,7 +435,7 @@ void TfAddDicts::addSourceLine(const fs::path& source, import::SourceFormat form
 int TfAddDicts::selectedLine() const {
   const int line = m_lbDicts->currentRow();
   if (line < 0 || static_cast<size_t>(line) >= m_installable.size()) {
-    throwListIndexError(line);
+    throw Error(kChooseALine);
   }
   return line;
 }
@@ -485,7 +519,7 @@ void TfAddDicts::importSource(size_t line) {
     m_progress->setStatus({});
     m_progress->setCounter({});
     throw Error("Не удалось импортировать словарь из файла «" + source.filename().string() +
-                "»:\n" + e.what());
+                "»:\n" + errorText(e).toStdString());
   }
 }
 
@@ -524,10 +558,7 @@ void TfAddDicts::Button2Click() {
 }
 
 void TfAddDicts::runOperation(int line, const std::function<void()>& body) {
-  const std::string& refusal = m_context.session.index().refusal();
-  if (!refusal.empty()) {
-    throw index::EIndexError(refusal);
-  }
+  m_context.session.index().checkChangesAllowed();
   Modified = true;
   m_busy = true;
   setButtonsEnabled(false);

@@ -52,6 +52,11 @@ struct AddDictsContext {
 // the progress in the same labels and gauge, then installs the package; the list is rescanned
 // afterwards, so the package line takes the source line's place.
 //
+// Installed dictionaries without their package follow the packages: one whose file is gone as
+// its file name and «(файл не найден)», one whose file did not open at start-up (kept for the
+// run) as its file name and «(не открывается, статьи недоступны)»; both are checked, and
+// «Удалить» takes them out, which needs no file.
+//
 // Every installation or removal is saved at once. While one runs, window messages are let
 // through now and then; the dialog's buttons are disabled and it cannot be closed meanwhile, so
 // a second one cannot start.
@@ -131,6 +136,10 @@ class TfAddDicts : public QDialog {
  private:
   void buildForm();
   void addLine(const std::filesystem::path& file);
+  // An installed dictionary whose package the data folder no longer holds: its file name,
+  // marked «(файл не найден)», checked, so that «Удалить» takes it out.
+  void addMissingLine(const std::string& name);
+  void appendPackageLine(const std::filesystem::path& file, bool installable, const QString& text);
   void addSourceLine(const std::filesystem::path& source, import::SourceFormat format);
   // Writes the package of a source line; the error names the source, in Russian.
   void importSource(size_t line);

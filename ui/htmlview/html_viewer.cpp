@@ -13,6 +13,7 @@
 
 #include "htmlview/detail/page_references.h"
 #include "qtglue/error_box.h"
+#include "qtglue/error_text.h"
 #include "qtglue/qt_text.h"
 
 namespace verbalon::ui {

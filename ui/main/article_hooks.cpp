@@ -3,16 +3,19 @@
 // that look a word up among them; and the Ctrl+click word pick.
 
 #include <QLineEdit>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
 
+#include "article/article_page.h"
 #include "common/cp1251.h"
 #include "htmlview/html_viewer.h"
 #include "import/lookup_link.h"
 #include "main/main_window.h"
 #include "main/word_pick.h"
 #include "qtglue/error_box.h"
+#include "qtglue/error_text.h"
 #include "qtglue/qt_text.h"
 #include "storage/storage.h"
 
@@ -38,12 +41,26 @@ void TfMain::ShowArticle(int32_t w) {
   // "LIST" articles get no more columns than the view shows side by side.
   const article::ColumnFit fit = m_listFit.fitFor(*me, m_session->templates());
   me->LoadFromString(m_session->page(static_cast<size_t>(w), me->width(), true, fit));
+  reportBrokenDictionaries();
   ++m_articlesShown;
   // One fragment for every part of the entry.
   const std::string_view entry = wordIndex().slIndex()[static_cast<size_t>(w)];
   m_cntArticles =
       entry.empty() ? 0 : static_cast<int32_t>(std::count(entry.begin(), entry.end(), '|') + 1);
   RefreshStatus();
+}
+
+void TfMain::reportBrokenDictionaries() {
+  QStringList texts;
+  for (const article::BrokenPart& part : m_session->takeNewlyBroken()) {
+    const dicts::TDict& dict = wordIndex().Dicts()[part.dict];
+    texts << QStringLiteral("Словарь «%1» не может показать статью: %2")
+                 .arg(toQString(dict.Title.empty() ? dict.FileName : dict.Title),
+                      errorText(part.error));
+  }
+  if (!texts.isEmpty()) {
+    showErrorBox(this, texts.join(QStringLiteral("\n\n")));
+  }
 }
 
 std::string_view TfMain::meImageRequest(const std::string& source) {

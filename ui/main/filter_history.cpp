@@ -18,7 +18,7 @@
 namespace verbalon::ui {
 
 void TfMain::acFilterExecute() {
-  const std::string q = index::filterQuery(fromQString(meFind->text()));
+  const std::string q = index::filterQuery(typedFromQString(meFind->text()));
   filterBy(q);
   StringList& slHistory = wordIndex().slHistory();
   slHistory.insert(slHistory.begin(), q);

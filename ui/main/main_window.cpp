@@ -11,6 +11,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -29,6 +30,7 @@
 
 #include "article/page_resources.h"
 #include "dialogs/add_dicts.h"
+#include "dialogs/detail/gauge_progress.h"
 #include "dialogs/dict_info.h"
 #include "dialogs/dict_sets.h"
 #include "dialogs/installed_dicts.h"
@@ -36,6 +38,7 @@
 #include "htmlview/html_viewer.h"
 #include "main/detail/find_aids.h"
 #include "main/filter_result_model.h"
+#include "main/unopened_package_box.h"
 #include "qtglue/app_icon.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
@@ -115,6 +118,7 @@ TfMain::TfMain(std::filesystem::path appDir, QStringList arguments, QWidget* par
                {statusPanels[1], QStringLiteral("statusPanels1")},
                {statusPanels[2], QStringLiteral("statusPanels2")},
                {statusPanels[3], QStringLiteral("statusPanels3")},
+               {pbLoad, QStringLiteral("pbLoad")},
                {tmShow, QStringLiteral("tmShow")},
                {acAddDicts, QStringLiteral("acAddDicts")},
                {acAbout, QStringLiteral("acAbout")},
@@ -184,6 +188,11 @@ void TfMain::buildForm() {
     statusPanels[i]->setMinimumWidth(kPanelWidths[i]);
     statusBar()->addWidget(statusPanels[i]);
   }
+  // Shows only while start-up takes out a dictionary whose package could not be opened.
+  pbLoad = new QProgressBar(this);
+  pbLoad->setMaximumHeight(13);
+  pbLoad->hide();
+  statusBar()->addPermanentWidget(pbLoad);
 
   tmShow = new QTimer(this);
   tmShow->setInterval(300);
@@ -385,10 +394,18 @@ void TfMain::FormShow() {
 }
 
 void TfMain::firstShow() {
-  // The splash window stays on top: it closes before any error box, which it would hide.
+  // The splash window stays on top: it closes before any error box or question, which it
+  // would hide.
+  const auto closeSplash = [this] {
+    if (fLogo) {
+      fLogo->close();
+    }
+  };
+  UnopenedPackageBox question(this, closeSplash);
+  detail::GaugeProgress progress(statusPanels[0], statusPanels[1], pbLoad);
   QString failure;
   const bool loaded = caught(failure, [&] {
-    m_session->LoadIndex();
+    m_session->LoadIndex({&question, &progress});
     RefreshStatus();
     showHistory();
     m_topWord = 0;
@@ -404,11 +421,13 @@ void TfMain::firstShow() {
   });
   m_findAids->resume();
   followFindBox();  // text typed while the index loaded
-  if (fLogo) {
-    fLogo->close();
-  }
+  closeSplash();
   if (!loaded) {
-    showErrorBox(this, failure);
+    if (question.exitChosen()) {
+      acExit->trigger();
+    } else {
+      showErrorBox(this, failure);
+    }
     return;
   }
 
@@ -477,7 +496,8 @@ void TfMain::RefreshStatus() {
   m_cntWords = static_cast<int32_t>(wordIndex().slWord().size());
   m_cntAvailable = 0;
   for (const dicts::TDict& slot : wordIndex().Dicts()) {
-    m_cntAvailable += slot.isEmptySlot() ? 0 : 1;
+    // A dictionary kept for the run without its package has no articles to offer.
+    m_cntAvailable += slot.isEmptySlot() || slot.isUnopened() ? 0 : 1;
   }
   statusPanels[0]->setText(QStringLiteral("Слов: %1").arg(m_cntWords));
   statusPanels[1]->setText(QStringLiteral("Статей: %1").arg(m_cntArticles));

@@ -31,6 +31,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class QComboBox;
+class QProgressBar;
 class QPushButton;
 class QLabel;
 class QMenu;
@@ -57,8 +58,10 @@ class TfMainProbe;
 // the resource package, the installed dictionaries and every shared list for the whole run.
 //
 // Life: construct (the form), FormCreate (the resource package and the templates; the program
-// ends when it fails), show (the first showing loads the index), close (hides or minimises:
-// only acExit really closes, and then FormDestroy saves the history).
+// ends when it fails), show (the first showing loads the index; for each installed package
+// that cannot be opened it asks whether to take the dictionary out, keep it for the run without
+// its articles, or end the program: UnopenedPackageBox), close (hides or minimises: only acExit
+// really closes, and then FormDestroy saves the history).
 //
 // Every handler runs its body through guarded(): an error is shown in the application's error
 // box and ends that handler, never the event loop. The handlers are private: a person reaches
@@ -67,10 +70,11 @@ class TfMainProbe;
 // The controls carry their names as object names, for tests: me, tb, cbSet, meFind, btFind,
 // pcList, tsFull, tsFiltered, tsHistory, lbWord, sbWord, lbFiltered, lbHistory, Button1,
 // Button2, Splitter1, statusPanels0 to statusPanels3 (the status bar's panels, left to right),
-// tmShow; the actions acAddDicts, acAbout, acFilter, acShowMainForm, acExit, acSets; the
-// notification area's tiTray and pmTray (from FormCreate on); and the secondary windows fLogo,
-// fSet, fDicts, fAddDicts, fDictInfo (from createSecondaryWindows on). The installation dialog
-// has a "Button2" of its own: look the history's buttons up under tsHistory.
+// pbLoad (the status bar's gauge while start-up takes out a dictionary), tmShow; the actions
+// acAddDicts, acAbout, acFilter, acShowMainForm, acExit, acSets; the notification area's tiTray and
+// pmTray (from FormCreate on); and the secondary windows fLogo, fSet, fDicts, fAddDicts, fDictInfo
+// (from createSecondaryWindows on). The installation dialog has a "Button2" of its own: look the
+// history's buttons up under tsHistory.
 class TfMain final : public QMainWindow {
   Q_OBJECT
 
@@ -171,6 +175,9 @@ class TfMain final : public QMainWindow {
   void startShowTimer(int32_t word);
   void tmShowTimer();
   void ShowArticle(int32_t w);
+  // Tells, once in a run for each package, which dictionaries could not give their articles;
+  // the pages show a note in their place every time.
+  void reportBrokenDictionaries();
   std::string_view meImageRequest(const std::string& source);
   std::string_view mehtStreamRequest(const std::string& target);
   void meHotSpotClick(const std::string& url, bool& handled);
@@ -236,6 +243,7 @@ class TfMain final : public QMainWindow {
   QPushButton* Button2 = nullptr;
   QSplitter* Splitter1 = nullptr;
   QLabel* statusPanels[4] = {};
+  QProgressBar* pbLoad = nullptr;
   QTimer* tmShow = nullptr;
   QAction* acAddDicts = nullptr;
   QAction* acAbout = nullptr;

@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "qtglue/error_text.h"
+
 class QWidget;
 
 // The application's message boxes: the general error report, plain messages and the warning
@@ -14,6 +16,10 @@ namespace verbalon::ui {
 
 // «Вербалон - версия 1.0b»: the main window's caption and the title of every message box.
 QString applicationTitle();
+
+// The width in pixels that a box titled with the application title takes at least, so that the
+// window manager, which draws the title bar with its icon and buttons, never cuts the title.
+int titledBoxMinimumWidth();
 
 // The general error report: a message box with the error's text, titled with the application
 // title. Tests replace the box (see setDialogHooks) to see what would have been shown.
@@ -26,17 +32,16 @@ void showMessage(QWidget* parent, const std::string& text);
 // text is Windows-1251.
 bool askWarning(QWidget* parent, const std::string& text);
 
-// Runs body; an exception ends it, and its message is put into failure. Returns whether the
-// body ran to its end. For a handler that must do something before the error box shows.
+// Runs body; an exception ends it, and its message in Russian (errorText) is put into failure.
+// Returns whether the body ran to its end. For a handler that must do something before the error
+// box shows.
 template <typename Body>
 bool caught(QString& failure, Body&& body) noexcept {
   try {
     std::forward<Body>(body)();
     return true;
-  } catch (const std::exception& e) {
-    failure = QString::fromUtf8(e.what());
   } catch (...) {
-    failure = QStringLiteral("Unknown error");
+    failure = errorText(std::current_exception());
   }
   return false;
 }

@@ -1,6 +1,7 @@
 #include "qtglue/qt_text.h"
 
 #include "common/cp1251.h"
+#include "common/cp1251_fold.h"
 
 namespace verbalon::ui {
 
@@ -14,8 +15,9 @@ std::string fromQString(const QString& text) {
                                                static_cast<size_t>(text.size())));
 }
 
-QString errorText(const std::exception& error) {
-  return QString::fromUtf8(error.what());
+std::string typedFromQString(const QString& text) {
+  return cp1251::foldFromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                                   static_cast<size_t>(text.size())));
 }
 
 QString pathToQString(const std::filesystem::path& path) {

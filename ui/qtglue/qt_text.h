@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <exception>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -13,9 +12,10 @@ namespace verbalon::ui {
 QString toQString(std::string_view cp1251);
 // Characters that Windows-1251 cannot hold become '?'.
 std::string fromQString(const QString& text);
-
-// The message of an error: the core writes its messages in UTF-8.
-QString errorText(const std::exception& error);
+// Text the user typed: characters that Windows-1251 cannot hold are folded to the nearest
+// letters it holds ("é" -> "e", "ß" -> "ss"; cp1251::foldFromUtf16), so a query finds what was
+// meant. Not for file names, which folding would turn into the names of other files.
+std::string typedFromQString(const QString& text);
 
 QString pathToQString(const std::filesystem::path& path);
 std::filesystem::path pathFromQString(const QString& path);

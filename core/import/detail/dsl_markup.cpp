@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/cp1251.h"
+#include "common/html_escape.h"
 #include "import/detail/dsl_headword.h"
 #include "import/source_text.h"
 

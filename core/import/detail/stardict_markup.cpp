@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/cp1251.h"
+#include "common/html_escape.h"
 #include "common/utf8.h"
 #include "import/source_text.h"
 

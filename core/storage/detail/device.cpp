@@ -103,7 +103,7 @@ class FileDevice final : public Device {
 
  private:
   [[noreturn]] void fail(int err, uint32_t ioFault, const char* what) const {
-    throw EStorageError(codeFor(err, ioFault), m_name + ": " + what + ": " + errnoText(err));
+    throw EStorageError(codeFor(err, ioFault), m_name, std::string(what) + ": " + errnoText(err));
   }
 
   int m_fd;
@@ -148,7 +148,7 @@ std::unique_ptr<Device> openFileDevice(const std::filesystem::path& path, Access
   if (fd < 0) {
     const int err = errno;
     if (err == EEXIST) {
-      throw EStorageError(hresult::kFileAlreadyExists, name + ": the file already exists");
+      throw EStorageError(hresult::kFileAlreadyExists, name, "the file already exists");
     }
     uint32_t code = codeFor(err, hresult::kAccessDenied);
     if (err == ENOENT) {
@@ -163,23 +163,21 @@ std::unique_ptr<Device> openFileDevice(const std::filesystem::path& path, Access
                        : code == hresult::kPathNotFound ? "the folder does not exist"
                        : code == hresult::kAccessDenied ? "access denied"
                                                         : "cannot open the file";
-    throw EStorageError(code, name + ": " + what + ": " + errnoText(err));
+    throw EStorageError(code, name, std::string(what) + ": " + errnoText(err));
   }
   auto device = std::make_unique<FileDevice>(fd, name);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    throw EStorageError(hresult::kAccessDenied, name + ": not a regular file");
+    throw EStorageError(hresult::kAccessDenied, name, "not a regular file");
   }
   const int op = (access == Access::ReadOnly ? LOCK_SH : LOCK_EX) | LOCK_NB;
   while (::flock(fd, op) != 0) {
     const int err = errno;
     if (err == EINTR) continue;
     if (err == EWOULDBLOCK) {
-      throw EStorageError(hresult::kShareViolation,
-                          name + ": the file is in use by another program");
+      throw EStorageError(hresult::kShareViolation, name, "the file is in use by another program");
     }
-    throw EStorageError(hresult::kLockViolation,
-                        name + ": cannot lock the file: " + errnoText(err));
+    throw EStorageError(hresult::kLockViolation, name, "cannot lock the file: " + errnoText(err));
   }
   return device;
 }

@@ -59,8 +59,8 @@ std::shared_ptr<FileState> FileState::openMemory(std::vector<std::byte> data, st
   return file;
 }
 
-void FileState::fail(uint32_t code, const std::string& what) const {
-  throw EStorageError(code, m_name + ": " + what);
+void FileState::fail(uint32_t code, const std::string& what, const std::string& element) const {
+  throw EStorageError(code, m_name, what, element);
 }
 
 void FileState::corrupt(const std::string& what) const {
@@ -359,7 +359,7 @@ std::vector<uint32_t> FileState::walkMiniChain(uint32_t start, uint64_t limit, u
 
 void FileState::ensureMini() {
   if (m_live.miniLoaded) {
-    if (!m_live.miniError.empty()) throw EStorageError(hresult::kDocFileCorrupt, m_live.miniError);
+    if (!m_live.miniError.empty()) corrupt(m_live.miniError);
     return;
   }
   m_live.miniLoaded = true;
@@ -383,7 +383,7 @@ void FileState::ensureMini() {
       }
     }
   } catch (const EStorageError& e) {
-    m_live.miniError = e.what();
+    m_live.miniError = e.detail();
     m_live.rootChain.clear();
     m_live.miniFatChain.clear();
     m_live.miniFat.clear();
@@ -393,7 +393,7 @@ void FileState::ensureMini() {
   m_committed.miniFat = m_live.miniFat;
   m_committed.miniFatChain = m_live.miniFatChain;
   m_committed.rootChain = m_live.rootChain;
-  if (!m_live.miniError.empty()) throw EStorageError(hresult::kDocFileCorrupt, m_live.miniError);
+  if (!m_live.miniError.empty()) corrupt(m_live.miniError);
 }
 
 // Bytes of the mini stream that mini sectors may use: its size, rounded up to whole mini sectors
@@ -496,13 +496,13 @@ std::optional<uint32_t> FileState::findChild(uint32_t storage, std::u16string_vi
 void FileState::requireWritable() {
   if (readOnly()) fail(hresult::kAccessDenied, "the file is open for reading only");
   if (m_check == Check::Passed) return;
-  if (m_check == Check::Failed) throw EStorageError(hresult::kDocFileCorrupt, m_checkError);
+  if (m_check == Check::Failed) corrupt(m_checkError);
   try {
     checkStructure();
     m_check = Check::Passed;
   } catch (const EStorageError& e) {
     m_check = Check::Failed;
-    m_checkError = e.what();
+    m_checkError = e.detail();
     throw;
   }
 }

@@ -102,7 +102,8 @@ class FileState {
   void rollbackTransaction() noexcept;
   bool inTransaction() const { return m_txnBase.has_value(); }
 
-  [[noreturn]] void fail(uint32_t code, const std::string& what) const;
+  [[noreturn]] void fail(uint32_t code, const std::string& what,
+                         const std::string& element = {}) const;
   [[noreturn]] void corrupt(const std::string& what) const;
 
  private:

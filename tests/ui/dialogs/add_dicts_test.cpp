@@ -20,12 +20,14 @@
 
 #include "common/cp1251.h"
 #include "dialogs/detail/gauge_progress.h"
+#include "index/unopened_package.h"
 #include "index/word_index.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
 #include "session/session.h"
 #include "storage/compound_file.h"
 #include "storage/memory_stream.h"
+#include "storage/storage.h"
 #include "support/app_folder.h"
 
 namespace {
@@ -45,7 +47,7 @@ struct Boxes {
 
 const QString kTolkTitle = QStringLiteral("Малый толковый словарь русского языка");
 const QString kAlreadyInstalled = QStringLiteral("Выбранный словарь уже установлен");
-const QString kNoSelection = QStringLiteral("List index out of bounds (-1)");
+const QString kNoSelection = QStringLiteral("Выберите словарь в списке");
 
 // A tab-separated source with words no sample package has.
 const std::string kWordsSource =
@@ -72,11 +74,21 @@ std::string upperAscii(std::string text) {
   return text;
 }
 
+// Keeps every installed package that cannot be opened, as the start-up question's «Оставить».
+struct KeepUnopened final : verbalon::index::UnopenedPackageQuestion {
+  verbalon::index::UnopenedPackageAnswer packageNotOpened(const std::string&,
+                                                          const verbalon::Error&) override {
+    return verbalon::index::UnopenedPackageAnswer::kKeepForRun;
+  }
+};
+
 // One run of the program on an application folder, its index loaded, and the dialog over it.
+// Without question, a package that cannot be opened fails the load.
 struct Run {
   std::vector<std::string> infos;  // the texts shown by double-clicks
-  explicit Run(const AppFolder& app) : session(app.path()), index(session.index()) {
-    session.LoadIndex();
+  explicit Run(const AppFolder& app, verbalon::index::UnopenedPackageQuestion* question = nullptr)
+      : session(app.path()), index(session.index()) {
+    session.LoadIndex({question, nullptr});
     dialog = std::make_unique<TfAddDicts>(verbalon::ui::AddDictsContext{
         session, [this] { ++exits; }, [this](const std::string& text) { infos.push_back(text); }});
   }
@@ -361,6 +373,32 @@ class AddDictsTest : public QObject {
     QVERIFY(run.index.slWord() == words);
   }
 
+  // What the core reports in English for the tool, the dialog says in Russian, naming the file.
+  void saysInRussianWhyAPackageCannotBeOpened() {
+    AppFolder app;
+    app.addPackage("tolk", "tolk.brd");
+    app.addPackage("sokr", "damaged.brd");
+    {
+      verbalon::storage::CompoundFile damaged =
+          verbalon::storage::CompoundFile::open(app.dataDir() / "damaged.brd");
+      verbalon::storage::WriteStream(damaged, "~dict.ini", "no zlib here", false);
+    }
+    // Another program holds the package open, exclusively.
+    const verbalon::storage::CompoundFile held =
+        verbalon::storage::CompoundFile::open(app.dataDir() / "tolk.brd");
+    Run run(app);
+    run.dialog->show();
+    QCOMPARE(run.text("tolk.brd"),
+             QStringLiteral("tolk.brd — не читается: Файл tolk.brd занят другой программой."));
+    QCOMPARE(run.text("damaged.brd"),
+             QStringLiteral("damaged.brd — не читается: Файл повреждён: damaged.brd — раздел "
+                            "«~dict.ini» не распаковывается."));
+
+    run.click("tolk.brd", "btSetupOneDict");
+    QCOMPARE(Boxes::errors, QStringList{QStringLiteral("Файл tolk.brd занят другой программой.")});
+    QVERIFY(run.index.Dicts().empty());
+  }
+
   // Packages in subfolders and names with ".BRD" do not count; the question comes at every
   // showing, and only "&Yes" ends the program.
   void warnsWhenTheDataFolderHoldsNoPackage() {
@@ -502,6 +540,53 @@ class AddDictsTest : public QObject {
     QCOMPARE(Boxes::errors.size(), 1);
     QVERIFY(run.checked("sokr.brd"));
     QCOMPARE(run.index.Dicts().size(), size_t{1});
+  }
+
+  // Installed dictionaries kept without their package are listed, checked and marked, and
+  // «Удалить» takes them out of the index, which needs no file.
+  void listsDictionariesWithoutTheirPackageAndRemovesThem() {
+    AppFolder app;
+    app.addPackage("tolk", "tolk.brd");
+    app.addPackage("sinonim", "sinonim.brd");
+    app.addPackage("sokr", "sokr.brd");
+    app.install({"tolk.brd", "sinonim.brd", "sokr.brd"});
+    fs::remove(app.dataDir() / "sinonim.brd");
+    std::ofstream(app.dataDir() / "sokr.brd", std::ios::trunc) << "damaged";
+    KeepUnopened keep;
+    {
+      Run run(app, &keep);
+      run.dialog->show();
+      QCOMPARE(run.list()->count(), 3);
+      QCOMPARE(run.text("tolk.brd"), kTolkTitle);
+      QCOMPARE(run.text("sinonim.brd"), QStringLiteral("sinonim.brd (файл не найден)"));
+      QCOMPARE(run.text("sokr.brd"),
+               QStringLiteral("sokr.brd (не открывается, статьи недоступны)"));
+      QVERIFY(run.checked("sinonim.brd"));
+      QVERIFY(run.checked("sokr.brd"));
+
+      run.click("sinonim.brd", "Button2");
+      QCOMPARE(Boxes::errors, QStringList());
+      QVERIFY(!run.checked("sinonim.brd"));
+      QVERIFY(run.index.Dicts()[1].isEmptySlot());
+      for (const std::string& entry : run.index.slIndex().toStringList()) {
+        QVERIFY2(("|" + entry).find("|1:") == std::string::npos, entry.c_str());
+      }
+      // Installing again what is only marked missing fails as any missing file does.
+      run.click("sinonim.brd", "btSetupOneDict");
+      QCOMPARE(Boxes::errors.size(), 1);
+      QVERIFY(!run.checked("sinonim.brd"));
+
+      run.click("sokr.brd", "Button2");
+      QCOMPARE(Boxes::errors.size(), 1);
+      QCOMPARE(run.index.Dicts().size(), size_t{2});
+    }
+    // What was saved needs no answer at the next start.
+    Run run(app);
+    QCOMPARE(run.index.Dicts().size(), size_t{2});
+    run.dialog->show();
+    QCOMPARE(run.list()->count(), 2);
+    QVERIFY(run.checked("tolk.brd"));
+    QVERIFY(!run.checked("sokr.brd"));
   }
 
   // Sources follow the packages, each named by the title at its head (or its base name) and

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "common/cp1251.h"
+#include "common/error.h"
 #include "htmlview/detail/page_references.h"
 #include "qtglue/error_box.h"
 #include "qtglue/qt_text.h"
@@ -53,7 +54,7 @@ class Server {
   std::string_view serve(const std::string& name) {
     std::fill(m_buffer.begin(), m_buffer.end(), '\0');
     const auto stream = streams.find(name);
-    if (stream == streams.end()) throw std::runtime_error("stream not found");
+    if (stream == streams.end()) throw verbalon::Error("stream not found");
     m_buffer = stream->second.toStdString();
     return m_buffer;
   }
@@ -260,7 +261,7 @@ class HtmlViewerTest : public QObject {
     verbalon::ui::setDialogHooks({[](const QString& message) { reported = message; }});
     scroll->setValue(0);
     m_viewer->OnHotSpotClick = [](const std::string&, bool&) {
-      throw std::runtime_error("cannot open");
+      throw verbalon::Error("cannot open");
     };
     click(QStringLiteral("вниз"));
     verbalon::ui::setDialogHooks({});

@@ -3,13 +3,15 @@
 
 #include "main/main_window.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -108,8 +110,9 @@ StringList historyOnDisk(const AppFolder& folder) {
 }
 
 // Installs, as the only dictionary of folder, a "MEMO" one whose words "a", "b", ... have the
-// articles given, in this order.
-void installMemoDictionary(const AppFolder& folder, const std::vector<std::string>& articles) {
+// articles given, in this order; with sameWord, all of them are articles of that one word.
+void installMemoDictionary(const AppFolder& folder, const std::vector<std::string>& articles,
+                           const std::string& sameWord = {}) {
   {
     auto package = storage::CompoundFile::create(folder.dataDir() / "memo.brd");
     storage::WriteStream(package, "~dict.ini", "Title=H\r\nShortTitle=H\r\nviewcontrol=MEMO", true);
@@ -118,7 +121,7 @@ void installMemoDictionary(const AppFolder& folder, const std::vector<std::strin
     std::string index;
     std::string text;
     for (size_t i = 0; i < articles.size(); ++i) {
-      words += std::string(1, static_cast<char>('a' + i)) + "\r\n";
+      words += (sameWord.empty() ? std::string(1, static_cast<char>('a' + i)) : sameWord) + "\r\n";
       index += "s:" + std::to_string(i) + "\r\n";
       text += articles[i] + "\r\n";
     }
@@ -134,6 +137,21 @@ void installMemoDictionary(const AppFolder& folder, const std::vector<std::strin
   index.AddDict(folder.dataDir() / "memo.brd", ReadBuf);
   index.InstallDict(0, progress);
   index.SaveIndex(stgRes, progress);
+}
+
+// Once the start-up question about a package that cannot be opened shows, keeps its text in
+// *text and presses its button of that object name.
+void answerUnopenedPackage(const char* button, QString* text) {
+  auto* poll = new QTimer(qApp);
+  QObject::connect(poll, &QTimer::timeout, [poll, button, text] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || box->objectName() != QStringLiteral("unopenedPackageBox")) return;
+    poll->stop();
+    poll->deleteLater();
+    *text = box->text();
+    child<QPushButton>(*box, button)->click();
+  });
+  poll->start(10);
 }
 
 }  // namespace
@@ -391,6 +409,34 @@ class MainWindowTest : public QObject {
     QVERIFY(g_errors.isEmpty());
   }
 
+  // The view lays a long page out as it shows it, not all at once: a "#" link in the first of
+  // many fragments still reaches an anchor in the last, far below what was laid out first.
+  void anAnchorLinkReachesTheLastFragmentOfALongPage() {
+    SampleAppFolder folder;
+    std::string lines;
+    for (int i = 0; i < 20; ++i) {
+      lines += "<BR>строка";
+    }
+    std::vector<std::string> articles(40, cp1251::fromUtf8("текст" + lines));
+    articles.front() = cp1251::fromUtf8("<a href=\"#end\">вниз</a>" + lines);
+    articles.back() = cp1251::fromUtf8("<a name=\"end\">конец</a>" + lines);
+    installMemoDictionary(folder, articles, "a");
+    auto window = openWindow(folder);
+    QVERIFY(window);
+    const Controls form(*window);
+    QScrollBar* scroll = form.me->verticalScrollBar();
+    detail::TfMainProbe::ShowArticle(*window, 0);
+
+    const QString text = form.me->toPlainText();
+    QTest::mouseClick(form.me->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      pointOfCharacter(*form.me, static_cast<int>(text.indexOf(u"вниз")) + 1));
+    const QPoint end = pointOfCharacter(*form.me, static_cast<int>(text.indexOf(u"конец")));
+    QVERIFY2(scroll->value() > 0 && end.y() >= 0 && end.y() < 40,
+             qPrintable(
+                 QStringLiteral("scrolled to %1, anchor at %2").arg(scroll->value()).arg(end.y())));
+    QVERIFY(g_errors.isEmpty());
+  }
+
   // The rule of 15 pixels a headword letter gives «дом» seven columns in a 345-pixel view, more
   // than its synonyms leave room for: the columns are capped at what fits, so neither the list
   // nor the title above it scrolls sideways; a wide view still gets more columns.
@@ -633,6 +679,56 @@ class MainWindowTest : public QObject {
     QCOMPARE(statusText(*window, 0), QStringLiteral("Слов: %1").arg(words.slWord().size()));
     QCOMPARE(form.sbWord->maximum(),
              static_cast<int>(words.slWord().size()) - (window->pageRows() - 1));
+  }
+
+  // An installed package whose file is gone: the start asks, in Russian and naming the file,
+  // and does what the answer says; nothing is reported as an error. Runs before the first test
+  // that ends the program: once acExit has left the event loops, no later modal box waits.
+  void startUpAsksWhatToDoWithAPackageThatCannotBeOpened() {
+    for (const char* button : {"btKeepDict", "btRemoveDict", "btExitProgram"}) {
+      SampleAppFolder folder({"tolk.brd", "sinonim.brd"});
+      std::filesystem::remove(folder.dataDir() / "sinonim.brd");
+      QString asked;
+      answerUnopenedPackage(button, &asked);
+      auto window = std::make_unique<TfMain>(folder.path(), QStringList());
+      QVERIFY(window->FormCreate());
+      window->createSecondaryWindows();
+      window->addDictsDialog = [] {};
+      window->show();
+      QTRY_VERIFY(!asked.isEmpty());
+      QVERIFY2(
+          asked.contains(QStringLiteral("Не удалось открыть установленный словарь «sinonim.brd»")),
+          qPrintable(asked));
+      QVERIFY(asked.contains(QStringLiteral("Файл sinonim.brd не найден")));
+      QVERIFY(!child<QWidget>(*window, "fLogo")->isVisible());
+      const index::WordIndex& index = window->wordIndex();
+      const std::string which = button;
+      if (which == "btExitProgram") {
+        QTRY_VERIFY(!window->isVisible());
+        QCOMPARE(g_errors, QStringList());
+        continue;
+      }
+      QTRY_VERIFY(Controls(*window).lbWord->count() > 0);
+      QCOMPARE(g_errors, QStringList());
+      QVERIFY(!child<QProgressBar>(*window, "pbLoad")->isVisible());
+      const std::optional<size_t> dom = window->session().findWord(cp1251::fromUtf8("дом"));
+      QVERIFY(dom);
+      if (which == "btKeepDict") {
+        QCOMPARE(index.Dicts().size(), size_t{2});
+        QVERIFY(index.Dicts()[1].isUnopened());
+        QCOMPARE(statusText(*window, 2), QStringLiteral("Доступно: 1"));
+        // The page of a word both know shows the article that can be read.
+        QVERIFY(index.slIndex()[*dom].find('|') != std::string::npos);
+        detail::TfMainProbe::ShowArticle(*window, static_cast<int32_t>(*dom));
+        const QString page = Controls(*window).me->toPlainText();
+        QVERIFY2(page.contains(QStringLiteral("Жилое здание.")), qPrintable(page));
+        QVERIFY(!page.contains(QStringLiteral("строение")));
+      } else {
+        QCOMPARE(index.Dicts().size(), size_t{1});
+        QVERIFY(index.slIndex()[*dom].find('|') == std::string::npos);
+      }
+      QCOMPARE(g_errors, QStringList());
+    }
   }
 
   void historyRowsRunAgainAndButtonsOnlyTakeRowsOffTheScreen() {

@@ -2,6 +2,7 @@
 // the splash and about window, the set chooser.
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,11 +15,14 @@
 #include <QToolButton>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "dialogs/logo.h"
 #include "main/detail/tf_main_probe.h"
 #include "main/main_window.h"
 #include "qtglue/error_box.h"
+#include "storage/compound_file.h"
+#include "storage/storage.h"
 #include "support/app_folder.h"
 
 using namespace verbalon::ui;
@@ -160,29 +164,55 @@ class SecondaryWindowsTest : public QObject {
     QVERIFY(modal);
   }
 
-  // The splash window stays on top of everything: an error of the start-up shown beneath it
-  // could not be read, nor answered.
-  void splashClosesBeforeAnErrorOfTheStartUp() {
-    SampleAppFolder folder({"tolk.brd"});
-    std::filesystem::remove(folder.dataDir() / "tolk.brd");
-    TfMain window(folder.path(), {});
-    QVERIFY(window.FormCreate());
-    window.createSecondaryWindows();
+  // The splash window stays on top of everything: an error or a question of the start-up shown
+  // beneath it could not be read, nor answered.
+  void splashClosesBeforeAnErrorOrAQuestionOfTheStartUp() {
     static TfLogo* splash = nullptr;
-    static bool splashShownWithTheError = true;
+    static bool splashShownWithTheBox = true;
     static QString error;
-    splash = child<TfLogo>(window, "fLogo");
-    DialogHooks hooks;
-    hooks.error = [](const QString& message) {
-      error = message;
-      splashShownWithTheError = splash->isVisible();
-    };
-    setDialogHooks(hooks);
-    window.show();
-    QTRY_VERIFY(!error.isEmpty());
-    initTestCase();
-    QVERIFY(error.contains(QStringLiteral("tolk.brd")));
-    QVERIFY(!splashShownWithTheError);
+    for (const bool damagedList : {false, true}) {
+      SampleAppFolder folder({"tolk.brd"});
+      if (damagedList) {
+        verbalon::storage::WriteStream(
+            verbalon::storage::CompoundFile::open(folder.path() / "vrbx.pde"), "addeddicts.dat",
+            std::string("not zlib"), false);
+      } else {
+        std::filesystem::remove(folder.dataDir() / "tolk.brd");
+      }
+      TfMain window(folder.path(), {});
+      QVERIFY(window.FormCreate());
+      window.createSecondaryWindows();
+      window.addDictsDialog = [] {};
+      splash = child<TfLogo>(window, "fLogo");
+      splashShownWithTheBox = true;
+      error.clear();
+      DialogHooks hooks;
+      hooks.error = [](const QString& message) {
+        error = message;
+        splashShownWithTheBox = splash->isVisible();
+      };
+      setDialogHooks(hooks);
+      bool asked = false;
+      QTimer poll;
+      connect(&poll, &QTimer::timeout, [&asked] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (box == nullptr || box->objectName() != QStringLiteral("unopenedPackageBox")) return;
+        asked = true;
+        splashShownWithTheBox = splash->isVisible();
+        child<QPushButton>(*box, "btKeepDict")->click();
+      });
+      poll.start(10);
+      window.show();
+      if (damagedList) {
+        QTRY_VERIFY(!error.isEmpty());
+        QVERIFY(error.contains(QStringLiteral("addeddicts.dat")));
+      } else {
+        QTRY_VERIFY(asked);
+        QVERIFY(error.isEmpty());
+      }
+      initTestCase();
+      QVERIFY(!splashShownWithTheBox);
+    }
   }
 
   // The tool bar shows the caption whole, and the find button and the tray icon say what they
