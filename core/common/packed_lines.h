@@ -47,9 +47,7 @@ class PackedLines {
   size_t byteSize() const { return m_bytes.size(); }
   StringList toStringList() const;
   // Heap bytes held.
-  size_t memoryBytes() const {
-    return m_bytes.capacity() + m_ends.capacity() * sizeof(uint32_t);
-  }
+  size_t memoryBytes() const { return m_bytes.capacity() + m_ends.capacity() * sizeof(uint32_t); }
 
   class Iterator {
    public:

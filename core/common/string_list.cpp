@@ -21,7 +21,6 @@ size_t countLines(std::string_view text) {
   return breaks;
 }
 
-
 std::vector<LineSpan> lineSpans(std::string_view text) {
   if (text.size() > std::numeric_limits<uint32_t>::max()) {
     throw Error("a text of 4 GiB or more cannot be split into lines");
@@ -39,8 +38,8 @@ std::vector<LineSpan> lineSpans(std::string_view text) {
 StringList splitLines(std::string_view text) {
   StringList lines;
   reserveWithHugePages(lines, countLines(text));
-  detail::forEachLine(text,
-              [&](size_t begin, size_t length) { lines.emplace_back(text.substr(begin, length)); });
+  detail::forEachLine(
+      text, [&](size_t begin, size_t length) { lines.emplace_back(text.substr(begin, length)); });
   return lines;
 }
 

@@ -28,7 +28,7 @@ constexpr size_t kTextPerCompressedByte = 8;
 // own. Touches no storage: other threads may call it while stgRes is in use, which is only
 // named in a message.
 PackedLines decompressLines(const storage::CompoundFile& stgRes, std::string_view stream,
-                           const storage::MemoryStream& raw, size_t limit) {
+                            const storage::MemoryStream& raw, size_t limit) {
   storage::MemoryStream text;
   // A fresh block of tens of megabytes, filled once: see huge_pages.h.
   reserveWithHugePages(text.bytes(), std::min(raw.size() * kTextPerCompressedByte, limit));

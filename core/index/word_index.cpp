@@ -280,8 +280,7 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
   }
   // Checked before the lists grow: an index saved past the limit could never be read again.
   const size_t wordBytes = storedTextSize(words) + storedTextSize(plan.newWords);
-  const size_t entryBytes =
-      storedTextSize(entries) + grownBytes + storedTextSize(plan.newEntries);
+  const size_t entryBytes = storedTextSize(entries) + grownBytes + storedTextSize(plan.newEntries);
   if (wordBytes > m_storedLimit || entryBytes > m_storedLimit) {
     throw EIndexError(
         EIndexError::Fault::kTooLarge,

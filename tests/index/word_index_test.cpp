@@ -305,6 +305,26 @@ TEST(RemoveDict, ErrorPartWayKeepsListsAlignedAndResetsGauge) {
   EXPECT_EQ(index.Dicts()[0].FileName, "a.brd");  // not freed
 }
 
+// The window repaints between entries: it must never meet a word whose entry is half rebuilt.
+TEST(RemoveDict, WindowSeesTheIndexAsItWasUntilTheEnd) {
+  WordIndex index;
+  install(index, makeDict("a.brd", ws({"а", "б", "в"})));
+  install(index, makeDict("b.brd", ws({"б"})));
+  const Lines words = us(index.slWord());
+  const StringList entries = index.slIndex().toStringList();
+  RecordingProgress progress;
+  int seen = 0;
+  progress.onMessages = [&] {
+    ++seen;
+    EXPECT_EQ(us(index.slWord()), words);
+    EXPECT_EQ(index.slIndex(), entries);
+  };
+  EXPECT_TRUE(index.RemoveDict(0, progress));
+  EXPECT_EQ(seen, 3);
+  EXPECT_EQ(us(index.slWord()), (Lines{"б"}));
+  EXPECT_EQ(index.slIndex(), (Lines{"1:s:0"}));
+}
+
 TEST(RemoveDict, ReadsEntriesByTheFormatAndStopsAtAMalformedOne) {
   WordIndex index;
   for (const char* name : {"a.brd", "b.brd"})

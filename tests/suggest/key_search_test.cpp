@@ -22,8 +22,8 @@ StringList inKeyOrder(StringList words) {
   return words;
 }
 
-const PackedLines kWords(
-    inKeyOrder(ws({"apple", "Zoo", "аист", "Дом", "дома", "ёлка", "ель", "кот-ёж", "ЯЩИК"})));
+const PackedLines kWords(inKeyOrder(ws({"apple", "Zoo", "аист", "Дом", "дома", "ёлка", "ель",
+                                        "кот-ёж", "ЯЩИК"})));
 
 TEST(KeySearch, RowsOfTheTypedText) {
   ASSERT_EQ(u(kWords[0]), "apple");  // Latin before Cyrillic

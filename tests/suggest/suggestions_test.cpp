@@ -31,7 +31,8 @@ std::vector<std::string> shown(const Suggestions& found, const PackedLines& slWo
 class SuggestFor : public ::testing::Test {
  protected:
   SuggestFor()
-      : slWord(PackedLines(inKeyOrder(ws({"дом", "дома", "домик", "книга", "кот", "лдом", "sound"})))),
+      : slWord(
+            PackedLines(inKeyOrder(ws({"дом", "дома", "домик", "книга", "кот", "лдом", "sound"})))),
         folder("suggest"),
         keys(slWord),
         nearSpellings(slWord),

@@ -7,7 +7,8 @@
 
 namespace verbalon::ui {
 
-void FilterResultModel::setResult(const index::TFilteredListWord& matches, const PackedLines& slWord,
+void FilterResultModel::setResult(const index::TFilteredListWord& matches,
+                                  const PackedLines& slWord,
                                   const suggest::Suggestions& suggestions) {
   assert(matches.Words.size() == matches.Indexes.size());
   beginResetModel();
