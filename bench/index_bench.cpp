@@ -46,8 +46,8 @@ struct Data {
     index.appendSlot(makeSlot("base.brd", baseItems, baseLocations));
     NoProgress none;
     index.InstallDict(0, none);
-    word = index.slWord();
-    entries = index.slIndex();
+    word = index.slWord().toStringList();
+    entries = index.slIndex().toStringList();
     std::mt19937 rng(7);
     for (size_t i = 0; i < kDictItems; ++i) {
       dictItems.push_back(i % 2 == 0 ? all[kBaseWords + i / 2] : all[rng() % kBaseWords]);

@@ -39,23 +39,23 @@ StringList sortedWords(size_t count, uint32_t seed) {
   return sorted;
 }
 
-const StringList& listWords() {
-  static const StringList words = sortedWords(kListWords, 5);
+const PackedLines& listWords() {
+  static const PackedLines words(sortedWords(kListWords, 5));
   return words;
 }
 
-const StringList& spellingWords() {
-  static const StringList words = sortedWords(kSpellingWords, 1);
+const PackedLines& spellingWords() {
+  static const PackedLines words(sortedWords(kSpellingWords, 1));
   return words;
 }
 
 // What a person types: the first one to eight letters of a word of the list, in any case.
-std::vector<std::string> typedTexts(const StringList& words, size_t count) {
+std::vector<std::string> typedTexts(const PackedLines& words, size_t count) {
   std::mt19937 rng(3);
   std::vector<std::string> out;
   for (size_t i = 0; i < count; ++i) {
-    const std::string& word = words[rng() % words.size()];
-    std::string text = word.substr(0, 1 + rng() % 8);
+    const std::string_view word = words[rng() % words.size()];
+    std::string text(word.substr(0, 1 + rng() % 8));
     if (rng() % 4 == 0) text = cp1251::toUpper(text);
     out.push_back(text);
   }
@@ -63,12 +63,12 @@ std::vector<std::string> typedTexts(const StringList& words, size_t count) {
 }
 
 // Misspellings of words of the list: one or two letters changed, dropped or doubled.
-std::vector<std::string> misspellings(const StringList& words, size_t count) {
+std::vector<std::string> misspellings(const PackedLines& words, size_t count) {
   std::mt19937 rng(9);
   const std::string letters = cp1251::fromUtf8("абвгдежзиклмнопрстуфхцчшщыэюя");
   std::vector<std::string> out;
   while (out.size() < count) {
-    std::string word = words[rng() % words.size()];
+    std::string word(words[rng() % words.size()]);
     const size_t edits = word.size() <= 5 ? 1 : 2;
     for (size_t e = 0; e < edits && word.size() > 1; ++e) {
       const size_t at = rng() % word.size();
@@ -89,7 +89,7 @@ std::vector<std::string> misspellings(const StringList& words, size_t count) {
 }
 
 void BM_KeySearchBuild(benchmark::State& state) {
-  const StringList& words = listWords();
+  const PackedLines& words = listWords();
   size_t bytes = 0;
   for (auto _ : state) {
     suggest::KeySearch keys(words);
@@ -103,7 +103,7 @@ BENCHMARK(BM_KeySearchBuild)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // One keystroke: the look-up, then the page of rows from there converted for the list widget.
 void BM_FollowTyping(benchmark::State& state) {
-  const StringList& words = listWords();
+  const PackedLines& words = listWords();
   static const suggest::KeySearch keys(words);
   const std::vector<std::string> texts = typedTexts(words, 4096);
   std::vector<std::u16string> page(kPageRows);
@@ -120,7 +120,7 @@ void BM_FollowTyping(benchmark::State& state) {
 BENCHMARK(BM_FollowTyping)->Unit(benchmark::kMicrosecond);
 
 void BM_NearSpellingsBuild(benchmark::State& state) {
-  const StringList& words = spellingWords();
+  const PackedLines& words = spellingWords();
   size_t bytes = 0;
   for (auto _ : state) {
     suggest::NearSpellings near(words);
@@ -135,7 +135,7 @@ BENCHMARK(BM_NearSpellingsBuild)->Unit(benchmark::kMillisecond)->Iterations(2);
 // state.range(0) picks the queries: 0 misspellings of every length, 3 to 5 only short ones
 // (one edit), 6 the long ones (two edits).
 void BM_NearSpellings(benchmark::State& state) {
-  const StringList& words = spellingWords();
+  const PackedLines& words = spellingWords();
   static const suggest::NearSpellings near(words);
   std::vector<std::string> queries;
   for (const std::string& q : misspellings(words, 20000)) {
@@ -158,7 +158,7 @@ BENCHMARK(BM_NearSpellings)->Arg(0)->Arg(3)->Arg(5)->Arg(6)->Unit(benchmark::kMi
 // Queries with so few distinct letter pairs that the pair count proves nothing, so every word
 // of a length in reach is compared: the slowest case.
 void BM_NearSpellingsRepetitive(benchmark::State& state) {
-  const StringList& words = spellingWords();
+  const PackedLines& words = spellingWords();
   static const suggest::NearSpellings near(words);
   const std::vector<std::string> queries = {cp1251::fromUtf8("аааааа"), cp1251::fromUtf8("ооооооо"),
                                             cp1251::fromUtf8("папапа")};
@@ -172,7 +172,7 @@ BENCHMARK(BM_NearSpellingsRepetitive)->Unit(benchmark::kMillisecond);
 // Everything the filter tab asks when the prefix filter is empty (Hunspell left out: its cost
 // does not grow with the index).
 void BM_SuggestForMisspelling(benchmark::State& state) {
-  const StringList& words = spellingWords();
+  const PackedLines& words = spellingWords();
   static const suggest::KeySearch keys(words);
   static const suggest::NearSpellings near(words);
   const std::vector<std::string> queries = misspellings(words, 256);
@@ -207,7 +207,7 @@ void BM_DictionaryFormsStem(benchmark::State& state) {
 BENCHMARK(BM_DictionaryFormsStem)->Unit(benchmark::kMicrosecond);
 
 void BM_Wildcard(benchmark::State& state) {
-  const StringList& words = spellingWords();
+  const PackedLines& words = spellingWords();
   const std::vector<std::string> patterns = {cp1251::fromUtf8("*ость"), cp1251::fromUtf8("к?т*"),
                                              cp1251::fromUtf8("*а*о*е*"), "*"};
   size_t p = 0;

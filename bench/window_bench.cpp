@@ -237,7 +237,7 @@ void BM_FilterRun(benchmark::State& state) {
 BENCHMARK(BM_FilterRun)->Unit(benchmark::kMillisecond)->Iterations(30);
 
 // Texts a person types: the first one to six letters of words of the list.
-std::vector<QString> typedTexts(const StringList& words, size_t count) {
+std::vector<QString> typedTexts(const PackedLines& words, size_t count) {
   std::mt19937 rng(2);
   std::vector<QString> texts;
   for (size_t i = 0; i < count; ++i)

@@ -1,9 +1,9 @@
 #include "common/string_list.h"
 
-#include <cstring>
 #include <limits>
 
 #include "common/cp1251.h"
+#include "common/detail/line_breaks.h"
 #include "common/error.h"
 #include "common/huge_pages.h"
 
@@ -21,30 +21,6 @@ size_t countLines(std::string_view text) {
   return breaks;
 }
 
-namespace {
-
-// Calls visit(begin, length) for every line of text, in order.
-template <typename Visit>
-void forEachLine(std::string_view text, Visit visit) {
-  const char* data = text.data();
-  const size_t size = text.size();
-  size_t start = 0;
-  while (start < size) {
-    // Most lines end in LF and a lone CR is rare, so the search looks for LF first and then
-    // for a CR only before it.
-    const auto* lf = static_cast<const char*>(std::memchr(data + start, '\n', size - start));
-    const size_t limit = lf == nullptr ? size : static_cast<size_t>(lf - data);
-    const auto* cr = static_cast<const char*>(std::memchr(data + start, '\r', limit - start));
-    const size_t end = cr == nullptr ? limit : static_cast<size_t>(cr - data);
-    visit(start, end - start);
-    if (end == size) break;
-    start = end + 1;
-    if (data[end] == '\r' && start < size && data[start] == '\n') ++start;
-  }
-}
-
-}  // namespace
-
 std::vector<LineSpan> lineSpans(std::string_view text) {
   if (text.size() > std::numeric_limits<uint32_t>::max()) {
     throw Error("a text of 4 GiB or more cannot be split into lines");
@@ -53,7 +29,7 @@ std::vector<LineSpan> lineSpans(std::string_view text) {
   // Sized once: a stored index has millions of lines, and a list grown by doubling touches
   // twice the memory it ends up with.
   reserveWithHugePages(spans, countLines(text));
-  forEachLine(text, [&spans](size_t begin, size_t length) {
+  detail::forEachLine(text, [&spans](size_t begin, size_t length) {
     spans.push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(length)});
   });
   return spans;
@@ -62,8 +38,8 @@ std::vector<LineSpan> lineSpans(std::string_view text) {
 StringList splitLines(std::string_view text) {
   StringList lines;
   reserveWithHugePages(lines, countLines(text));
-  forEachLine(text,
-              [&](size_t begin, size_t length) { lines.emplace_back(text.substr(begin, length)); });
+  detail::forEachLine(
+      text, [&](size_t begin, size_t length) { lines.emplace_back(text.substr(begin, length)); });
   return lines;
 }
 

@@ -24,10 +24,11 @@ constexpr std::string_view kHistoryStream = "history.dat";
 // still reads, growing the usual way.
 constexpr size_t kTextPerCompressedByte = 8;
 
-// The lines of a stream read raw. Touches no storage: other threads may call it while stgRes is
-// in use, which is only named in a message.
-StringList decompressLines(const storage::CompoundFile& stgRes, std::string_view stream,
-                           const storage::MemoryStream& raw, size_t limit) {
+// The lines of a stream read raw, packed where they were inflated: no line gets a block of its
+// own. Touches no storage: other threads may call it while stgRes is in use, which is only
+// named in a message.
+PackedLines decompressLines(const storage::CompoundFile& stgRes, std::string_view stream,
+                            const storage::MemoryStream& raw, size_t limit) {
   storage::MemoryStream text;
   // A fresh block of tens of megabytes, filled once: see huge_pages.h.
   reserveWithHugePages(text.bytes(), std::min(raw.size() * kTextPerCompressedByte, limit));
@@ -37,7 +38,7 @@ StringList decompressLines(const storage::CompoundFile& stgRes, std::string_view
     throw storage::EDecompressionError(stgRes.path().filename().string(), std::string(stream),
                                        e.reason());
   }
-  return splitLines(text.bytes());
+  return PackedLines::fromText(std::move(text.bytes()));
 }
 
 // A line of the dictionary list names a file of the data folder, nothing outside it.
@@ -160,7 +161,7 @@ void WordIndex::LoadIndex(storage::CompoundFile& stgRes, const std::filesystem::
     } catch (const Error&) {
       storedError = std::current_exception();
     }
-    std::future<StringList> storedEntries;
+    std::future<PackedLines> storedEntries;
     if (!storedError) {
       storedEntries = std::async(std::launch::async, [&stgRes, &rawEntries, this] {
         return decompressLines(stgRes, kIndexStream, rawEntries, m_storedLimit);
@@ -169,8 +170,8 @@ void WordIndex::LoadIndex(storage::CompoundFile& stgRes, const std::filesystem::
     const std::vector<size_t> toRemove =
         openListedDicts(dictList, dataDir, ReadBuf, sharedDataDirs, choices.question);
     if (storedError) std::rethrow_exception(storedError);
-    StringList words = decompressLines(stgRes, kWordStream, rawWords, m_storedLimit);
-    StringList entries = storedEntries.get();
+    PackedLines words = decompressLines(stgRes, kWordStream, rawWords, m_storedLimit);
+    PackedLines entries = storedEntries.get();
     if (words.size() != entries.size()) {
       throw EIndexError(EIndexError::Fault::kDamaged,
                         "the stored word list has " + std::to_string(words.size()) +
@@ -203,7 +204,7 @@ void WordIndex::SaveIndex(storage::CompoundFile& stgRes, InstallProgress& progre
   progress.processMessages();
 
   // The same limit as LoadIndex reads with, checked before the transaction begins.
-  for (const StringList* list : {&m_word, &m_index}) {
+  for (const PackedLines* list : {&m_word, &m_index}) {
     if (const size_t bytes = storedTextSize(*list); bytes > m_storedLimit) {
       throw EIndexError(EIndexError::Fault::kTooLarge,
                         "the index is not saved: its " +

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <future>
 #include <limits>
-#include <new>
 #include <numeric>
 #include <thread>
 #include <utility>
@@ -63,66 +62,23 @@ bool strictlyAscending(const KeyList& keys) {
 // Below this many items one core makes the keys faster than a second thread is started.
 constexpr size_t kKeysOnTwoCores = 20000;
 
-// Makes room for `extra` more lines, with some to spare so that the next merges grow without
-// copying; capacity that is never used costs no memory.
-void reserveRoom(StringList& lines, size_t extra) {
-  const size_t needed = lines.size() + extra;
-  if (lines.capacity() < needed) lines.reserve(needed + needed / 4);
-}
-
-// Inserts newLines[t] before old line insertions[t].position, in one pass from the back, so
-// every line moves at most once. Requires: room reserved; insertions in ascending position
-// (several at one position keep their order).
-void insertInPlace(StringList& lines, const std::vector<KeyInsertion>& insertions,
-                   StringList& newLines) noexcept {
-  const size_t oldCount = lines.size();
-  const size_t newCount = oldCount + insertions.size();
-  lines.resize(newCount);
-  size_t write = newCount;
-  size_t read = oldCount;
-  for (size_t t = insertions.size(); t-- > 0;) {
-    while (read > insertions[t].position) {
-      lines[--write] = std::move(lines[--read]);
-    }
-    lines[--write] = std::move(newLines[t]);
-  }
-}
-
-// Gives back the room of a list that has shrunk to less than half of it: after the removal of a
-// large dictionary the lists would otherwise keep its size for the rest of the run. Without the
-// memory for the smaller copy the list keeps its room, which does no harm.
-void releaseSpareRoom(StringList& lines) noexcept {
-  if (lines.capacity() / 2 <= lines.size()) return;
-  try {
-    lines.shrink_to_fit();
-  } catch (const std::bad_alloc&) {
-    // Kept as it was.
-  }
-}
-
 }  // namespace
-
-size_t storedTextSize(const StringList& lines) {
-  size_t bytes = 0;
-  for (const std::string& line : lines) {
-    bytes += line.size() + 2;
-  }
-  return bytes;
-}
 
 void WordIndex::appendSlot(dicts::TDict dict) {
   checkChangesAllowed();
   m_dicts.push_back(std::move(dict));
 }
 
-void WordIndex::assignLists(StringList words, StringList entries) {
+void WordIndex::assignLists(const StringList& words, const StringList& entries) {
   if (words.size() != entries.size()) {
     throw EIndexError(EIndexError::Fault::kDamaged,
                       "the word list has " + std::to_string(words.size()) +
                           " lines but the index has " + std::to_string(entries.size()));
   }
-  m_word = std::move(words);
-  m_index = std::move(entries);
+  PackedLines packedWords(words);
+  PackedLines packedEntries(entries);
+  m_word = std::move(packedWords);
+  m_index = std::move(packedEntries);
   m_key.clear();
 }
 
@@ -137,13 +93,14 @@ struct WordIndex::InstallPlan {
   bool buildsKeys = false;  // `keys` becomes `slKey`
   KeyList keys;
   bool reorders = false;  // `words` and `entries` replace `slWord` and `slIndex`
-  StringList words;
-  StringList entries;
-  KeyList itemKeys;  // what `insertions` point into
-  std::vector<KeyInsertion> insertions;
-  StringList newWords;
-  StringList newEntries;
-  std::vector<std::pair<size_t, std::string>> grownEntries;
+  PackedLines words;
+  PackedLines entries;
+  std::vector<size_t> insertAt;  // the line each new word goes before, ascending
+  KeyList newKeys;
+  PackedLines newWords;
+  PackedLines newEntries;
+  std::vector<size_t> grownAt;  // the lines whose entries gain parts, ascending
+  PackedLines grownEntries;     // their entries with the parts added
 };
 
 // Builds `slKey` from `slWord` into the plan. A stored list that another comparison ordered
@@ -153,12 +110,8 @@ struct WordIndex::InstallPlan {
 // their order. The lists themselves stay as they are until the plan is applied.
 void WordIndex::planKeys(InstallPlan& plan) const {
   KeyList keys;
-  size_t bytes = 0;
-  for (const std::string& word : m_word) {
-    bytes += word.size();
-  }
-  keys.reserve(m_word.size(), bytes * 2);
-  for (const std::string& word : m_word) {
+  keys.reserve(m_word.size(), m_word.byteSize() * 2);
+  for (const std::string_view word : m_word) {
     keys.pushWord(word);
   }
   plan.buildsKeys = true;
@@ -169,18 +122,19 @@ void WordIndex::planKeys(InstallPlan& plan) const {
 
   const std::vector<uint32_t> order = stableKeyOrder(keys);
   plan.reorders = true;
-  plan.words.reserve(m_word.size());
-  plan.entries.reserve(m_word.size());
+  plan.words.reserve(m_word.size(), m_word.byteSize());
+  plan.entries.reserve(m_word.size(), m_index.byteSize() + m_word.size());
   plan.keys.reserve(m_word.size(), keys.byteSize());
+  std::string entry;
   for (size_t g = 0; g < order.size();) {
     const std::string_view key = keys[order[g]];
-    std::string entry = m_index[order[g]];
+    entry.assign(m_index[order[g]]);
     plan.words.push_back(m_word[order[g]]);
     size_t h = g + 1;
     for (; h < order.size() && keys[order[h]] == key; ++h) {
       IndexEntry::appendEntry(entry, m_index[order[h]]);
     }
-    plan.entries.push_back(std::move(entry));
+    plan.entries.push_back(entry);
     plan.keys.push_back(key);
     g = h;
   }
@@ -241,8 +195,8 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
   progress.setGaugeProgress(0);
   if (m_key.empty() && !m_word.empty()) planKeys(plan);
   const KeyList& keys = plan.buildsKeys ? plan.keys : m_key;
-  const StringList& words = plan.reorders ? plan.words : m_word;
-  const StringList& entries = plan.reorders ? plan.entries : m_index;
+  const PackedLines& words = plan.reorders ? plan.words : m_word;
+  const PackedLines& entries = plan.reorders ? plan.entries : m_index;
 
   const size_t count = items.size();
   // (count - 1) / 100 in floating point, truncated: 0 up to 100 items, and for none.
@@ -253,7 +207,7 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
   const size_t first = words.empty() && count > 0 ? 1 : 0;
   progress.setStatus(detail::textInstalling() + dict.ShortTitle);
 
-  KeyList& itemKeys = plan.itemKeys;
+  KeyList itemKeys;
   size_t bytes = 0;
   for (std::string_view item : items) {
     bytes += item.size();
@@ -294,9 +248,9 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
   // meets a word of the index, whose entry gains the run's parts (as the one-by-one merge
   // appends them), or becomes a new word to be inserted before index line `position`.
   const size_t oldCount = words.size();
-  size_t newKeyBytes = 0;
   size_t grownBytes = 0;
   size_t j = 0;
+  std::string entry;
   for (size_t g = 0; g < count;) {
     const std::string_view key = itemKeys[order[g]];
     size_t h = g + 1;
@@ -307,31 +261,26 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
       ++j;
     }
     const bool existing = j < oldCount && keys[j] == key;
-    std::string entry = existing ? entries[j] : std::string();
+    entry.assign(existing ? entries[j] : std::string_view());
     for (size_t r = g; r < h; ++r) {
       IndexEntry::appendPart(entry, n, locations[order[r]]);
     }
     if (existing) {
       grownBytes += entry.size() - entries[j].size();
-      plan.grownEntries.emplace_back(j, std::move(entry));
+      plan.grownAt.push_back(j);
+      plan.grownEntries.push_back(entry);
       ++j;
     } else {
-      plan.insertions.push_back({j, key});
-      plan.newWords.emplace_back(items[order[g]]);
-      plan.newEntries.push_back(std::move(entry));
-      newKeyBytes += key.size();
+      plan.insertAt.push_back(j);
+      plan.newKeys.push_back(key);
+      plan.newWords.push_back(items[order[g]]);
+      plan.newEntries.push_back(entry);
     }
     g = h;
   }
   // Checked before the lists grow: an index saved past the limit could never be read again.
-  size_t wordBytes = storedTextSize(words);
-  for (const std::string& word : plan.newWords) {
-    wordBytes += word.size() + 2;
-  }
-  size_t entryBytes = storedTextSize(entries) + grownBytes;
-  for (const std::string& entry : plan.newEntries) {
-    entryBytes += entry.size() + 2;
-  }
+  const size_t wordBytes = storedTextSize(words) + storedTextSize(plan.newWords);
+  const size_t entryBytes = storedTextSize(entries) + grownBytes + storedTextSize(plan.newEntries);
   if (wordBytes > m_storedLimit || entryBytes > m_storedLimit) {
     throw EIndexError(
         EIndexError::Fault::kTooLarge,
@@ -339,10 +288,11 @@ void WordIndex::planInstall(size_t n, InstallProgress& progress, InstallPlan& pl
             std::to_string(std::max(wordBytes, entryBytes) >> 20) + " MiB, more than the " +
             std::to_string(m_storedLimit >> 20) + " MiB that can be read back");
   }
-  const size_t added = plan.insertions.size();
-  reserveRoom(plan.reorders ? plan.words : m_word, added);
-  reserveRoom(plan.reorders ? plan.entries : m_index, added);
-  (plan.buildsKeys ? plan.keys : m_key).reserveMore(added, newKeyBytes);
+  const size_t added = plan.insertAt.size();
+  (plan.reorders ? plan.words : m_word).reserveMore(added, plan.newWords.byteSize());
+  (plan.reorders ? plan.entries : m_index)
+      .reserveMore(added, plan.newEntries.byteSize() + grownBytes);
+  (plan.buildsKeys ? plan.keys : m_key).reserveMore(added, plan.newKeys.byteSize());
 }
 
 // Moves the plan in. Every allocation has happened, so nothing here can fail.
@@ -352,30 +302,18 @@ void WordIndex::applyInstall(InstallPlan& plan) noexcept {
     m_index = std::move(plan.entries);
   }
   if (plan.buildsKeys) m_key = std::move(plan.keys);
-  for (auto& [line, entry] : plan.grownEntries) {
-    m_index[line].swap(entry);
-  }
-  insertInPlace(m_word, plan.insertions, plan.newWords);
-  insertInPlace(m_index, plan.insertions, plan.newEntries);
-  m_key.insertSorted(plan.insertions);
+  m_word.insertSorted(plan.insertAt, plan.newWords);
+  m_index.insertSorted(plan.insertAt, plan.newEntries, plan.grownAt, plan.grownEntries);
+  m_key.insertSorted(plan.insertAt, plan.newKeys);
 }
 
-void WordIndex::applyRemoval(const std::vector<bool>& keep, bool keysBuilt) noexcept {
-  if (keep.empty()) return;
-  size_t kept = 0;
-  for (size_t i = 0; i < m_index.size(); ++i) {
-    if (!keep[i]) continue;
-    if (kept != i) {
-      m_index[kept] = std::move(m_index[i]);
-      m_word[kept] = std::move(m_word[i]);
-    }
-    ++kept;
-  }
-  m_index.resize(kept);
-  m_word.resize(kept);
+void WordIndex::applyRemoval(const std::vector<bool>& keep, const std::vector<bool>& rebuilt,
+                             const PackedLines& rebuiltEntries, bool keysBuilt) noexcept {
+  m_index.compact(keep, rebuilt, rebuiltEntries);
+  m_word.compact(keep);
   if (keysBuilt) m_key.compact(keep);
-  releaseSpareRoom(m_index);
-  releaseSpareRoom(m_word);
+  m_index.releaseSpareRoom();
+  m_word.releaseSpareRoom();
 }
 
 // One pass over the entries. Words left without parts are only marked while the pass runs and
@@ -401,31 +339,35 @@ bool WordIndex::RemoveDict(size_t n, InstallProgress& progress) {
   // An empty index would ask for a maximum of -1; a gauge has nothing to show then.
   progress.setGaugeMax(gaugeValue(std::max<long long>(static_cast<long long>(count) - 1, 0)));
 
-  std::vector<bool> keep;
+  // The lists change only at the end, in one pass; meanwhile the rebuilt entries gather apart
+  // and the window messages that run between see the index as it was.
+  std::vector<bool> keep(count, true);
+  std::vector<bool> rebuilt(count, false);
+  PackedLines rebuiltEntries;
   try {
     int step = 0;
     for (size_t i = 0; i < count; ++i) {
-      std::string& entry = m_index[i];
-      const IndexEntry read(entry, m_word[i]);
+      const IndexEntry read(m_index[i], m_word[i]);
       // Only an entry with a part of n is read in full and rebuilt.
       if (read.mentions(mark)) {
-        std::string rebuilt = read.without(n);
-        if (rebuilt.empty()) {
-          if (keep.empty()) keep.assign(count, true);
+        const std::string entry = read.without(n);
+        if (entry.empty()) {
           keep[i] = false;
+        } else {
+          rebuiltEntries.push_back(entry);
+          rebuilt[i] = true;
         }
-        entry = std::move(rebuilt);
       }
       progress.setGaugeProgress(++step);
       progress.processMessages();
     }
   } catch (...) {
-    applyRemoval(keep, keysBuilt);
+    applyRemoval(keep, rebuilt, rebuiltEntries, keysBuilt);
     progress.hideGauge();
     progress.setGaugeProgress(0);
     throw;
   }
-  applyRemoval(keep, keysBuilt);
+  applyRemoval(keep, rebuilt, rebuiltEntries, keysBuilt);
 
   dicts::FreeDict(m_dicts[n]);
   if (n + 1 == m_dicts.size()) {

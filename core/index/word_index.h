@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/packed_lines.h"
 #include "common/string_list.h"
 #include "dicts/tdict.h"
 #include "index/install_progress.h"
@@ -39,9 +40,6 @@ inline constexpr std::string_view kIndexStream = "index.dat";
 // dictionaries; this leaves room for 20 million words with entries three times as long.
 inline constexpr size_t kStoredListLimit = size_t{1} << 30;
 
-// The bytes a list takes as stored text: each line and its CR LF.
-size_t storedTextSize(const StringList& lines);
-
 // The data of the index, which the main window owns for the whole run, and the operations that
 // change it. Invariants between operations:
 //   - `slWord` and `slIndex` have the same number of lines; line i of both is one word.
@@ -57,8 +55,8 @@ class WordIndex {
   WordIndex& operator=(const WordIndex&) = delete;
 
   const dicts::TDicts& Dicts() const { return m_dicts; }
-  const StringList& slWord() const { return m_word; }
-  const StringList& slIndex() const { return m_index; }
+  const PackedLines& slWord() const { return m_word; }
+  const PackedLines& slIndex() const { return m_index; }
   const KeyList& slKey() const { return m_key; }
   StringList& slHistory() { return m_history; }
   const StringList& slHistory() const { return m_history; }
@@ -71,7 +69,7 @@ class WordIndex {
   void appendSlot(dicts::TDict dict);
   // Replaces `slWord` and `slIndex` as if loaded from a stored index, and empties `slKey`.
   // Lists of different lengths raise EIndexError and change nothing.
-  void assignLists(StringList words, StringList entries);
+  void assignLists(const StringList& words, const StringList& entries);
 
   // Merges the items of slot n into the index. Requires (EIndexError otherwise, nothing
   // changed): n is the last slot, holds a dictionary, and its ItemList and IndexList have equal
@@ -168,12 +166,13 @@ class WordIndex {
   void planInstall(size_t n, InstallProgress& progress, InstallPlan& plan);
   // Cannot fail: InstallDict's "an error leaves the lists as they were" rests on this split.
   void applyInstall(InstallPlan& plan) noexcept;
-  void applyRemoval(const std::vector<bool>& keep, bool keysBuilt) noexcept;
+  void applyRemoval(const std::vector<bool>& keep, const std::vector<bool>& rebuilt,
+                    const PackedLines& rebuiltEntries, bool keysBuilt) noexcept;
 
   dicts::TDicts m_dicts;
-  StringList m_word;
+  PackedLines m_word;
   KeyList m_key;
-  StringList m_index;
+  PackedLines m_index;
   StringList m_history;
   std::string m_refusal;
   bool m_historyRead = false;

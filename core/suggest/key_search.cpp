@@ -29,10 +29,10 @@ size_t lowerBound(size_t count, std::string_view sortKey, const KeyAt& keyAt) {
 
 }  // namespace
 
-KeySearch::KeySearch(const StringList& slWord) {
+KeySearch::KeySearch(const PackedLines& slWord) {
   assert(slWord.size() <= std::numeric_limits<uint32_t>::max());
   size_t bytes = 0;
-  for (const std::string& word : slWord) {
+  for (const std::string_view word : slWord) {
     bytes += word.size();
   }
   // Secondary-strength keys of these words run a little longer than the words; the guess is
@@ -43,7 +43,7 @@ KeySearch::KeySearch(const StringList& slWord) {
   std::string key;
   bool ascending = true;
   std::string previous;
-  for (const std::string& word : slWord) {
+  for (const std::string_view word : slWord) {
     key.clear();
     index::appendSortKey(word, key);
     if (ascending && !built.empty() && index::compareSortKeys(previous, key) > 0) {

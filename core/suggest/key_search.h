@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/packed_lines.h"
 #include "common/string_list.h"
 #include "index/key_list.h"
 
@@ -24,7 +25,7 @@ namespace verbalon::suggest {
 class KeySearch {
  public:
   KeySearch() = default;
-  explicit KeySearch(const StringList& slWord);
+  explicit KeySearch(const PackedLines& slWord);
 
   size_t size() const { return m_keys.size(); }
 

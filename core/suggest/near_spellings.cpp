@@ -69,7 +69,7 @@ size_t allowedEdits(size_t queryLength) {
   return queryLength <= 5 ? 1 : 2;
 }
 
-NearSpellings::NearSpellings(const StringList& slWord) : m_words(slWord) {
+NearSpellings::NearSpellings(const PackedLines& slWord) : m_words(slWord) {
   assert(slWord.size() < std::numeric_limits<uint32_t>::max());
   // Each word number is stored as the gap from the previous number of its list (the first as
   // number + 1, so no gap is 0), which the first pass sizes and the second writes.
@@ -108,7 +108,7 @@ std::vector<NearSpellings::Match> NearSpellings::find(std::string_view query, si
   if (edits == 0 || query.size() > kLongestNearSpellingQuery || limit == 0) return found;
 
   const auto compare = [&](size_t i) {
-    const std::string& word = m_words[i];
+    const std::string_view word = m_words[i];
     const size_t longer = std::max(word.size(), query.size());
     const size_t shorter = std::min(word.size(), query.size());
     if (longer - shorter > edits) return;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/packed_lines.h"
 #include "common/string_list.h"
 
 // Words of the index spelled nearly like the query: within one edit for a query of 3 to 5
@@ -60,7 +61,7 @@ void keepNearest(std::vector<NearSpellingFinder::Match>& found, size_t limit);
 // SortedNearSpellings, which builds nothing.
 class NearSpellings : public NearSpellingFinder {
  public:
-  explicit NearSpellings(const StringList& slWord);
+  explicit NearSpellings(const PackedLines& slWord);
 
   std::vector<Match> find(std::string_view query, size_t limit = kNearSpellingLimit) const override;
 
@@ -68,7 +69,7 @@ class NearSpellings : public NearSpellingFinder {
   size_t memoryBytes() const;
 
  private:
-  const StringList& m_words;
+  const PackedLines& m_words;
   std::vector<uint8_t> m_postings;  // per pair: word numbers ascending, as varint gaps
   std::vector<uint64_t> m_offset;   // per pair: start in m_postings; one more at the end
 };

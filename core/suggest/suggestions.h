@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/string_list.h"
+#include "common/packed_lines.h"
 #include "suggest/word_lines.h"
 
 // What the filter tab offers when the prefix filter finds nothing: words of the index that the
@@ -65,7 +65,7 @@ struct SuggestSources {
 // prefix filter finds: blanks at the ends do not count; an empty query has none.
 Suggestions suggestFor(std::string_view typedText, const WordLines& words,
                        const SuggestSources& sources);
-inline Suggestions suggestFor(std::string_view typedText, const StringList& slWord,
+inline Suggestions suggestFor(std::string_view typedText, const PackedLines& slWord,
                               const SuggestSources& sources) {
   return suggestFor(typedText, WordLines(slWord), sources);
 }

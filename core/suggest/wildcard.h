@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/string_list.h"
+#include "common/packed_lines.h"
 #include "suggest/word_lines.h"
 
 // Whole-word patterns typed into the find box: "*" stands for any run of characters (none too),
@@ -41,7 +41,7 @@ struct WildcardMatches {
 // limit of them.
 WildcardMatches matchWildcard(std::string_view pattern, const WordLines& words,
                               size_t limit = kWildcardLimit);
-inline WildcardMatches matchWildcard(std::string_view pattern, const StringList& slWord,
+inline WildcardMatches matchWildcard(std::string_view pattern, const PackedLines& slWord,
                                      size_t limit = kWildcardLimit) {
   return matchWildcard(pattern, WordLines(slWord), limit);
 }

@@ -30,7 +30,7 @@ class ItemStreamCacheTest : public ::testing::Test {
     const std::string word = cp1251::fromUtf8(utf8);
     for (size_t i = 0; i < m_index.slWord().size(); ++i) {
       if (m_index.slWord()[i] != word) continue;
-      const std::string& entry = m_index.slIndex()[i];
+      const std::string_view entry = m_index.slIndex()[i];
       const std::string cached = buildArticlePage(entry, word, m_index.Dicts(), m_templates, 600,
                                                   m_advertCached, m_readBuf, &m_cache);
       const std::string plain = buildArticlePage(entry, word, m_index.Dicts(), m_templates, 600,

@@ -100,8 +100,8 @@ TEST_F(IndexStore, SavedIndexLoadsBackLineForLine) {
     index.SaveIndex(stgRes, progress);
     EXPECT_EQ(progress.events,
               (Lines{"counter ", "status Сохранение результатов...", "messages", "status "}));
-    words = index.slWord();
-    entries = index.slIndex();
+    words = index.slWord().toStringList();
+    entries = index.slIndex().toStringList();
     index.slHistory() = {testing::w("дом"), ""};
     index.SaveHistory(stgRes);
   }
@@ -110,7 +110,7 @@ TEST_F(IndexStore, SavedIndexLoadsBackLineForLine) {
   WordIndex loaded;
   loaded.LoadIndex(stgRes, dataDir, ReadBuf);
   EXPECT_EQ(loaded.slWord(), words);
-  EXPECT_EQ(testing::us(loaded.slWord()), (Lines{"дом", "ёж", "кот"}));
+  EXPECT_EQ(testing::us(loaded.slWord().toStringList()), (Lines{"дом", "ёж", "кот"}));
   EXPECT_EQ(loaded.slIndex(), entries);
   EXPECT_EQ(loaded.slIndex()[0], "0:s:1");
   ASSERT_EQ(loaded.Dicts().size(), 3U);
@@ -121,7 +121,7 @@ TEST_F(IndexStore, SavedIndexLoadsBackLineForLine) {
   writeDict("d.brd", {"ДОМ", "аист"});
   loaded.AddDict(dataDir / "d.brd", ReadBuf);
   loaded.InstallDict(3, none);
-  EXPECT_EQ(testing::us(loaded.slWord()), (Lines{"аист", "дом", "ёж", "кот"}));
+  EXPECT_EQ(testing::us(loaded.slWord().toStringList()), (Lines{"аист", "дом", "ёж", "кот"}));
   EXPECT_EQ(loaded.slIndex()[1], "0:s:1|3:s:0");
 }
 
@@ -173,8 +173,8 @@ TEST_F(IndexStore, SlotsOpenedAtStartUpRemoveAndLaterMergesMatchTheInstallingRun
     EXPECT_TRUE(index.RemoveDict(0, none));
     index.AddDict(dataDir / "c.brd", ReadBuf);
     index.InstallDict(2, none);
-    words = index.slWord();
-    entries = index.slIndex();
+    words = index.slWord().toStringList();
+    entries = index.slIndex().toStringList();
   }
   EXPECT_EQ(testing::us(words), (Lines{"аист", "дом", "лес"}));
   EXPECT_EQ(entries, (Lines{"2:s:1", "1:s:0|2:s:2", "1:s:1|2:s:0"}));
@@ -335,7 +335,7 @@ TEST_F(IndexStore, NeverSavesAnIndexItCannotLoadAgain) {
   WordIndex index;
   index.setStoredListLimit(limit);
   EXPECT_THROW(index.LoadIndex(stgRes, dataDir, ReadBuf), storage::EDecompressionError);
-  EXPECT_EQ(storedTextSize({"ab", ""}), 6U);
+  EXPECT_EQ(storedTextSize(PackedLines(StringList{"ab", ""})), 6U);
   EXPECT_GE(kStoredListLimit, size_t{20000000} * 50);
 }
 
@@ -503,7 +503,7 @@ TEST_F(UnopenedPackages, RemoveAnswerTakesTheDictionaryOutAndSavesAtOnce) {
             statuses.end());
 
   EXPECT_EQ(testing::us(index.slWord()), (Lines{"дом", "кот", "пух"}));
-  EXPECT_EQ(index.slIndex(), (Lines{"0:s:0", "3:s:0", "2:s:0"}));
+  EXPECT_EQ(index.slIndex().toStringList(), (Lines{"0:s:0", "3:s:0", "2:s:0"}));
   ASSERT_EQ(index.Dicts().size(), 4U);
   EXPECT_TRUE(index.Dicts()[1].isEmptySlot());
   EXPECT_TRUE(index.Dicts()[2].isUnopened());

@@ -22,13 +22,15 @@ inline StringList ws(std::initializer_list<const char*> utf8) {
   return out;
 }
 
-inline std::string u(const std::string& text) {
+inline std::string u(std::string_view text) {
   return cp1251::toUtf8(text);
 }
 
-inline StringList us(const StringList& lines) {
+// UTF-8 copies of a list's lines (a StringList or the index's packed lists).
+template <typename Lines>
+StringList us(const Lines& lines) {
   StringList out;
-  for (const std::string& s : lines)
+  for (const std::string_view s : lines)
     out.push_back(u(s));
   return out;
 }

@@ -96,7 +96,7 @@ TEST(InstallDict, SpellingsOfOneKeyShareALineWithFirstDisplayForm) {
   WordIndex index;
   install(index, makeDict("a.brd", ws({"елка", "Ёлка", "ёж"}), {"p:0", "p:1", "p:2"}));
   install(index, makeDict("b.brd", ws({"ЕЛКА", "еж", "ел-ка"}), {"q:0", "q:1", "q:2"}));
-  EXPECT_EQ(us(index.slWord()), (Lines{"ёж", "елка"}));
+  EXPECT_EQ(us(index.slWord().toStringList()), (Lines{"ёж", "елка"}));
   EXPECT_EQ(index.slIndex(), (Lines{"0:p:2|1:q:1", "0:p:0|0:p:1|1:q:0|1:q:2"}));
   expectKeysInStep(index);
 }
@@ -115,7 +115,7 @@ TEST(InstallDict, RefusesBadSlotsAndMismatchedListsChangingNothing) {
   }
   index.appendSlot(makeDict("c.brd", ws({"кот"})));
   EXPECT_THROW(index.InstallDict(1, none), EIndexError);  // not the last slot
-  EXPECT_EQ(us(index.slWord()), (Lines{"дом"}));
+  EXPECT_EQ(us(index.slWord().toStringList()), (Lines{"дом"}));
   EXPECT_EQ(index.slIndex(), (Lines{"0:s:0"}));
 }
 
@@ -136,7 +136,7 @@ TEST(InstallDict, RefusesLocationsOutsideTheEntryFormatChangingNothing) {
     }
     EXPECT_TRUE(index.RemoveDict(1, none));
   }
-  EXPECT_EQ(us(index.slWord()), (Lines{"дом"}));
+  EXPECT_EQ(us(index.slWord().toStringList()), (Lines{"дом"}));
   EXPECT_EQ(index.slIndex(), (Lines{"0:s:0"}));
 }
 
@@ -177,7 +177,7 @@ TEST(InstallDict, PutsAListOrderedByAnotherComparisonInOrderFirst) {
   index.assignLists(ws({"Дом", "ЁЖ", "дом", "ель", "ёж", "еж"}),
                     {"0:a:1", "0:a:2", "1:b:1", "0:a:3", "1:b:2", "0:a:4"});
   install(index, makeDict("c.brd", ws({"еж", "кот"}), {"c:0", "c:1"}));
-  EXPECT_EQ(us(index.slWord()), (Lines{"Дом", "ЁЖ", "ель", "кот"}));
+  EXPECT_EQ(us(index.slWord().toStringList()), (Lines{"Дом", "ЁЖ", "ель", "кот"}));
   EXPECT_EQ(index.slIndex(), (Lines{"0:a:1|1:b:1", "0:a:2|1:b:2|0:a:4|2:c:0", "0:a:3", "2:c:1"}));
   expectKeysInStep(index);
 }
@@ -207,12 +207,12 @@ TEST(RemoveDict, TakesOutPartsAndDeletesWordsLeftWithout) {
   install(index, makeDict("d0.brd", ws({"кот", "дом"}), {"a:0", "a:1"}));
   install(index, makeDict("d1.brd", ws({"лес"}), {"b:0"}));
   install(index, makeDict("d2.brd", ws({"Кот", "сад"}), {"c:0", "c:1"}));
-  EXPECT_EQ(us(index.slWord()), (Lines{"дом", "кот", "лес", "сад"}));
+  EXPECT_EQ(us(index.slWord().toStringList()), (Lines{"дом", "кот", "лес", "сад"}));
   EXPECT_EQ(index.slIndex()[1], "0:a:0|2:c:0");
 
   RecordingProgress progress;
   EXPECT_TRUE(index.RemoveDict(2, progress));
-  EXPECT_EQ(us(index.slWord()), (Lines{"дом", "кот", "лес"}));
+  EXPECT_EQ(us(index.slWord().toStringList()), (Lines{"дом", "кот", "лес"}));
   EXPECT_EQ(index.slIndex(), (Lines{"0:a:1", "0:a:0", "1:b:0"}));
   expectKeysInStep(index);
   EXPECT_EQ(progress.events,
@@ -222,7 +222,7 @@ TEST(RemoveDict, TakesOutPartsAndDeletesWordsLeftWithout) {
   ASSERT_EQ(index.Dicts().size(), 2U);  // the last slot goes
 
   EXPECT_TRUE(index.RemoveDict(0, progress));
-  EXPECT_EQ(us(index.slWord()), (Lines{"лес"}));
+  EXPECT_EQ(us(index.slWord().toStringList()), (Lines{"лес"}));
   EXPECT_EQ(index.slIndex(), (Lines{"1:b:0"}));
   expectKeysInStep(index);
   ASSERT_EQ(index.Dicts().size(), 2U);  // slot 0 stays as a hole
@@ -237,7 +237,7 @@ TEST(RemoveDict, LeavesPartsOfSimilarNumbersAlone) {
     index.appendSlot(makeDict("d" + std::to_string(i) + ".brd", {}));
   NoProgress none;
   EXPECT_TRUE(index.RemoveDict(1, none));
-  EXPECT_EQ(us(index.slWord()), (Lines{"а", "б"}));
+  EXPECT_EQ(us(index.slWord().toStringList()), (Lines{"а", "б"}));
   EXPECT_EQ(index.slIndex(), (Lines{"11:x:1|21:z:3", "12:q:0"}));
   EXPECT_TRUE(index.slKey().empty());  // never built in this run, and not built by a removal
 }
@@ -275,7 +275,7 @@ TEST(RemoveDict, HoleOrMissingSlotChangesNothing) {
   EXPECT_FALSE(index.RemoveDict(7, progress));
   EXPECT_TRUE(progress.events.empty());
   EXPECT_EQ(index.Dicts().size(), 2U);
-  EXPECT_EQ(us(index.slWord()), (Lines{"кот"}));
+  EXPECT_EQ(us(index.slWord().toStringList()), (Lines{"кот"}));
 }
 
 TEST(RemoveDict, DictionaryWithoutWordsIsRemovedFromEmptyIndex) {
@@ -298,11 +298,31 @@ TEST(RemoveDict, ErrorPartWayKeepsListsAlignedAndResetsGauge) {
   };
   EXPECT_THROW(index.RemoveDict(0, progress), std::runtime_error);
   // Entries 0..2 were processed ("а" went, "б" lost its part of 0); "г" was not reached.
-  EXPECT_EQ(us(index.slWord()), (Lines{"б", "г"}));
+  EXPECT_EQ(us(index.slWord().toStringList()), (Lines{"б", "г"}));
   EXPECT_EQ(index.slIndex(), (Lines{"1:s:0", "0:s:3|1:s:1"}));
   expectKeysInStep(index);
   EXPECT_EQ(Lines(progress.events.end() - 2, progress.events.end()), (Lines{"hide", "progress 0"}));
   EXPECT_EQ(index.Dicts()[0].FileName, "a.brd");  // not freed
+}
+
+// The window repaints between entries: it must never meet a word whose entry is half rebuilt.
+TEST(RemoveDict, WindowSeesTheIndexAsItWasUntilTheEnd) {
+  WordIndex index;
+  install(index, makeDict("a.brd", ws({"а", "б", "в"})));
+  install(index, makeDict("b.brd", ws({"б"})));
+  const Lines words = us(index.slWord());
+  const StringList entries = index.slIndex().toStringList();
+  RecordingProgress progress;
+  int seen = 0;
+  progress.onMessages = [&] {
+    ++seen;
+    EXPECT_EQ(us(index.slWord()), words);
+    EXPECT_EQ(index.slIndex(), entries);
+  };
+  EXPECT_TRUE(index.RemoveDict(0, progress));
+  EXPECT_EQ(seen, 3);
+  EXPECT_EQ(us(index.slWord()), (Lines{"б"}));
+  EXPECT_EQ(index.slIndex(), (Lines{"1:s:0"}));
 }
 
 TEST(RemoveDict, ReadsEntriesByTheFormatAndStopsAtAMalformedOne) {
@@ -324,7 +344,7 @@ TEST(RemoveDict, ReadsEntriesByTheFormatAndStopsAtAMalformedOne) {
               "its dictionary number");
   }
   // As after any error part way: what was processed stays processed, the slot is not freed.
-  EXPECT_EQ(us(index.slWord()), (Lines{"б", "в"}));
+  EXPECT_EQ(us(index.slWord().toStringList()), (Lines{"б", "в"}));
   EXPECT_EQ(index.slIndex(), (Lines{"00:s:1|1:s:1", "1:s:2|"}));
   EXPECT_EQ(index.Dicts()[1].FileName, "b.brd");
 }

@@ -22,14 +22,14 @@ StringList inKeyOrder(StringList words) {
   return words;
 }
 
-const StringList kWords =
-    inKeyOrder(ws({"apple", "Zoo", "аист", "Дом", "дома", "ёлка", "ель", "кот-ёж", "ЯЩИК"}));
+const PackedLines kWords(inKeyOrder(ws({"apple", "Zoo", "аист", "Дом", "дома", "ёлка", "ель",
+                                        "кот-ёж", "ЯЩИК"})));
 
 TEST(KeySearch, RowsOfTheTypedText) {
-  ASSERT_EQ(u(kWords.front()), "apple");  // Latin before Cyrillic
+  ASSERT_EQ(u(kWords[0]), "apple");  // Latin before Cyrillic
   const KeySearch keys(kWords);
   EXPECT_TRUE(keys.listInOrder());
-  const auto row = [&](const char* typed) { return u(kWords.at(keys.firstNotLess(w(typed)))); };
+  const auto row = [&](const char* typed) { return u(kWords[keys.firstNotLess(w(typed))]); };
   EXPECT_EQ(keys.firstNotLess(""), 0u);
   EXPECT_EQ(row("a"), "apple");
   EXPECT_EQ(row("b"), "Zoo");
@@ -60,10 +60,10 @@ TEST(KeySearch, FindsEqualKeysOnly) {
 // A stored index of another comparison is searched by key all the same: the rows answer for
 // the least key not less than the text.
 TEST(KeySearch, ListOutOfOrder) {
-  const StringList shuffled = ws({"ЯЩИК", "дома", "apple", "Дом", "ёлка", "Zoo"});
+  const PackedLines shuffled(ws({"ЯЩИК", "дома", "apple", "Дом", "ёлка", "Zoo"}));
   const KeySearch keys(shuffled);
   EXPECT_FALSE(keys.listInOrder());
-  const auto row = [&](const char* typed) { return u(shuffled.at(keys.firstNotLess(w(typed)))); };
+  const auto row = [&](const char* typed) { return u(shuffled[keys.firstNotLess(w(typed))]); };
   EXPECT_EQ(row(""), "apple");
   EXPECT_EQ(row("дом"), "Дом");
   EXPECT_EQ(row("домик"), "ёлка");
@@ -74,7 +74,7 @@ TEST(KeySearch, ListOutOfOrder) {
 
 TEST(KeySearch, SameRowsOverTheIndexKeys) {
   index::KeyList slKey;
-  for (const std::string& word : kWords)
+  for (const std::string_view word : kWords)
     slKey.pushWord(word);
   const KeySearch keys(kWords);
   for (const char* typed : {"", "a", "z", "дом", "домик", "елк", "я", "ящика", "ЯЩИК"}) {

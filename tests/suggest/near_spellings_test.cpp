@@ -73,7 +73,7 @@ TEST(SpellingDistance, AgreesWithTheFullMatrix) {
   EXPECT_EQ(spellingDistance(longA, longB + "cc", 2), 3u);
 }
 
-std::vector<std::string> wordsOf(const StringList& slWord,
+std::vector<std::string> wordsOf(const PackedLines& slWord,
                                  const std::vector<NearSpellings::Match>& found) {
   std::vector<std::string> out;
   for (const NearSpellings::Match& m : found)
@@ -82,7 +82,7 @@ std::vector<std::string> wordsOf(const StringList& slWord,
 }
 
 TEST(NearSpellings, NearestFirstThenIndexOrder) {
-  const StringList slWord = ws({"дам", "дым", "Дом", "дома", "дом-а", "домик", "ком", "Ёж"});
+  const PackedLines slWord(ws({"дам", "дым", "Дом", "дома", "дом-а", "домик", "ком", "Ёж"}));
   const NearSpellings near(slWord);
   // «дом» exactly (case ignored) comes first; the rest are one edit away, in list order.
   EXPECT_EQ(wordsOf(slWord, near.find(w("дОм"))),
@@ -101,7 +101,7 @@ TEST(NearSpellings, EditsAllowedByQueryLength) {
   EXPECT_EQ(allowedEdits(3), 1u);
   EXPECT_EQ(allowedEdits(5), 1u);
   EXPECT_EQ(allowedEdits(6), 2u);
-  const StringList slWord = ws({"да", "до", "дом", "домна", "дамба", "кошка", "мошкара"});
+  const PackedLines slWord(ws({"да", "до", "дом", "домна", "дамба", "кошка", "мошкара"}));
   const NearSpellings near(slWord);
   EXPECT_TRUE(near.find(w("дм")).empty());  // too short
   // «дом» is two edits from «дмо»: a swap counts as two.
@@ -113,7 +113,7 @@ TEST(NearSpellings, EditsAllowedByQueryLength) {
 }
 
 TEST(NearSpellings, YoEqualsYe) {
-  const StringList slWord = ws({"ёлка", "Елки", "ёлочка"});
+  const PackedLines slWord(ws({"ёлка", "Елки", "ёлочка"}));
   const NearSpellings near(slWord);
   EXPECT_EQ(wordsOf(slWord, near.find(w("ЕЛКА"))), (std::vector<std::string>{"ёлка", "Елки"}));
   EXPECT_EQ(near.find(w("елка"))[0].distance, 0u);
@@ -124,7 +124,8 @@ TEST(NearSpellings, KeepsTheLimit) {
   for (char c = 'a'; c <= 'z'; ++c)
     slWord.push_back(std::string("ab") + c + "d");
   slWord.push_back("abcd");  // the same word again, last in the list
-  const NearSpellings near(slWord);
+  const PackedLines packed(slWord);
+  const NearSpellings near(packed);
   const std::vector<NearSpellings::Match> found = near.find("abcd");
   ASSERT_EQ(found.size(), 20u);
   EXPECT_EQ(found[0].position, 2u);  // the first exact «abcd»
@@ -141,7 +142,8 @@ TEST(NearSpellings, FindsWhatAFullScanFinds) {
   StringList slWord;
   for (int i = 0; i < 2000; ++i)
     slWord.push_back(randomWord(rng, 8));
-  const NearSpellings near(slWord);
+  const PackedLines packed(slWord);
+  const NearSpellings near(packed);
   std::vector<std::string> queries;
   for (int i = 0; i < 150; ++i)
     queries.push_back(randomWord(rng, 9));

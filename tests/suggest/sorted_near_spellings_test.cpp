@@ -89,7 +89,8 @@ TEST(SortedNearSpellings, OffersWhatThePairIndexOffers) {
     words.push_back(w("дом") + randomWord(rng, letters, 3));
   }
   const StringList slWord = indexOrder(words);
-  const NearSpellings index(slWord);
+  const PackedLines packed(slWord);
+  const NearSpellings index(packed);
   const SortedNearSpellings walk{WordLines(slWord)};
   std::vector<std::string> queries;
   queries.reserve(303);

@@ -20,7 +20,7 @@ using testing::w;
 using testing::ws;
 
 // "word source" per suggestion, in order.
-std::vector<std::string> shown(const Suggestions& found, const StringList& slWord) {
+std::vector<std::string> shown(const Suggestions& found, const PackedLines& slWord) {
   std::vector<std::string> out;
   for (const Suggestion& s : found.items) {
     out.push_back(u(slWord[s.position]) + " " + std::string(sourceTag(s.source)));
@@ -31,7 +31,8 @@ std::vector<std::string> shown(const Suggestions& found, const StringList& slWor
 class SuggestFor : public ::testing::Test {
  protected:
   SuggestFor()
-      : slWord(inKeyOrder(ws({"дом", "дома", "домик", "книга", "кот", "лдом", "sound"}))),
+      : slWord(
+            PackedLines(inKeyOrder(ws({"дом", "дома", "домик", "книга", "кот", "лдом", "sound"})))),
         folder("suggest"),
         keys(slWord),
         nearSpellings(slWord),
@@ -48,7 +49,7 @@ class SuggestFor : public ::testing::Test {
     return shown(suggestFor(w(typed), slWord, {&keys, &forms, &nearSpellings}), slWord);
   }
 
-  StringList slWord;
+  PackedLines slWord;
   HunspellFolder folder;
   KeySearch keys;
   NearSpellings nearSpellings;
@@ -74,7 +75,7 @@ TEST_F(SuggestFor, PatternsGetWildcardMatchesOnly) {
             (std::vector<std::string>{"дом wildcard", "дома wildcard", "домик wildcard"}));
   EXPECT_EQ(suggest("?ом"), (std::vector<std::string>{"дом wildcard"}));
   EXPECT_FALSE(suggestFor("*", slWord, {}).cut);
-  StringList many(kWildcardLimit + 1, "x");
+  const PackedLines many(StringList(kWildcardLimit + 1, "x"));
   const Suggestions cut = suggestFor("?", many, {});
   EXPECT_TRUE(cut.cut);
   EXPECT_EQ(cut.items.size(), kWildcardLimit);

@@ -11,7 +11,7 @@ using testing::w;
 using testing::ws;
 using Positions = std::vector<size_t>;
 
-const StringList kWords = ws({"д", "до", "дом", "Дома", "гдом", "додом", "доММ", "ёж", "Ёлка"});
+const PackedLines kWords(ws({"д", "до", "дом", "Дома", "гдом", "додом", "доММ", "ёж", "Ёлка"}));
 
 Positions match(const char* pattern) {
   return matchWildcard(w(pattern), kWords).positions;
@@ -41,7 +41,7 @@ TEST(Wildcard, ManyStars) {
   EXPECT_EQ(match("до*од"), Positions{});
   EXPECT_EQ(match("дом*ом"), Positions{});
   // Stars around many runs against a long word of one letter: no retrying, so this is quick.
-  const StringList slWord = {std::string(20000, 'a') + "b", std::string(20000, 'a')};
+  const PackedLines slWord(StringList{std::string(20000, 'a') + "b", std::string(20000, 'a')});
   EXPECT_EQ(matchWildcard("*a*a*a*a*a*a*a*a*a*b", slWord).positions, (Positions{0}));
   EXPECT_EQ(matchWildcard("*a?a*a*a*a*a*a*a*a*c*", slWord).positions, Positions{});
 }

@@ -17,7 +17,7 @@ inline std::string w(const std::string& utf8) {
   return cp1251::fromUtf8(utf8);
 }
 
-inline std::string u(const std::string& text) {
+inline std::string u(std::string_view text) {
   return cp1251::toUtf8(text);
 }
 

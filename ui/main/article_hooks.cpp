@@ -34,7 +34,7 @@ void TfMain::tmShowTimer() {
 }
 
 void TfMain::ShowArticle(int32_t w) {
-  const StringList& slWord = wordIndex().slWord();
+  const PackedLines& slWord = wordIndex().slWord();
   if (w < 0 || static_cast<size_t>(w) >= slWord.size()) {
     return;
   }
@@ -44,7 +44,7 @@ void TfMain::ShowArticle(int32_t w) {
   reportBrokenDictionaries();
   ++m_articlesShown;
   // One fragment for every part of the entry.
-  const std::string& entry = wordIndex().slIndex()[static_cast<size_t>(w)];
+  const std::string_view entry = wordIndex().slIndex()[static_cast<size_t>(w)];
   m_cntArticles =
       entry.empty() ? 0 : static_cast<int32_t>(std::count(entry.begin(), entry.end(), '|') + 1);
   RefreshStatus();

@@ -45,7 +45,7 @@ void TfMain::filterBy(const std::string& q) {
 }
 
 void TfMain::showFilterRows() {
-  const StringList& slWord = wordIndex().slWord();
+  const PackedLines& slWord = wordIndex().slWord();
   const std::string& q = *m_lastQuery;
   suggest::Suggestions offered;
   m_suggestionsPending = false;

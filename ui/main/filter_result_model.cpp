@@ -7,7 +7,8 @@
 
 namespace verbalon::ui {
 
-void FilterResultModel::setResult(const index::TFilteredListWord& matches, const StringList& slWord,
+void FilterResultModel::setResult(const index::TFilteredListWord& matches,
+                                  const PackedLines& slWord,
                                   const suggest::Suggestions& suggestions) {
   assert(matches.Words.size() == matches.Indexes.size());
   beginResetModel();
@@ -17,7 +18,7 @@ void FilterResultModel::setResult(const index::TFilteredListWord& matches, const
     m_text.push_back(suggest::headingText());
     m_words.push_back(kNoWord);
     for (const suggest::Suggestion& s : suggestions.items) {
-      m_text.push_back(slWord[s.position]);
+      m_text.emplace_back(slWord[s.position]);
       m_words.push_back(static_cast<int32_t>(s.position));
     }
     if (suggestions.cut) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/packed_lines.h"
 #include "common/string_list.h"
 #include "index/word_filter.h"
 #include "suggest/suggestions.h"
@@ -23,7 +24,7 @@ class FilterResultModel : public QAbstractListModel {
   explicit FilterResultModel(QObject* parent = nullptr) : QAbstractListModel(parent) {}
 
   // Shows matches, then suggestions (positions in slWord), in place of the previous rows.
-  void setResult(const index::TFilteredListWord& matches, const StringList& slWord,
+  void setResult(const index::TFilteredListWord& matches, const PackedLines& slWord,
                  const suggest::Suggestions& suggestions);
 
   // The line of `slWord` that row shows; none for the heading, the note and rows out of range.

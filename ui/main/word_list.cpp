@@ -29,14 +29,16 @@ int64_t TfMain::lastStart() {
 }
 
 void TfMain::ShowPage(int64_t start) {
-  const StringList& slWord = wordIndex().slWord();
+  const PackedLines& slWord = wordIndex().slWord();
   const auto n = static_cast<int64_t>(slWord.size());
   const int rows = pageRows();
   m_topWord = ClampPageStart(start, n, rows);
   const auto first = static_cast<size_t>(m_topWord);
   const size_t count = std::min(static_cast<size_t>(rows), slWord.size() - first);
-  m_slPage.assign(slWord.begin() + static_cast<ptrdiff_t>(first),
-                  slWord.begin() + static_cast<ptrdiff_t>(first + count));
+  m_slPage.clear();
+  for (size_t i = first; i < first + count; ++i) {
+    m_slPage.emplace_back(slWord[i]);
+  }
 
   // Refilling clears the selection; that is no choice of the user's.
   const QSignalBlocker blocker(lbWord);
@@ -155,7 +157,7 @@ void TfMain::followFindBox() {
   if (!m_followPending || m_findAids->suspended()) {
     return;
   }
-  const StringList& slWord = wordIndex().slWord();
+  const PackedLines& slWord = wordIndex().slWord();
   const index::KeyList& slKey = wordIndex().slKey();
   const std::string typed = fromQString(meFind->text());
   size_t first = 0;

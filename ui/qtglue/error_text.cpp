@@ -3,6 +3,7 @@
 #include <new>
 
 #include "article/article_page.h"
+#include "common/packed_lines.h"
 #include "dicts/dict_package.h"
 #include "dirscan/dirscan_error.h"
 #include "import/import_error.h"
@@ -102,6 +103,12 @@ QString dictText(const dicts::EDictError& e) {
   return QString::fromUtf8(e.what());
 }
 
+QString indexTooLargeText() {
+  return QStringLiteral(
+      "Словарный индекс стал бы слишком большим, чтобы его можно было сохранить и "
+      "прочитать снова; изменение не выполнено.");
+}
+
 QString indexText(const index::EIndexError& e) {
   switch (e.fault()) {
     case index::EIndexError::Fault::kDamaged:
@@ -119,9 +126,7 @@ QString indexText(const index::EIndexError& e) {
           "Установка и удаление словарей отключены до перезапуска программы, потому что "
           "словарный индекс не загрузился.");
     case index::EIndexError::Fault::kTooLarge:
-      return QStringLiteral(
-          "Словарный индекс стал бы слишком большим, чтобы его можно было сохранить и "
-          "прочитать снова; изменение не выполнено.");
+      return indexTooLargeText();
     case index::EIndexError::Fault::kInternal:
       break;
   }
@@ -145,6 +150,10 @@ QString errorText(const std::exception& error) {
   }
   if (const auto* e = dynamic_cast<const index::EIndexError*>(&error)) {
     return indexText(*e);
+  }
+  // The word list or the index entries would pass the 4 GiB their line offsets address.
+  if (dynamic_cast<const ELinesTooLarge*>(&error) != nullptr) {
+    return indexTooLargeText();
   }
   if (dynamic_cast<const article::EArticleError*>(&error) != nullptr) {
     return QStringLiteral("В словаре нет статьи, на которую указывает словарный индекс.");

@@ -59,7 +59,7 @@ std::string win1251(const char* utf8) {
   return verbalon::cp1251::fromUtf8(utf8);
 }
 
-bool hasWord(const StringList& words, const char* utf8) {
+bool hasWord(const verbalon::PackedLines& words, const char* utf8) {
   return std::find(words.begin(), words.end(), win1251(utf8)) != words.end();
 }
 
@@ -187,7 +187,7 @@ class AddDictsTest : public QObject {
       QCOMPARE(run.index.Dicts().size(), size_t{1});
       QVERIFY(!run.index.slWord().empty());
       QVERIFY(!run.widget<QProgressBar>("pb")->isVisible());
-      words = run.index.slWord();
+      words = run.index.slWord().toStringList();
     }
     {
       // The next run loads what was saved and holds the package open in its slot, so the list
@@ -357,7 +357,7 @@ class AddDictsTest : public QObject {
     Run run(app);
     run.dialog->show();
     run.click("sokr.brd", "btSetupOneDict");
-    const StringList words = run.index.slWord();
+    const StringList words = run.index.slWord().toStringList();
 
     run.click("tolk.brd", "Button2");
     QCOMPARE(Boxes::messages, QStringList{QStringLiteral("Выбранный словарь не установлен")});
@@ -568,7 +568,7 @@ class AddDictsTest : public QObject {
       QCOMPARE(Boxes::errors, QStringList());
       QVERIFY(!run.checked("sinonim.brd"));
       QVERIFY(run.index.Dicts()[1].isEmptySlot());
-      for (const std::string& entry : run.index.slIndex()) {
+      for (const std::string& entry : run.index.slIndex().toStringList()) {
         QVERIFY2(("|" + entry).find("|1:") == std::string::npos, entry.c_str());
       }
       // Installing again what is only marked missing fails as any missing file does.

@@ -115,7 +115,7 @@ class FindBoxTest : public QObject {
     offered.items = {{3, suggest::Source::kWildcard}, {0, suggest::Source::kWildcard}};
     offered.cut = true;
     FilterResultModel model;
-    model.setResult(matches, slWord, offered);
+    model.setResult(matches, PackedLines(slWord), offered);
     QCOMPARE(model.rowCount(), 5);
     const int32_t none = -1;
     const std::vector<int32_t> expected = {1, none, 3, 0, none};
@@ -130,7 +130,7 @@ class FindBoxTest : public QObject {
     QVERIFY(!model.wordOfRow(5));
 
     // Without suggestions there is no heading.
-    model.setResult(matches, slWord, {});
+    model.setResult(matches, PackedLines(slWord), {});
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(model.wordOfRow(0), std::optional<int32_t>(1));
   }

@@ -268,7 +268,7 @@ class MainWindowTest : public QObject {
     QVERIFY(window);
     const Controls form(*window);
     QListWidget* list = form.lbWord;
-    const StringList& slWord = window->wordIndex().slWord();
+    const PackedLines& slWord = window->wordIndex().slWord();
     const int n = static_cast<int>(slWord.size());
     const int whole = list->viewport()->height() / 16;
     QVERIFY(whole > 3 && n > 3 * whole);

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "common/packed_lines.h"
 #include "dicts/dict_package.h"
 #include "index/index_error.h"
 #include "storage/compound_file.h"
@@ -80,6 +81,9 @@ class ErrorBoxTest : public QObject {
         QStringLiteral("Файл повреждён: a.brd — его список слов не согласован со списком статей."));
     QCOMPARE(shownFor([] { throw EIndexError(EIndexError::Fault::kBusy, "still running"); }),
              QStringLiteral("Дождитесь окончания установки или удаления словаря."));
+    // Lists grown past their offsets' reach say so as the index's own limit does.
+    QCOMPARE(shownFor([] { throw verbalon::ELinesTooLarge("the lines exceed 4 GiB"); }),
+             shownFor([] { throw EIndexError(EIndexError::Fault::kTooLarge, "too large"); }));
     // A dictionary that did not load at start-up says why, in Russian too.
     QCOMPARE(shownFor([] {
                try {

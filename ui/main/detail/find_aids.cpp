@@ -16,7 +16,7 @@ FindAids::~FindAids() {
   }
 }
 
-void FindAids::request(const StringList& slWord, bool nearSpellings) {
+void FindAids::request(const PackedLines& slWord, bool nearSpellings) {
   collect();
   if (m_suspended || m_worker.joinable() || m_workerFailed) {
     return;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "common/packed_lines.h"
 #include "common/string_list.h"
 #include "suggest/dictionary_forms.h"
 #include "suggest/key_search.h"
@@ -42,7 +43,7 @@ class FindAids {
   // Starts the worker on what is missing for slWord: the keys, Hunspell's dictionaries, and the
   // near spellings when nearSpellings. Nothing while suspended, while the worker still runs (ask
   // again when it lands), or after a build ran out of memory.
-  void request(const StringList& slWord, bool nearSpellings);
+  void request(const PackedLines& slWord, bool nearSpellings);
 
   // The keys of the word list, once built.
   const suggest::KeySearch* keys();
