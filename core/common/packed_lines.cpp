@@ -190,23 +190,6 @@ void PackedLines::releaseSpareRoom() noexcept {
   }
 }
 
-StringList PackedLines::toStringList() const {
-  StringList lines;
-  lines.reserve(size());
-  for (const std::string_view line : *this) {
-    lines.emplace_back(line);
-  }
-  return lines;
-}
-
-bool operator==(const PackedLines& a, const StringList& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < b.size(); ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
-}
-
 std::string joinLines(const PackedLines& lines) {
   std::string text;
   text.reserve(storedTextSize(lines));

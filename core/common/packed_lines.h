@@ -2,13 +2,13 @@
 
 #include <cassert>
 #include <cstdint>
-#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/error.h"
+#include "common/line_iterator.h"
 #include "common/string_list.h"
 
 namespace verbalon {
@@ -45,33 +45,11 @@ class PackedLines {
   std::string_view back() const { return (*this)[size() - 1]; }
   // The bytes of all lines, without breaks.
   size_t byteSize() const { return m_bytes.size(); }
-  StringList toStringList() const;
+  StringList toStringList() const { return copyLines(*this); }
   // Heap bytes held.
   size_t memoryBytes() const { return m_bytes.capacity() + m_ends.capacity() * sizeof(uint32_t); }
 
-  class Iterator {
-   public:
-    using iterator_category = std::forward_iterator_tag;
-    using value_type = std::string_view;
-    using difference_type = std::ptrdiff_t;
-    Iterator() = default;
-    Iterator(const PackedLines* lines, size_t i) : m_lines(lines), m_i(i) {}
-    std::string_view operator*() const { return (*m_lines)[m_i]; }
-    Iterator& operator++() {
-      ++m_i;
-      return *this;
-    }
-    Iterator operator++(int) {
-      Iterator before = *this;
-      ++m_i;
-      return before;
-    }
-    bool operator==(const Iterator& other) const { return m_i == other.m_i; }
-
-   private:
-    const PackedLines* m_lines = nullptr;
-    size_t m_i = 0;
-  };
+  using Iterator = LineIterator<PackedLines>;
   Iterator begin() const { return Iterator(this, 0); }
   Iterator end() const { return Iterator(this, size()); }
 
@@ -123,7 +101,7 @@ class PackedLines {
   friend bool operator==(const PackedLines& a, const PackedLines& b) {
     return a.m_ends == b.m_ends && a.m_bytes == b.m_bytes;
   }
-  friend bool operator==(const PackedLines& a, const StringList& b);
+  friend bool operator==(const PackedLines& a, const StringList& b) { return sameLines(a, b); }
 
  private:
   void sealLine(size_t begin);

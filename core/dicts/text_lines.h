@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/line_iterator.h"
 #include "common/string_list.h"
 
 namespace verbalon::dicts {
@@ -28,37 +28,15 @@ class TextLines {
   std::string_view operator[](size_t i) const {
     return std::string_view(m_text).substr(m_spans[i].begin, m_spans[i].length);
   }
-  StringList toStringList() const;
+  StringList toStringList() const { return copyLines(*this); }
   // Heap bytes held.
   size_t memoryBytes() const { return m_text.capacity() + m_spans.capacity() * sizeof(LineSpan); }
 
-  class Iterator {
-   public:
-    using iterator_category = std::forward_iterator_tag;
-    using value_type = std::string_view;
-    using difference_type = std::ptrdiff_t;
-    Iterator() = default;
-    Iterator(const TextLines* lines, size_t i) : m_lines(lines), m_i(i) {}
-    std::string_view operator*() const { return (*m_lines)[m_i]; }
-    Iterator& operator++() {
-      ++m_i;
-      return *this;
-    }
-    Iterator operator++(int) {
-      Iterator before = *this;
-      ++m_i;
-      return before;
-    }
-    bool operator==(const Iterator& other) const { return m_i == other.m_i; }
-
-   private:
-    const TextLines* m_lines = nullptr;
-    size_t m_i = 0;
-  };
+  using Iterator = LineIterator<TextLines>;
   Iterator begin() const { return Iterator(this, 0); }
   Iterator end() const { return Iterator(this, size()); }
 
-  friend bool operator==(const TextLines& a, const StringList& b);
+  friend bool operator==(const TextLines& a, const StringList& b) { return sameLines(a, b); }
 
  private:
   std::string m_text;
