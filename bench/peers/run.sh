@@ -3,8 +3,9 @@
 # dict-freedict-eng-rus, dict-de-en's english-german, dict-gcide), in one run:
 #
 #   ours: import and install of the four one after another, the tool's start-up (loading the
-#         index), 30 look-ups through the tool, the window's start to its first page of words,
-#         and 20 article pages in the window (window_bench over the same folder);
+#         index), 30 look-ups through the tool, the window's start to its first page of words
+#         and 20 article pages in the window (window_bench over the same folder), and the real
+#         program's launch to its first page under xvfb-run;
 #   peer: GoldenDict's first start, which builds its indexes, and its warm start, under
 #         xvfb-run, without network (its own network features off, and a network namespace of
 #         its own when unshare can make one), full-text indexing off.
@@ -265,12 +266,12 @@ ratio() {
     *) awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }' ;;
   esac
 }
-row() { printf '%-46s %10s  %-22s %7s\n' "$1" "$2" "$3" "$(ratio "$2" "$3")"; }
+row() { printf '%-50s %10s  %-22s %7s\n' "$1" "$2" "$3" "$(ratio "$2" "$3")"; }
 echo "medians of $repeat runs, seconds; ratio = ours / peer"
-printf '%-46s %10s  %-22s %7s\n' "" "ours" "goldendict" "ratio"
+printf '%-50s %10s  %-22s %7s\n' "" "ours" "goldendict" "ratio"
 row "import + install of the four (peer: first start)" "$ours_install" "$peer_first"
 row "tool start-up (index loaded, one page)" "$ours_startup" "-"
 row "30 look-ups through the tool" "$ours_lookups" "-"
-row "window start to first page (peer: warm start)" "$ours_window" "$peer_warm"
-row "launch to first page, real program (peer: warm start)" "$ours_launch" "$peer_warm"
+row "window start to first page, in process" "$ours_window" "-"
+row "launch to first page (peer: warm start)" "$ours_launch" "$peer_warm"
 row "20 article pages in the window" "$ours_pages" "-"
