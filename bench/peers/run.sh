@@ -116,28 +116,31 @@ window_median() {
 ours_window=$(window_median BM_StartToFirstPage)
 ours_pages=$(window_median BM_TwentyArticlePages)
 
-# The real program's launch under xvfb-run, measured from outside as the peer's start is: from
-# the process's start until its main window is mapped and the splash window, which closes once
-# the first page of words is shown, is gone. The program reads the folder it lives in.
-ours_launch="xvfb-run or xdotool missing"
-if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
-  cp "$build/bin/vrbx" "$app/vrbx"
-  cat >"$work/ours_start.sh" <<'EOF'
-program=$1
-start=$(date +%s.%N)
-"$program" >/dev/null 2>&1 &
-pid=$!
-deadline=$(($(date +%s) + 60))
-shown() {
-  local names
-  names=$(for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+# Inside an X server: window_start.sh LIMIT LOG READY COMMAND... starts COMMAND, its output into
+# LOG, and prints the seconds until the shell condition READY holds (it may use $pid and
+# visible_names, the names of the program's visible windows); it fails when the program ends
+# first or LIMIT seconds pass.
+cat >"$work/window_start.sh" <<'EOF'
+limit=$1 log=$2 ready=$3
+shift 3
+visible_names() {
+  for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
     xdotool getwindowname "$w" 2>/dev/null
-  done)
-  grep -q '^Вербалон' <<<"$names" && ! grep -qx 'vrbx' <<<"$names"
+  done
 }
-until shown; do
-  if ! kill -0 "$pid" 2>/dev/null || [ "$(date +%s)" -gt "$deadline" ]; then
-    echo "the program showed no first page within 60 s" >&2
+start=$(date +%s.%N)
+"$@" >"$log" 2>&1 &
+pid=$!
+deadline=$(($(date +%s) + limit))
+until eval "$ready"; do
+  if ! kill -0 "$pid" 2>/dev/null; then
+    echo "$* ended before its window showed; its output:" >&2
+    cat "$log" >&2
+    exit 1
+  fi
+  if [ "$(date +%s)" -gt "$deadline" ]; then
+    echo "$* showed no window within $limit s" >&2
+    kill "$pid"
     exit 1
   fi
   sleep 0.01
@@ -146,9 +149,19 @@ awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.3f\n", b - a }'
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 EOF
+
+# The real program's launch under xvfb-run, measured from outside as the peer's start is: from
+# the process's start until its main window is mapped and the splash window, which closes once
+# the first page of words is shown, is gone. The program reads the folder it lives in.
+ours_launch="xvfb-run or xdotool missing"
+if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
+  cp "$build/bin/vrbx" "$app/vrbx"
+  # Both windows' names: "Вербалон - ..." for the main window, the program's own for the splash.
+  first_page='names=$(visible_names); grep -q "^Вербалон" <<<"$names" && ! grep -qx vrbx <<<"$names"'
   launch_runs=()
   for ((r = 0; r < repeat; ++r)); do
-    launch_runs+=("$(xvfb-run -a bash "$work/ours_start.sh" "$app/vrbx" 2>"$work/err" | tail -1)")
+    launch_runs+=("$(xvfb-run -a bash "$work/window_start.sh" 60 "$work/ours_log" "$first_page" \
+      "$app/vrbx" 2>"$work/err" | tail -1)")
   done
   ours_launch=$(echo "${launch_runs[@]}" | median)
 fi
@@ -163,32 +176,13 @@ if command -v goldendict >/dev/null && command -v xvfb-run >/dev/null &&
   for name in "${sources[@]}"; do
     ln -s "$dictd/$name.index" "$dictd/$name.dict.dz" "$work/peerdicts/"
   done
-  # Inside the X server: starts goldendict with HOME=$1 and prints the seconds until its main
-  # window, named just "GoldenDict", is mapped. It maps that window only once its dictionaries are loaded, after building
-  # any missing index behind its "Initializing" window, so the index is complete by then.
-  cat >"$work/peer_start.sh" <<'EOF'
-home=$1
-start=$(date +%s.%N)
-HOME=$home goldendict >"$home/log" 2>&1 &
-pid=$!
-deadline=$(($(date +%s) + 900))
-until xdotool search --onlyvisible --name '^GoldenDict$' >/dev/null 2>&1; do
-  if ! kill -0 "$pid" 2>/dev/null; then
-    echo "goldendict ended before its window showed; its output:" >&2
-    cat "$home/log" >&2
-    exit 1
-  fi
-  if [ "$(date +%s)" -gt "$deadline" ]; then
-    echo "goldendict showed no window within 900 s" >&2
-    kill "$pid"
-    exit 1
-  fi
-  sleep 0.05
-done
-awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.3f\n", b - a }'
-kill "$pid"
-wait "$pid" 2>/dev/null || true
-EOF
+  # Goldendict maps its main window, named just "GoldenDict", only once its dictionaries are
+  # loaded, after building any missing index behind its "Initializing" window, so the index is
+  # complete by then.
+  peer_ready="xdotool search --onlyvisible --name '^GoldenDict$' >/dev/null 2>&1"
+  peer_start() {
+    in_x "$work/window_start.sh" 900 "$1/log" "$peer_ready" env HOME="$1" goldendict | tail -1
+  }
   # A start without any configuration writes goldendict's default one and begins indexing its
   # default sources; the configuration is all this start is for, so it ends as soon as the file
   # is complete.
@@ -246,13 +240,13 @@ EOF
   for ((r = 0; r < repeat; ++r)); do
     rm -rf "$work/peer_home"
     peer_config "$work/peer_home"
-    seconds=$(in_x "$work/peer_start.sh" "$work/peer_home" | tail -1)
+    seconds=$(peer_start "$work/peer_home")
     first_runs+=("$seconds")
     if ! peer_indexed "$work/peer_home"; then
       echo "goldendict's first start left no index of the four in $work/peer_home/.cache" >&2
       exit 1
     fi
-    seconds=$(in_x "$work/peer_start.sh" "$work/peer_home" | tail -1)
+    seconds=$(peer_start "$work/peer_home")
     warm_runs+=("$seconds")
   done
   peer_first=$(echo "${first_runs[@]}" | median)
